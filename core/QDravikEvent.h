@@ -1,0 +1,19 @@
+#ifndef QDRAVIKEVENT_H
+#define QDRAVIKEVENT_H
+
+#include <QEvent>
+
+// Base of the custom events this program posts to its own objects.
+class QDravikEvent : public QEvent
+{
+public:
+    enum Type {
+        VideoSocketEventType = QEvent::User + 1,
+        ControlEventType = QEvent::User + 2,
+    };
+
+    explicit QDravikEvent(Type type);
+    ~QDravikEvent() override;
+};
+
+#endif // QDRAVIKEVENT_H
