@@ -3,6 +3,8 @@
 
 #include <QEvent>
 
+namespace dvk {
+
 // Base of the custom events this program posts to its own objects.
 class QDravikEvent : public QEvent
 {
@@ -15,5 +17,7 @@ public:
     explicit QDravikEvent(Type type);
     ~QDravikEvent() override;
 };
+
+} // namespace dvk
 
 #endif // QDRAVIKEVENT_H
