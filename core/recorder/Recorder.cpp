@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QDir>
 #include <QFileInfo>
 #include <QMutexLocker>
 
@@ -116,6 +117,8 @@ bool Recorder::open()
     stream->codecpar->width = m_declaredFrameSize.width();
     stream->codecpar->height = m_declaredFrameSize.height();
 
+    // Recordings go below the data directory, whose folders only a screenshot would otherwise create.
+    QDir().mkpath(QFileInfo(m_fileName).absolutePath());
     const int ret = avio_open(&m_formatCtx->pb, fileNameUtf8.constData(), AVIO_FLAG_WRITE);
     if (ret < 0) {
         char errorText[254] = {0};

@@ -188,7 +188,8 @@ void TestRecorder::recordsStreamFromAnotherThread()
 {
     QFETCH(QString, suffix);
     QTemporaryDir dir;
-    const QString file = dir.filePath("rec." + suffix);
+    // The recording folder below the data directory need not exist yet.
+    const QString file = dir.filePath("data/snapshot/rec." + suffix);
 
     Recorder recorder(file);
     recorder.setFrameSize(kFrameSize);
@@ -294,7 +295,7 @@ void TestRecorder::failedOpenLeavesWorkerHarmless_data()
     QTest::addColumn<QString>("relativeName");
     QTest::addColumn<QString>("openError");
     QTest::newRow("capital suffix") << "rec.MP4" << "Could not find muxer";
-    QTest::newRow("missing folder") << "no/such/folder/rec.mp4" << "Failed to open output file: ";
+    QTest::newRow("folder is a file") << "blocker/rec.mp4" << "Failed to open output file: ";
 }
 
 void TestRecorder::failedOpenLeavesWorkerHarmless()
@@ -303,6 +304,9 @@ void TestRecorder::failedOpenLeavesWorkerHarmless()
     QFETCH(QString, openError);
     QTemporaryDir dir;
     const QString file = dir.filePath(relativeName);
+    QFile blocker(dir.filePath("blocker"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
 
     // The device connection starts and feeds the recorder even when open failed.
     {
