@@ -1,0 +1,133 @@
+#include "adb/AdbProcess.h"
+
+#include "adb/AdbProcessImpl.h"
+
+namespace dvk {
+
+namespace {
+constexpr int kStartTimeoutMs = 30000;
+constexpr int kFinishTimeoutMs = 300000;
+} // namespace
+
+AdbProcess::AdbProcess(QObject* parent) : QObject(parent), m_adbImpl(new AdbProcessImpl())
+{
+    qRegisterMetaType<dvk::AdbProcess::ADB_EXEC_RESULT>("dvk::AdbProcess::ADB_EXEC_RESULT");
+    connect(m_adbImpl, &AdbProcessImpl::adbProcessImplResult, this, &AdbProcess::adbProcessResult);
+}
+
+AdbProcess::~AdbProcess()
+{
+    // Results of a command killed here would reach listeners of an object that is half gone.
+    disconnect(m_adbImpl, nullptr, this, nullptr);
+    if (isRuning()) {
+        m_adbImpl->kill();
+    }
+    delete m_adbImpl;
+}
+
+void AdbProcess::execute(const QString& serial, const QStringList& args)
+{
+    m_adbImpl->execute(serial, args);
+}
+
+void AdbProcess::forward(const QString& serial, quint16 localPort, const QString& deviceSocketName)
+{
+    execute(serial, {"forward", QString("tcp:%1").arg(localPort), QString("localabstract:%1").arg(deviceSocketName)});
+}
+
+void AdbProcess::forwardRemove(const QString& serial, quint16 localPort)
+{
+    execute(serial, {"forward", "--remove", QString("tcp:%1").arg(localPort)});
+}
+
+void AdbProcess::reverse(const QString& serial, const QString& deviceSocketName, quint16 localPort)
+{
+    execute(serial, {"reverse", QString("localabstract:%1").arg(deviceSocketName), QString("tcp:%1").arg(localPort)});
+}
+
+void AdbProcess::reverseRemove(const QString& serial, const QString& deviceSocketName)
+{
+    execute(serial, {"reverse", "--remove", QString("localabstract:%1").arg(deviceSocketName)});
+}
+
+void AdbProcess::push(const QString& serial, const QString& local, const QString& remote)
+{
+    execute(serial, {"push", local, remote});
+}
+
+void AdbProcess::install(const QString& serial, const QString& local)
+{
+    execute(serial, {"install", "-r", local});
+}
+
+void AdbProcess::removePath(const QString& serial, const QString& path)
+{
+    execute(serial, {"shell", "rm", path});
+}
+
+void AdbProcess::setShowTouchesEnabled(const QString& serial, bool enabled)
+{
+    execute(serial, {"shell", "settings", "put", "system", "show_touches", enabled ? "1" : "0"});
+}
+
+bool AdbProcess::isRuning()
+{
+    return m_adbImpl->state() != QProcess::NotRunning;
+}
+
+void AdbProcess::kill()
+{
+    m_adbImpl->kill();
+}
+
+bool AdbProcess::waitForStarted()
+{
+    return m_adbImpl->waitForStarted(kStartTimeoutMs);
+}
+
+bool AdbProcess::waitForFinished()
+{
+    return m_adbImpl->waitForFinished(kFinishTimeoutMs);
+}
+
+QStringList AdbProcess::arguments()
+{
+    return m_adbImpl->arguments();
+}
+
+QString AdbProcess::getStdOut()
+{
+    return m_adbImpl->getStdOut();
+}
+
+QString AdbProcess::getErrorOut()
+{
+    return m_adbImpl->getErrorOut();
+}
+
+QStringList AdbProcess::getDevicesSerialFromStdOut()
+{
+    return m_adbImpl->getDevicesSerialFromStdOut();
+}
+
+QString AdbProcess::getDeviceIPFromStdOut()
+{
+    return m_adbImpl->getDeviceIPFromStdOut();
+}
+
+QString AdbProcess::getDeviceIPByIpFromStdOut()
+{
+    return m_adbImpl->getDeviceIPByIpFromStdOut();
+}
+
+void AdbProcess::setAdbPath(const QString& adbPath)
+{
+    AdbProcessImpl::setAdbPath(adbPath);
+}
+
+QString AdbProcess::getAdbPath()
+{
+    return AdbProcessImpl::getAdbPath();
+}
+
+} // namespace dvk

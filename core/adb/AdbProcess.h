@@ -1,0 +1,62 @@
+#ifndef ADBPROCESS_H
+#define ADBPROCESS_H
+
+#include <QObject>
+#include <QStringList>
+
+namespace dvk {
+
+class AdbProcessImpl;
+
+// Runs one adb command at a time, asynchronously, and reports its outcome through adbProcessResult.
+class AdbProcess : public QObject
+{
+    Q_OBJECT
+public:
+    enum ADB_EXEC_RESULT {
+        ADB_STARTED = 0,    // the child process has started
+        ADB_RUN_ERROR = 1,  // it crashed, was killed, timed out, or an I/O error occurred
+        ADB_EXIT_OK = 2,    // normal exit with code 0
+        ADB_EXIT_ERROR = 3, // non-zero exit code or abnormal exit
+        ADB_NOT_FOUND = 4,  // the program could not be started at all
+    };
+    Q_ENUM(ADB_EXEC_RESULT)
+
+    explicit AdbProcess(QObject* parent = nullptr);
+    ~AdbProcess() override;
+
+    void execute(const QString& serial, const QStringList& args);
+    void forward(const QString& serial, quint16 localPort, const QString& deviceSocketName);
+    void forwardRemove(const QString& serial, quint16 localPort);
+    void reverse(const QString& serial, const QString& deviceSocketName, quint16 localPort);
+    void reverseRemove(const QString& serial, const QString& deviceSocketName);
+    void push(const QString& serial, const QString& local, const QString& remote);
+    void install(const QString& serial, const QString& local);
+    void removePath(const QString& serial, const QString& path);
+    void setShowTouchesEnabled(const QString& serial, bool enabled);
+
+    bool isRuning();
+    void kill();
+    bool waitForStarted();
+    bool waitForFinished();
+
+    QStringList arguments();
+    QString getStdOut();
+    QString getErrorOut();
+    QStringList getDevicesSerialFromStdOut();
+    QString getDeviceIPFromStdOut();
+    QString getDeviceIPByIpFromStdOut();
+
+    static void setAdbPath(const QString& adbPath);
+    static QString getAdbPath();
+
+signals:
+    void adbProcessResult(dvk::AdbProcess::ADB_EXEC_RESULT processResult);
+
+private:
+    AdbProcessImpl* m_adbImpl = nullptr;
+};
+
+} // namespace dvk
+
+#endif // ADBPROCESS_H
