@@ -1,0 +1,334 @@
+#include "recorder/Recorder.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+#include <QMutexLocker>
+
+#include <cstring>
+
+extern "C" {
+#include <libavutil/avutil.h>
+#include <libavutil/error.h>
+#include <libavutil/mem.h>
+}
+
+namespace dvk {
+
+namespace {
+
+// Timestamps from the device are in microseconds.
+constexpr AVRational DRAVIK_TIME_BASE = {1, 1000000};
+
+// Duration given to the last packet, which has no successor to measure against.
+constexpr int64_t LAST_PACKET_DURATION = 100000;
+
+QString recorderVersion()
+{
+    const QString version = QCoreApplication::applicationVersion();
+    return version.isEmpty() ? QStringLiteral(VADIZEDE_VERSION) : version;
+}
+
+} // namespace
+
+Recorder::Recorder(const QString& fileName, QObject* parent)
+    : QThread(parent), m_fileName(fileName), m_format(guessRecordFormat(fileName))
+{
+}
+
+Recorder::~Recorder()
+{
+    if (isRunning()) {
+        stopRecorder();
+        wait();
+    }
+    queueClear();
+    packetDelete(&m_previous);
+    close();
+}
+
+Recorder::RecorderFormat Recorder::guessRecordFormat(const QString& fileName)
+{
+    if (fileName.size() <= 3) {
+        return RECORDER_FORMAT_NULL;
+    }
+    const QString suffix = QFileInfo(fileName).suffix();
+    if (suffix == QLatin1String("mp4")) {
+        return RECORDER_FORMAT_MP4;
+    }
+    if (suffix == QLatin1String("mkv")) {
+        return RECORDER_FORMAT_MKV;
+    }
+    return RECORDER_FORMAT_NULL;
+}
+
+Recorder::RecorderFormat Recorder::format() const
+{
+    return m_format;
+}
+
+const QString& Recorder::fileName() const
+{
+    return m_fileName;
+}
+
+void Recorder::setFrameSize(const QSize& declaredFrameSize)
+{
+    m_declaredFrameSize = declaredFrameSize;
+}
+
+bool Recorder::open()
+{
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
+    if (!codec) {
+        qCritical("H.264 decoder not found");
+        return false;
+    }
+
+    const AVOutputFormat* muxer = findMuxer(recorderGetFormatName(m_format));
+    if (!muxer) {
+        qCritical("Could not find muxer");
+        return false;
+    }
+
+    m_formatCtx = avformat_alloc_context();
+    if (!m_formatCtx) {
+        qCritical("Could not allocate output context");
+        return false;
+    }
+    m_formatCtx->oformat = muxer;
+
+    const QByteArray fileNameUtf8 = m_fileName.toUtf8();
+    m_formatCtx->url = av_strdup(fileNameUtf8.constData());
+
+    const QByteArray comment = QStringLiteral("Recorded by VaDizede %1").arg(recorderVersion()).toUtf8();
+    av_dict_set(&m_formatCtx->metadata, "comment", comment.constData(), 0);
+
+    AVStream* stream = avformat_new_stream(m_formatCtx, codec);
+    if (!stream) {
+        avformat_free_context(m_formatCtx);
+        m_formatCtx = nullptr;
+        return false;
+    }
+    stream->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
+    stream->codecpar->codec_id = codec->id;
+    stream->codecpar->format = AV_PIX_FMT_YUV420P;
+    stream->codecpar->width = m_declaredFrameSize.width();
+    stream->codecpar->height = m_declaredFrameSize.height();
+
+    // Recordings go below the data directory, whose folders only a screenshot would otherwise create.
+    QDir().mkpath(QFileInfo(m_fileName).absolutePath());
+    const int ret = avio_open(&m_formatCtx->pb, fileNameUtf8.constData(), AVIO_FLAG_WRITE);
+    if (ret < 0) {
+        char errorText[254] = {0};
+        av_strerror(ret, errorText, sizeof(errorText));
+        qCritical("Failed to open output file: %s %s", errorText, fileNameUtf8.constData());
+        avformat_free_context(m_formatCtx);
+        m_formatCtx = nullptr;
+        return false;
+    }
+    return true;
+}
+
+bool Recorder::startRecorder()
+{
+    start();
+    return true;
+}
+
+bool Recorder::push(const AVPacket* packet)
+{
+    QMutexLocker locker(&m_mutex);
+    if (m_failed) {
+        return false;
+    }
+    AVPacket* rec = packetNew(packet);
+    if (!rec) {
+        return false;
+    }
+    m_queue.enqueue(rec);
+    m_queueCond.wakeOne();
+    return true;
+}
+
+void Recorder::stopRecorder()
+{
+    QMutexLocker locker(&m_mutex);
+    m_stopped = true;
+    m_queueCond.wakeOne();
+}
+
+void Recorder::close()
+{
+    if (!m_formatCtx) {
+        return;
+    }
+    if (m_headerWritten) {
+        const int ret = av_write_trailer(m_formatCtx);
+        if (ret < 0) {
+            qCritical("Failed to write trailer to %s", qUtf8Printable(m_fileName));
+            QMutexLocker locker(&m_mutex);
+            m_failed = true;
+        } else {
+            qInfo("success record %s", qUtf8Printable(m_fileName));
+        }
+    } else {
+        QMutexLocker locker(&m_mutex);
+        m_failed = true;
+    }
+    avio_closep(&m_formatCtx->pb);
+    avformat_free_context(m_formatCtx);
+    m_formatCtx = nullptr;
+    m_headerWritten = false;
+}
+
+void Recorder::run()
+{
+    bool failed = false;
+    m_mutex.lock();
+    for (;;) {
+        while (!m_stopped && m_queue.isEmpty()) {
+            m_queueCond.wait(&m_mutex);
+        }
+        if (m_stopped && m_queue.isEmpty()) {
+            break;
+        }
+        AVPacket* rec = m_queue.dequeue();
+        m_mutex.unlock();
+
+        // Each packet is held back until the next one arrives, so that its duration is known.
+        AVPacket* previous = m_previous;
+        m_previous = rec;
+        if (previous) {
+            if (previous->pts != AV_NOPTS_VALUE && rec->pts != AV_NOPTS_VALUE) {
+                previous->duration = rec->pts - previous->pts;
+            }
+            const bool ok = write(previous);
+            packetDelete(&previous);
+            if (!ok) {
+                qCritical("Could not record packet");
+                m_mutex.lock();
+                m_failed = true;
+                queueClear();
+                failed = true;
+                break;
+            }
+        }
+        m_mutex.lock();
+    }
+
+    if (!failed && m_previous) {
+        m_previous->duration = LAST_PACKET_DURATION;
+        if (!write(m_previous)) {
+            qWarning("Could not record last packet");
+        }
+    }
+    packetDelete(&m_previous);
+    m_mutex.unlock();
+    qDebug("Recorder thread ended");
+}
+
+bool Recorder::write(AVPacket* packet)
+{
+    // Without a container (open failed) there is nothing to write into.
+    if (!m_formatCtx) {
+        return false;
+    }
+    if (!m_headerWritten) {
+        if (packet->pts != AV_NOPTS_VALUE) {
+            qCritical("The first packet is not a config packet");
+            return false;
+        }
+        if (!recorderWriteHeader(packet)) {
+            return false;
+        }
+        m_headerWritten = true;
+        return true;
+    }
+    // A later configuration (the device's encoder restarted) is already prefixed to the next frame.
+    if (packet->pts == AV_NOPTS_VALUE) {
+        return true;
+    }
+    recorderRescalePacket(packet);
+    packet->stream_index = 0;
+    return av_write_frame(m_formatCtx, packet) >= 0;
+}
+
+bool Recorder::recorderWriteHeader(const AVPacket* packet)
+{
+    AVStream* stream = m_formatCtx->streams[0];
+    uint8_t* extradata = static_cast<uint8_t*>(av_mallocz(static_cast<size_t>(packet->size) + AV_INPUT_BUFFER_PADDING_SIZE));
+    if (!extradata) {
+        qCritical("Cannot allocate extradata");
+        return false;
+    }
+    if (packet->size > 0) {
+        memcpy(extradata, packet->data, static_cast<size_t>(packet->size));
+    }
+    av_freep(&stream->codecpar->extradata);
+    stream->codecpar->extradata = extradata;
+    stream->codecpar->extradata_size = packet->size;
+
+    if (avformat_write_header(m_formatCtx, nullptr) < 0) {
+        qCritical("Failed to write header recorder file");
+        return false;
+    }
+    return true;
+}
+
+void Recorder::recorderRescalePacket(AVPacket* packet)
+{
+    av_packet_rescale_ts(packet, DRAVIK_TIME_BASE, m_formatCtx->streams[0]->time_base);
+}
+
+const char* Recorder::recorderGetFormatName(RecorderFormat format)
+{
+    switch (format) {
+    case RECORDER_FORMAT_MP4:
+        return "mp4";
+    case RECORDER_FORMAT_MKV:
+        return "matroska";
+    default:
+        return "";
+    }
+}
+
+const AVOutputFormat* Recorder::findMuxer(const char* name)
+{
+    void* opaque = nullptr;
+    while (const AVOutputFormat* muxer = av_muxer_iterate(&opaque)) {
+        if (strcmp(muxer->name, name) == 0) {
+            return muxer;
+        }
+    }
+    return nullptr;
+}
+
+void Recorder::queueClear()
+{
+    while (!m_queue.isEmpty()) {
+        AVPacket* packet = m_queue.dequeue();
+        packetDelete(&packet);
+    }
+}
+
+AVPacket* Recorder::packetNew(const AVPacket* packet)
+{
+    AVPacket* rec = av_packet_alloc();
+    if (!rec) {
+        return nullptr;
+    }
+    if (av_packet_ref(rec, packet) < 0) {
+        av_packet_free(&rec);
+        return nullptr;
+    }
+    return rec;
+}
+
+void Recorder::packetDelete(AVPacket** packet)
+{
+    av_packet_free(packet);
+}
+
+} // namespace dvk

@@ -1,0 +1,73 @@
+#ifndef RECORDER_H
+#define RECORDER_H
+
+#include <QMutex>
+#include <QQueue>
+#include <QSize>
+#include <QString>
+#include <QThread>
+#include <QWaitCondition>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+namespace dvk {
+
+// Writes the device's H.264 stream, as it arrives and without re-encoding, into an MP4 or
+// Matroska file. Packets are queued from the stream thread and muxed on this thread.
+class Recorder : public QThread
+{
+    Q_OBJECT
+public:
+    enum RecorderFormat {
+        RECORDER_FORMAT_NULL = 0,
+        RECORDER_FORMAT_MP4 = 1,
+        RECORDER_FORMAT_MKV = 2,
+    };
+
+    explicit Recorder(const QString& fileName, QObject* parent = nullptr);
+    ~Recorder() override;
+
+    static RecorderFormat guessRecordFormat(const QString& fileName);
+
+    RecorderFormat format() const;
+    const QString& fileName() const;
+
+    void setFrameSize(const QSize& declaredFrameSize);
+    bool open();
+    bool startRecorder();
+    bool push(const AVPacket* packet);
+    void stopRecorder();
+    void close();
+
+protected:
+    void run() override;
+
+private:
+    bool write(AVPacket* packet);
+    bool recorderWriteHeader(const AVPacket* packet);
+    void recorderRescalePacket(AVPacket* packet);
+    static const char* recorderGetFormatName(RecorderFormat format);
+    static const AVOutputFormat* findMuxer(const char* name);
+    void queueClear();
+    static AVPacket* packetNew(const AVPacket* packet);
+    static void packetDelete(AVPacket** packet);
+
+    QString m_fileName;
+    AVFormatContext* m_formatCtx = nullptr;
+    QSize m_declaredFrameSize = QSize(-1, -1);
+    bool m_headerWritten = false;
+    RecorderFormat m_format = RECORDER_FORMAT_NULL;
+    QMutex m_mutex;
+    QWaitCondition m_queueCond;
+    bool m_stopped = false;
+    bool m_failed = false;
+    QQueue<AVPacket*> m_queue;
+    AVPacket* m_previous = nullptr;
+};
+
+} // namespace dvk
+
+#endif // RECORDER_H

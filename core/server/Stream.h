@@ -1,0 +1,61 @@
+#ifndef STREAM_H
+#define STREAM_H
+
+#include <QThread>
+
+#include <cstdarg>
+#include <functional>
+
+struct AVCodecContext;
+struct AVCodecParserContext;
+struct AVPacket;
+
+namespace dvk {
+
+// FFmpeg's log output, routed into the application log.
+void avLogCallback(void* avcl, int level, const char* fmt, va_list vl);
+
+// Reads the framed H.264 stream on its own thread and hands out one packet per
+// access unit, with the codec configuration merged into the frame after it.
+class Stream : public QThread
+{
+    Q_OBJECT
+public:
+    // Larger than any access unit a device sends; a header announcing more is corrupt.
+    static constexpr quint32 kMaxPacketSize = 64 * 1024 * 1024;
+
+    Stream(std::function<qint32(quint8*, qint32)> recvData, QObject* parent = nullptr);
+    ~Stream() override;
+
+    static bool init();
+    static void deInit();
+
+    bool startDecode();
+    void stopDecode();
+
+signals:
+    // Emitted on the stream thread; connect directly and finish with the packet before returning.
+    void getFrame(AVPacket* packet);
+    void getConfigFrame(AVPacket* packet);
+    void onStreamStop();
+
+protected:
+    void run() override;
+
+private:
+    bool recvPacket(AVPacket* packet);
+    bool pushPacket(AVPacket* packet);
+    bool appendPending(const AVPacket* packet);
+    void markKeyFrame(AVPacket* packet);
+    void releasePending();
+
+    std::function<qint32(quint8*, qint32)> m_recvData;
+    AVCodecContext* m_codecCtx = nullptr;
+    AVCodecParserContext* m_parser = nullptr;
+    bool m_hasPending = false;
+    AVPacket* m_pending = nullptr;
+};
+
+} // namespace dvk
+
+#endif // STREAM_H

@@ -1,0 +1,66 @@
+#ifndef VIDEOSOCKET_H
+#define VIDEOSOCKET_H
+
+#include <QMutex>
+#include <QTcpSocket>
+#include <QWaitCondition>
+
+#include <atomic>
+#include <vector>
+
+namespace dvk {
+
+// The video connection. The socket lives on the thread that created it, while
+// the stream thread reads from it through subThreadRecvData(): the stream
+// thread blocks, the socket's thread fills the request and wakes it.
+class VideoSocket : public QTcpSocket
+{
+    Q_OBJECT
+public:
+    explicit VideoSocket(QObject* parent = nullptr);
+    ~VideoSocket() override;
+
+    // Stream thread only. Blocks until exactly bufSize bytes have been copied
+    // to buf (returns bufSize) or the stream has ended (returns 0).
+    qint32 subThreadRecvData(quint8* buf, const qint32 bufSize);
+
+public slots:
+    void onReadyRead();
+    void quitNotify();
+
+protected:
+    bool event(QEvent* event) override;
+
+private slots:
+    void onPeerClosed();
+
+private:
+    void serveRequestLocked();
+    void finishRequest(qint32 dataSize);
+    qint32 takeReadAhead(quint8* dst, qint32 size);
+    void fillReadAhead(qint64 limit);
+
+    QMutex m_mutex;
+    QWaitCondition m_recvDataCond;
+    QWaitCondition m_idleCond;
+    quint8* m_buffer = nullptr;
+    qint32 m_bufferSize = 0;
+    qint32 m_dataSize = 0;
+    bool m_requestDone = false;
+    std::atomic<bool> m_quit{false};
+
+    // The stream thread is inside subThreadRecvData; the destructor waits for it to leave.
+    bool m_requestActive = false;
+    // Set by the first request: until then the bytes belong to whoever reads the handshake.
+    bool m_streaming = false;
+    // The peer has closed: what is buffered is all there will be.
+    bool m_peerClosed = false;
+    // Bytes already taken off the socket, so the stream thread can go on reading
+    // while the socket's thread is busy elsewhere.
+    std::vector<quint8> m_readAhead;
+    int m_readAheadPos = 0;
+};
+
+} // namespace dvk
+
+#endif // VIDEOSOCKET_H

@@ -1,0 +1,369 @@
+#include "recorder/Recorder.h"
+
+#include "H264TestStream.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QMutex>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include <memory>
+
+using dvk::Recorder;
+
+namespace {
+
+const QSize kFrameSize(160, 120);
+const int kFrameCount = 30;
+const int64_t kFrameStep = 33333;
+
+// Collects every log line so that tests can tell which failures were reported and which not.
+class LogCapture
+{
+public:
+    static void install() { s_previous = qInstallMessageHandler(&LogCapture::handler); }
+
+    static void clear()
+    {
+        QMutexLocker locker(&s_mutex);
+        s_lines.clear();
+    }
+
+    static int count(QtMsgType type, const QString& prefix)
+    {
+        QMutexLocker locker(&s_mutex);
+        int n = 0;
+        for (const auto& line : qAsConst(s_lines)) {
+            if (line.first == type && line.second.startsWith(prefix)) {
+                ++n;
+            }
+        }
+        return n;
+    }
+
+    // Warnings, criticals and infos: what a user would find in the log.
+    static QStringList reported()
+    {
+        QMutexLocker locker(&s_mutex);
+        QStringList out;
+        for (const auto& line : qAsConst(s_lines)) {
+            if (line.first != QtDebugMsg) {
+                out << line.second;
+            }
+        }
+        return out;
+    }
+
+private:
+    static void handler(QtMsgType type, const QMessageLogContext& context, const QString& text)
+    {
+        {
+            QMutexLocker locker(&s_mutex);
+            s_lines.append(qMakePair(type, text));
+        }
+        if (s_previous) {
+            s_previous(type, context, text);
+        }
+    }
+
+    static QMutex s_mutex;
+    static QVector<QPair<QtMsgType, QString>> s_lines;
+    static QtMessageHandler s_previous;
+};
+
+QMutex LogCapture::s_mutex;
+QVector<QPair<QtMsgType, QString>> LogCapture::s_lines;
+QtMessageHandler LogCapture::s_previous = nullptr;
+
+// Pushes one packet and releases it at once, as the stream thread does after its signal returns.
+bool pushOnce(Recorder& recorder, const QByteArray& data, int64_t pts)
+{
+    AVPacket* packet = makePacket(data, pts);
+    const bool ok = recorder.push(packet);
+    av_packet_free(&packet);
+    return ok;
+}
+
+// The stream thread sends each configuration on its own and again in front of the next frame.
+int feed(Recorder& recorder, const H264TestStream& stream, int from, int to, bool withConfig)
+{
+    int accepted = 0;
+    if (withConfig && pushOnce(recorder, stream.config, AV_NOPTS_VALUE)) {
+        ++accepted;
+    }
+    for (int i = from; i < to; ++i) {
+        const QByteArray data = (withConfig && i == from) ? stream.config + stream.frames[i] : stream.frames[i];
+        if (pushOnce(recorder, data, i * kFrameStep)) {
+            ++accepted;
+        }
+    }
+    return accepted;
+}
+
+QJsonObject probeStream(const QString& file)
+{
+    const QJsonObject info = probe(file, {"-count_frames", "-count_packets", "-select_streams", "v:0", "-show_entries",
+                                          "stream=codec_name,width,height,nb_read_frames,nb_read_packets:format_tags"});
+    const QJsonObject stream = info.value("streams").toArray().first().toObject();
+    QJsonObject out = stream;
+    const QJsonObject tags = info.value("format").toObject().value("tags").toObject();
+    for (auto it = tags.begin(); it != tags.end(); ++it) {
+        if (it.key().compare("comment", Qt::CaseInsensitive) == 0) {
+            out.insert("comment", it.value());
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+class TestRecorder : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void guessesFormatFromSuffix_data();
+    void guessesFormatFromSuffix();
+    void recordsStreamFromAnotherThread_data();
+    void recordsStreamFromAnotherThread();
+    void durationsFollowTimestamps();
+    void laterConfigPacketIsNotAFrame();
+    void firstPacketWithTimestampFailsRecording();
+    void failedOpenLeavesWorkerHarmless_data();
+    void failedOpenLeavesWorkerHarmless();
+    void closeWithoutConfigWritesNothing();
+    void destroyingRunningRecorderFinishesFile();
+
+private:
+    H264TestStream m_stream;
+};
+
+void TestRecorder::initTestCase()
+{
+    LogCapture::install();
+    m_stream = H264TestStream::encode(kFrameSize, kFrameCount);
+    QVERIFY2(!m_stream.config.isEmpty(), "libx264 encoder not available");
+    QCOMPARE(m_stream.frames.size(), kFrameCount);
+}
+
+void TestRecorder::init()
+{
+    LogCapture::clear();
+}
+
+void TestRecorder::guessesFormatFromSuffix_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<int>("format");
+    QTest::newRow("mp4") << "/data/snap/dev_20260101.mp4" << int(Recorder::RECORDER_FORMAT_MP4);
+    QTest::newRow("mkv") << "rec.mkv" << int(Recorder::RECORDER_FORMAT_MKV);
+    QTest::newRow("capital MP4") << "rec.MP4" << int(Recorder::RECORDER_FORMAT_NULL);
+    QTest::newRow("other suffix") << "rec.avi" << int(Recorder::RECORDER_FORMAT_NULL);
+    QTest::newRow("too short") << "mp4" << int(Recorder::RECORDER_FORMAT_NULL);
+    QTest::newRow("no suffix") << "recording" << int(Recorder::RECORDER_FORMAT_NULL);
+    QTest::newRow("last dot wins") << "rec.mkv.mp4" << int(Recorder::RECORDER_FORMAT_MP4);
+    QTest::newRow("dot only in folder") << "/tmp/x.mp4/recording" << int(Recorder::RECORDER_FORMAT_NULL);
+}
+
+void TestRecorder::guessesFormatFromSuffix()
+{
+    QFETCH(QString, fileName);
+    QFETCH(int, format);
+    QCOMPARE(int(Recorder::guessRecordFormat(fileName)), format);
+    QCOMPARE(int(Recorder(fileName).format()), format);
+}
+
+void TestRecorder::recordsStreamFromAnotherThread_data()
+{
+    QTest::addColumn<QString>("suffix");
+    QTest::newRow("mp4") << "mp4";
+    QTest::newRow("matroska") << "mkv";
+}
+
+void TestRecorder::recordsStreamFromAnotherThread()
+{
+    QFETCH(QString, suffix);
+    QTemporaryDir dir;
+    // The recording folder below the data directory need not exist yet.
+    const QString file = dir.filePath("data/snapshot/rec." + suffix);
+
+    Recorder recorder(file);
+    recorder.setFrameSize(kFrameSize);
+    QVERIFY(recorder.open());
+    QVERIFY(recorder.startRecorder());
+
+    int accepted = 0;
+    std::unique_ptr<QThread> streamThread(
+        QThread::create([&] { accepted = feed(recorder, m_stream, 0, kFrameCount, true); }));
+    streamThread->start();
+    QVERIFY(streamThread->wait(30000));
+    QCOMPARE(accepted, kFrameCount + 1);
+
+    // The stop comes while packets may still be queued: all of them must reach the file.
+    recorder.stopRecorder();
+    QVERIFY(recorder.wait(30000));
+    recorder.close();
+
+    QCOMPARE(LogCapture::reported(), QStringList{"success record " + file});
+    const QJsonObject stream = probeStream(file);
+    QCOMPARE(stream.value("codec_name").toString(), QString("h264"));
+    QCOMPARE(stream.value("width").toInt(), kFrameSize.width());
+    QCOMPARE(stream.value("height").toInt(), kFrameSize.height());
+    QCOMPARE(stream.value("nb_read_packets").toString(), QString::number(kFrameCount));
+    QCOMPARE(stream.value("nb_read_frames").toString(), QString::number(kFrameCount));
+    QCOMPARE(stream.value("comment").toString(), QString("Recorded by VaDizede " VADIZEDE_VERSION));
+}
+
+void TestRecorder::durationsFollowTimestamps()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("durations.mp4");
+    const QVector<int64_t> pts{0, 500, 40500, 60500, 100500};
+
+    Recorder recorder(file);
+    recorder.setFrameSize(kFrameSize);
+    QVERIFY(recorder.open());
+    recorder.startRecorder();
+    QVERIFY(pushOnce(recorder, m_stream.config, AV_NOPTS_VALUE));
+    for (int i = 0; i < pts.size(); ++i) {
+        QVERIFY(pushOnce(recorder, i == 0 ? m_stream.config + m_stream.frames[i] : m_stream.frames[i], pts[i]));
+    }
+    recorder.stopRecorder();
+    recorder.wait();
+    recorder.close();
+
+    const QJsonArray packets = probe(file, {"-select_streams", "v:0", "-show_entries", "packet=duration_time"})
+                                   .value("packets")
+                                   .toArray();
+    QCOMPARE(packets.size(), pts.size());
+    const QVector<double> expected{0.0005, 0.04, 0.02, 0.04, 0.1};
+    for (int i = 0; i < packets.size(); ++i) {
+        const double duration = packets[i].toObject().value("duration_time").toString().toDouble();
+        QVERIFY2(qAbs(duration - expected[i]) < 0.0001,
+                 qPrintable(QString("packet %1 lasts %2 s, expected %3 s").arg(i).arg(duration).arg(expected[i])));
+    }
+}
+
+void TestRecorder::laterConfigPacketIsNotAFrame()
+{
+    // An encoder restart on the device sends its parameter sets again in the middle of the stream.
+    QTemporaryDir dir;
+    const QString file = dir.filePath("restart.mkv");
+    Recorder recorder(file);
+    recorder.setFrameSize(kFrameSize);
+    QVERIFY(recorder.open());
+    recorder.startRecorder();
+    QCOMPARE(feed(recorder, m_stream, 0, 20, true), 21);
+    QCOMPARE(feed(recorder, m_stream, 20, kFrameCount, true), 11);
+    recorder.stopRecorder();
+    recorder.wait();
+    recorder.close();
+
+    const QJsonObject stream = probeStream(file);
+    QCOMPARE(stream.value("nb_read_packets").toString(), QString::number(kFrameCount));
+    QCOMPARE(stream.value("nb_read_frames").toString(), QString::number(kFrameCount));
+}
+
+void TestRecorder::firstPacketWithTimestampFailsRecording()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("noconfig.mp4");
+    Recorder recorder(file);
+    recorder.setFrameSize(kFrameSize);
+    QVERIFY(recorder.open());
+    recorder.startRecorder();
+
+    QVERIFY(pushOnce(recorder, m_stream.frames[0], 0));
+    // The first packet is held back and only judged once its successor arrives.
+    QVERIFY(pushOnce(recorder, m_stream.frames[1], kFrameStep));
+    QVERIFY(recorder.wait(10000));
+    QVERIFY(!pushOnce(recorder, m_stream.frames[2], 2 * kFrameStep));
+    recorder.stopRecorder();
+    recorder.close();
+
+    QCOMPARE(LogCapture::reported(),
+             (QStringList{"The first packet is not a config packet", "Could not record packet"}));
+    QCOMPARE(LogCapture::count(QtDebugMsg, "Recorder thread ended"), 1);
+}
+
+void TestRecorder::failedOpenLeavesWorkerHarmless_data()
+{
+    QTest::addColumn<QString>("relativeName");
+    QTest::addColumn<QString>("openError");
+    QTest::newRow("capital suffix") << "rec.MP4" << "Could not find muxer";
+    QTest::newRow("folder is a file") << "blocker/rec.mp4" << "Failed to open output file: ";
+}
+
+void TestRecorder::failedOpenLeavesWorkerHarmless()
+{
+    QFETCH(QString, relativeName);
+    QFETCH(QString, openError);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(relativeName);
+    QFile blocker(dir.filePath("blocker"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    // The device connection starts and feeds the recorder even when open failed.
+    {
+        Recorder recorder(file);
+        recorder.setFrameSize(kFrameSize);
+        QVERIFY(!recorder.open());
+        QCOMPARE(LogCapture::count(QtCriticalMsg, openError), 1);
+        recorder.startRecorder();
+        feed(recorder, m_stream, 0, 5, true);
+        QVERIFY(recorder.wait(10000));
+        QVERIFY(!pushOnce(recorder, m_stream.frames[5], 5 * kFrameStep));
+        recorder.stopRecorder();
+        recorder.close();
+        QCOMPARE(LogCapture::count(QtCriticalMsg, "Could not record packet"), 1);
+    }
+    // A stop while only one packet is held goes through the last-packet path instead.
+    {
+        Recorder recorder(file);
+        QVERIFY(!recorder.open());
+        recorder.startRecorder();
+        QVERIFY(pushOnce(recorder, m_stream.config, AV_NOPTS_VALUE));
+        recorder.stopRecorder();
+        QVERIFY(recorder.wait(10000));
+        recorder.close();
+        QCOMPARE(LogCapture::count(QtWarningMsg, "Could not record last packet"), 1);
+    }
+    QVERIFY(!QFile::exists(file));
+    QVERIFY(LogCapture::count(QtInfoMsg, "success record") == 0);
+}
+
+void TestRecorder::closeWithoutConfigWritesNothing()
+{
+    QTemporaryDir dir;
+    Recorder recorder(dir.filePath("empty.mkv"));
+    recorder.setFrameSize(kFrameSize);
+    QVERIFY(recorder.open());
+    recorder.startRecorder();
+    recorder.stopRecorder();
+    QVERIFY(recorder.wait(10000));
+    recorder.close();
+    QCOMPARE(LogCapture::reported(), QStringList());
+}
+
+void TestRecorder::destroyingRunningRecorderFinishesFile()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("dropped.mkv");
+    auto recorder = std::make_unique<Recorder>(file);
+    recorder->setFrameSize(kFrameSize);
+    QVERIFY(recorder->open());
+    recorder->startRecorder();
+    QCOMPARE(feed(*recorder, m_stream, 0, kFrameCount, true), kFrameCount + 1);
+    recorder.reset();
+
+    QCOMPARE(LogCapture::reported(), QStringList{"success record " + file});
+    QCOMPARE(probeStream(file).value("nb_read_frames").toString(), QString::number(kFrameCount));
+}
+
+QTEST_GUILESS_MAIN(TestRecorder)
+#include "tst_recorder.moc"

@@ -1,0 +1,39 @@
+#ifndef H264TESTENCODER_H
+#define H264TESTENCODER_H
+
+#include <QByteArray>
+#include <QVector>
+
+// Small H.264 streams made with libx264 for the video tests.
+struct EncodedFrame
+{
+    QByteArray data;
+    bool key = false;
+};
+
+struct EncodedStream
+{
+    QByteArray config; // parameter sets (empty when they are inside the frames)
+    QVector<EncodedFrame> frames;
+};
+
+struct EncodeOptions
+{
+    int width = 64;
+    int height = 64;
+    int gop = 250;
+    bool separateConfig = true;
+};
+
+// One picture per entry of lumas: a flat picture of that luma with neutral
+// chroma, or, with chroma set, that U and V.
+EncodedStream encodeFlatFrames(const EncodeOptions& options, const QVector<int>& lumas, int u = 128,
+                               int v = 128);
+
+// Splits an Annex B buffer at its start codes; each piece keeps its start code.
+QVector<QByteArray> splitNalUnits(const QByteArray& annexB);
+
+// The 12-byte header and payload of one packet on the video connection.
+QByteArray framePacket(quint64 pts, const QByteArray& payload);
+
+#endif // H264TESTENCODER_H
