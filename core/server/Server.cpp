@@ -18,7 +18,10 @@ const char* const kServerClass = "com.kelvanorth.dravik.Server";
 const qint64 kDeviceInfoSize = 68;
 const int kDeviceNameFieldSize = 64;
 const int kAcceptPendingMax = 2;
+const int kAcceptTimeoutMs = 20000;
 const int kConnectPollIntervalMs = 100;
+const int kConnectWaitMs = 1000;
+const int kDeviceInfoWaitMs = 300;
 // Retryable attempts continue while the count of earlier failures is at most this: 31 in all.
 const int kConnectRetryMax = 29;
 const int kConnectFinal = 30;
@@ -63,13 +66,16 @@ void Server::stop()
     m_connectCount = 0;
     stopAcceptTimeoutTimer();
 
+    // Closed sockets are no longer handed out, even before their deferred deletion has run.
     if (m_videoSocket) {
         m_videoSocket->close();
         m_videoSocket->deleteLater();
+        m_videoSocket = nullptr;
     }
     if (m_controlSocket) {
         m_controlSocket->close();
         m_controlSocket->deleteLater();
+        m_controlSocket = nullptr;
     }
 
     // A tunnel command may have succeeded before the shell started; remove it too.
@@ -110,15 +116,10 @@ bool Server::isReverse()
     return !m_tunnelForward;
 }
 
-void Server::setTimeouts(const Timeouts& timeouts)
-{
-    m_timeouts = timeouts;
-}
-
 bool Server::readInfo(VideoSocket* videoSocket, QString& deviceName, QSize& size)
 {
     // The record may arrive in several segments; wait for the rest within one overall deadline.
-    QDeadlineTimer deadline(m_timeouts.infoWaitMs);
+    QDeadlineTimer deadline(kDeviceInfoWaitMs);
     while (videoSocket->bytesAvailable() < kDeviceInfoSize && !deadline.hasExpired()) {
         if (!videoSocket->waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
             break;
@@ -452,12 +453,12 @@ Server::ConnectAttempt Server::tryConnect(VideoSocket* videoSocket, QTcpSocket* 
                                           QSize& size)
 {
     videoSocket->connectToHost(QHostAddress::LocalHost, m_params.localPort);
-    if (!videoSocket->waitForConnected(m_timeouts.connectWaitMs)) {
+    if (!videoSocket->waitForConnected(kConnectWaitMs)) {
         qWarning("video socket connect to server failed");
         return ATTEMPT_FINAL;
     }
     controlSocket->connectToHost(QHostAddress::LocalHost, m_params.localPort);
-    if (!controlSocket->waitForConnected(m_timeouts.connectWaitMs)) {
+    if (!controlSocket->waitForConnected(kConnectWaitMs)) {
         qWarning("control socket connect to server failed");
         return ATTEMPT_FINAL;
     }
@@ -467,7 +468,7 @@ Server::ConnectAttempt Server::tryConnect(VideoSocket* videoSocket, QTcpSocket* 
     }
     // The server's first byte on the video connection says it is really there, not just adb's end of the tunnel.
     if (videoSocket->bytesAvailable() < 1) {
-        videoSocket->waitForReadyRead(m_timeouts.connectWaitMs);
+        videoSocket->waitForReadyRead(kConnectWaitMs);
     }
     if (videoSocket->read(1).size() != 1 || !readInfo(videoSocket, deviceName, size)) {
         qWarning("video socket connect to server read device info failed, try again");
@@ -506,7 +507,7 @@ void Server::timerEvent(QTimerEvent* event)
 void Server::startAcceptTimeoutTimer()
 {
     stopAcceptTimeoutTimer();
-    m_acceptTimeoutTimer = startTimer(m_timeouts.acceptMs, Qt::CoarseTimer);
+    m_acceptTimeoutTimer = startTimer(kAcceptTimeoutMs, Qt::CoarseTimer);
 }
 
 void Server::stopAcceptTimeoutTimer()

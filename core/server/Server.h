@@ -50,14 +50,6 @@ public:
         bool control = true;
     };
 
-    // Waits of the bring-up. The shipped values are the defaults; tests shorten them.
-    struct Timeouts
-    {
-        int acceptMs = 20000;     // reverse: both connections must arrive within this
-        int connectWaitMs = 1000; // forward: each connect and the wait for the first byte
-        int infoWaitMs = 300;     // the wait for the 68-byte device information
-    };
-
     explicit Server(QObject* parent = nullptr);
     ~Server() override;
 
@@ -73,8 +65,6 @@ public:
 
     // The server command line after the serial selection, for the given parameters and tunnel mode.
     static QStringList serverArguments(const ServerParams& params, bool tunnelForward);
-
-    void setTimeouts(const Timeouts& timeouts);
 
 signals:
     void serverStarted(bool success, const QString& deviceName = QString(), const QSize& size = QSize());
@@ -138,7 +128,6 @@ private:
     QSize m_deviceSize;
     ServerParams m_params;
     ServerStartStep m_serverStartStep = STEP_IDLE;
-    Timeouts m_timeouts;
 };
 
 } // namespace dvk
