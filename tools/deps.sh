@@ -6,7 +6,7 @@ packages=(
     cmake g++ make pkg-config ccache
     qtbase5-dev qttools5-dev qttools5-dev-tools
     libavcodec-dev libavformat-dev libavutil-dev libswscale-dev ffmpeg
-    libx11-dev libxfixes-dev
+    libx11-dev libxfixes-dev libqt5x11extras5-dev
     xvfb xauth libgl1-mesa-dri fonts-dejavu-core
 )
 

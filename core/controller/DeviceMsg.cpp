@@ -9,10 +9,6 @@
 
 namespace dvk {
 
-namespace {
-constexpr int HEADER_SIZE = 5;
-}
-
 DeviceMsg::DeviceMsg(QObject* parent) : QObject(parent) {}
 
 DeviceMsg::~DeviceMsg() = default;
@@ -51,6 +47,18 @@ int DeviceMsg::deserialize(QByteArray& bytes)
     }
     m_text = bytes.mid(HEADER_SIZE, static_cast<int>(length));
     return total;
+}
+
+qint64 DeviceMsg::announcedSize(const QByteArray& head)
+{
+    if (head.size() < HEADER_SIZE || head.at(0) != DEVICE_MSG_CLIPBOARD) {
+        return 0;
+    }
+    quint32 length = 0;
+    for (int i = 1; i < HEADER_SIZE; ++i) {
+        length = (length << 8) | static_cast<quint8>(head.at(i));
+    }
+    return HEADER_SIZE + static_cast<qint64>(length);
 }
 
 void DeviceMsg::getClipboardMsgData(QString& text) const

@@ -20,6 +20,8 @@ public:
     // Result of deserialize for bytes that can never become a message of this system.
     static constexpr int UNPARSABLE = -1;
 
+    static constexpr int HEADER_SIZE = 5;
+
     explicit DeviceMsg(QObject* parent = nullptr);
     ~DeviceMsg() override;
 
@@ -27,6 +29,8 @@ public:
     // needed, or UNPARSABLE for a message this system cannot frame.
     int deserialize(QByteArray& bytes);
     DeviceMsgType type() const { return m_type; }
+    // The whole size a clipboard message announces in its header, or 0 when head cannot tell.
+    static qint64 announcedSize(const QByteArray& head);
     void getClipboardMsgData(QString& text) const;
 
 private:

@@ -139,8 +139,12 @@ private slots:
         text[69999] = 'Z';
         const QByteArray msg = clipboardMsg(text);
         QCOMPARE(msg.mid(1, 4), hex("00 01 11 70"));
-        send(msg);
+        send(msg.left(40000));
+        QTRY_COMPARE(m_appSide->bytesAvailable(), qint64(40000));
+        QVERIFY(m_changes.isEmpty());
+        send(msg.mid(40000));
         QTRY_COMPARE(m_changes.size(), 1);
+        QCOMPARE(m_appSide->bytesAvailable(), qint64(0));
         QCOMPARE(m_changes.first(), QString::fromLatin1(text));
     }
 
@@ -164,6 +168,7 @@ private slots:
     void unsupportedTypeDoesNotStallTheConnection()
     {
         QTest::ignoreMessage(QtWarningMsg, "Unsupported device msg type: 1");
+        QTest::ignoreMessage(QtWarningMsg, "Discarded 9 unreadable bytes from the device");
         send(hex("01 00 00 00 00 00 00 00 08"));
         QTRY_COMPARE(m_arrivals->count(), 1);
         QCOMPARE(m_appSide->bytesAvailable(), qint64(0));
@@ -172,6 +177,13 @@ private slots:
         // The next arrival is read afresh, and the warning is not repeated for old bytes.
         send(clipboardMsg("after"));
         QTRY_COMPARE(m_changes, QStringList{"after"});
+
+        // A length no array can hold is dropped too, rather than waited for.
+        QTest::ignoreMessage(QtWarningMsg, "Device clipboard msg too long: 4294967295");
+        QTest::ignoreMessage(QtWarningMsg, "Discarded 6 unreadable bytes from the device");
+        send(hex("00 FFFFFFFF 61"));
+        QTRY_COMPARE(m_arrivals->count(), 3);
+        QCOMPARE(m_appSide->bytesAvailable(), qint64(0));
     }
 
     void bytesBufferedBeforeAttachAreRead()

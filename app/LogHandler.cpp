@@ -1,0 +1,82 @@
+#include "LogHandler.h"
+
+#include <QMutex>
+#include <QMutexLocker>
+#include <QTextStream>
+
+QFile* g_logFile = nullptr;
+
+namespace {
+
+// Guards g_logFile: the handler is entered from the GUI, stream and recorder threads at once.
+QMutex s_logMutex;
+
+// A message raised while a line is being written (an I/O warning) would deadlock on the mutex.
+thread_local bool s_inHandler = false;
+
+const char* templateFor(QtMsgType type)
+{
+    switch (type) {
+    case QtDebugMsg:
+        return "[D]: %1 (%2:%3)";
+    case QtWarningMsg:
+        return "[W]: %1 (%2:%3)";
+    case QtCriticalMsg:
+        return "[C]: %1 (%2:%3)";
+    case QtFatalMsg:
+        return "[F]: %1 (%2:%3)";
+    case QtInfoMsg:
+        break;
+    }
+    return "[I]: %1 (%2:%3)";
+}
+
+} // namespace
+
+void openLogFile(const QString& path)
+{
+    QMutexLocker locker(&s_logMutex);
+    if (g_logFile) {
+        return;
+    }
+    g_logFile = new QFile(path);
+    g_logFile->open(QIODevice::WriteOnly | QIODevice::Truncate);
+}
+
+void closeLogFile()
+{
+    QMutexLocker locker(&s_logMutex);
+    if (!g_logFile) {
+        return;
+    }
+    g_logFile->flush();
+    g_logFile->close();
+    delete g_logFile;
+    g_logFile = nullptr;
+}
+
+QString formatLogLine(QtMsgType type, const QMessageLogContext& context, const QString& msg)
+{
+    const QString function = context.function ? QString::fromUtf8(context.function) : QString();
+    // One pass, so that a "%2" inside the message text is not taken for a placeholder.
+    return QString(templateFor(type)).arg(msg, QString::number(context.line), function);
+}
+
+void myMessageOutput(QtMsgType type, const QMessageLogContext& context, const QString& msg)
+{
+    if (s_inHandler) {
+        return;
+    }
+    s_inHandler = true;
+    const QString line = formatLogLine(type, context, msg);
+    {
+        QMutexLocker locker(&s_logMutex);
+        if (g_logFile && g_logFile->isOpen()) {
+            QTextStream stream(g_logFile);
+            stream << line << '\n';
+            stream.flush();
+            g_logFile->flush();
+        }
+    }
+    s_inHandler = false;
+}

@@ -1,0 +1,127 @@
+#include "StartUp.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFont>
+#include <QLocale>
+#include <QStandardPaths>
+#include <QSurfaceFormat>
+#include <QTranslator>
+
+#include "AppPath.h"
+
+namespace {
+
+// Shipped beside the program; the built-in copy serves a program started from another directory.
+const QString kConfigTemplate = QStringLiteral("config/config.ini");
+const QString kBuiltInConfigTemplate = QStringLiteral(":/config/config.ini");
+
+void seedConfigFile(const QString& target)
+{
+    if (QFileInfo::exists(target)) {
+        return;
+    }
+    const QString source = QFileInfo::exists(kConfigTemplate) ? kConfigTemplate : kBuiltInConfigTemplate;
+    if (!QFile::copy(source, target)) {
+        return;
+    }
+    // The copy takes the template's permissions; a read-only copy would silently drop every setting saved.
+    QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+}
+
+} // namespace
+
+void initDataPath()
+{
+    const QString location = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    const QString appPath = location + "/" + "VuvodiZidevi";
+    setAppPath(appPath);
+
+    QDir dir;
+    if (!dir.exists(appPath)) {
+        dir.mkpath(appPath);
+    }
+    const QString configDir = appPath + "/config";
+    if (!dir.exists(configDir)) {
+        dir.mkdir(configDir);
+    }
+    seedConfigFile(configDir + "/config.ini");
+}
+
+void setStartupEnvironment()
+{
+    qputenv("VADIZEDE_CONFIG_PATH", (getAppPath() + "/config").toLocal8Bit());
+    qputenv("VADIZEDE_ADB_PATH", "../../../ZelDravik/VaDizedeCore/src/third_party/adb/win/adb.exe");
+    qputenv("VADIZEDE_SERVER_PATH", "../../../ZelDravik/VaDizedeCore/src/third_party/dravik-server");
+    qputenv("VADIZEDE_KEYMAP_PATH", "../../../keymap");
+}
+
+std::optional<Qt::ApplicationAttribute> openGLAttribute(int useDesktopOpenGL)
+{
+    switch (useDesktopOpenGL) {
+    case 0:
+        return Qt::AA_UseSoftwareOpenGL;
+    case 1:
+        return Qt::AA_UseOpenGLES;
+    case 2:
+        return Qt::AA_UseDesktopOpenGL;
+    default:
+        return std::nullopt;
+    }
+}
+
+void applyOpenGLChoice(int useDesktopOpenGL)
+{
+    if (const auto attribute = openGLAttribute(useDesktopOpenGL)) {
+        QCoreApplication::setAttribute(*attribute);
+    }
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+}
+
+void setDefaultSurfaceFormat()
+{
+    QSurfaceFormat format = QSurfaceFormat::defaultFormat();
+    format.setVersion(2, 0);
+    format.setProfile(QSurfaceFormat::NoProfile);
+    QSurfaceFormat::setDefaultFormat(format);
+}
+
+void installAppFont()
+{
+    QFont font;
+    font.setFamily("Microsoft Yahei UI");
+    // Where the designed-for family is missing, take a close sans serif with Chinese glyphs.
+    font.setFamilies({"Microsoft Yahei UI", "Noto Sans CJK SC", "WenQuanYi Micro Hei", "DejaVu Sans"});
+    font.setItalic(false);
+    QApplication::setFont(font);
+}
+
+QString displayVersion(const QString& version)
+{
+    const QStringList parts = version.split('.', Qt::KeepEmptyParts);
+    if (parts.size() <= 2) {
+        return version;
+    }
+    return parts.mid(0, 3).join('.');
+}
+
+QString installTranslatorFor(const QStringList& uiLanguages)
+{
+    // Lives until the process ends, like the texts it translates.
+    static QTranslator* s_translator = new QTranslator(qApp);
+    for (const QString& language : uiLanguages) {
+        const QString catalogue = ":/i18n/" + QLocale(language).name() + ".qm";
+        if (s_translator->load(catalogue)) {
+            QCoreApplication::installTranslator(s_translator);
+            return catalogue;
+        }
+    }
+    return QString();
+}
+
+void installTranslator()
+{
+    installTranslatorFor(QLocale::system().uiLanguages());
+}

@@ -1,0 +1,32 @@
+#ifndef STARTUP_H
+#define STARTUP_H
+
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+#include <optional>
+
+// Fills the data directory path and prepares the directory with its config/config.ini.
+void initDataPath();
+
+// The environment that the configuration store, the adb runner and child processes read back.
+void setStartupEnvironment();
+
+// The OpenGL implementation chosen by the "UseDesktopOpenGL" setting; none for the platform default.
+std::optional<Qt::ApplicationAttribute> openGLAttribute(int useDesktopOpenGL);
+// Sets the OpenGL and high-DPI attributes; must run before the application object exists.
+void applyOpenGLChoice(int useDesktopOpenGL);
+void setDefaultSurfaceFormat();
+
+void installAppFont();
+
+// The version as shown to the user: at most three dot-separated parts.
+QString displayVersion(const QString& version);
+
+// Installs the first catalogue that loads for the system's preferred languages.
+void installTranslator();
+// The same for a given preference list; returns the catalogue installed, or an empty string.
+QString installTranslatorFor(const QStringList& uiLanguages);
+
+#endif // STARTUP_H
