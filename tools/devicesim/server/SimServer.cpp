@@ -495,7 +495,15 @@ void SimServer::onHousekeeping()
         return;
     }
     QJsonObject device;
-    if (!m_home.readDevice(m_deviceSerial, device)) {
+    if (!m_home.readDevice(m_deviceSerial, device) || device.value("state").toString("device") != "device") {
+        // Unplugged: the connections drop without a goodbye.
+        for (QTcpSocket* socket : {m_video.data(), m_control.data()}) {
+            if (socket) {
+                socket->disconnect(this);
+                socket->abort();
+            }
+        }
+        finish(1, "device disconnected");
         return;
     }
     m_device = device;
