@@ -13,6 +13,11 @@ if ! grep -q $'\tdevice$' <<<"$attached"; then
     export VADIZEDE_SIM_HOME="${VADIZEDE_SIM_HOME:-$PWD/build/devicesim-home}"
     export PATH="$PWD/build/tools/devicesim:$PATH"
     echo "No device attached: using simulated device $(adb sim default) (home $VADIZEDE_SIM_HOME)."
+    # The application looks for adb and its server file beside itself.
+    ln -sf ../tools/devicesim/adb build/app/adb
+    ln -sf ../tools/devicesim/dravik-server build/app/dravik-server
+elif [ -L build/app/adb ]; then
+    rm -f build/app/adb build/app/dravik-server
 fi
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "No display: starting under a virtual X display."
