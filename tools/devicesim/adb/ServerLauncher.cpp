@@ -1,0 +1,159 @@
+#include "ServerLauncher.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace sim {
+
+namespace {
+
+volatile pid_t s_child = 0;
+
+void forwardSignal(int sig)
+{
+    if (s_child > 0) {
+        ::kill(s_child, sig);
+    }
+}
+
+} // namespace
+
+ServerLauncher::ServerLauncher(const SimHome& home, const QJsonObject& entry, const QStringList& adbArgs)
+    : m_home(home), m_entry(entry), m_adbArgs(adbArgs)
+{
+}
+
+bool ServerLauncher::readManifest(const QString& devicePath, const QString& className, QString& version,
+                                  QString* error) const
+{
+    const QString notFound = QString("java.lang.ClassNotFoundException: Didn't find class \"%1\" on path: "
+                                     "DexPathList[[zip file \"%2\"],nativeLibraryDirectories=[/system/lib64]]")
+                                 .arg(className, devicePath);
+    QFile file(m_home.hostPathFor(m_home.physicalSerial(m_entry), devicePath));
+    if (devicePath.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        *error = notFound;
+        return false;
+    }
+    const QList<QByteArray> lines = file.read(4096).split('\n');
+    if (lines.value(0).trimmed() != "DRAVIK-SIM-SERVER") {
+        *error = notFound;
+        return false;
+    }
+    QString declaredClass;
+    for (const QByteArray& line : lines) {
+        const QString text = QString::fromUtf8(line).trimmed();
+        if (text.startsWith("class=")) {
+            declaredClass = text.mid(6);
+        } else if (text.startsWith("version=")) {
+            version = text.mid(8);
+        }
+    }
+    if (declaredClass != className) {
+        *error = notFound;
+        return false;
+    }
+    return true;
+}
+
+QString ServerLauncher::serverBinary() const
+{
+    const QString configured = QString::fromLocal8Bit(qgetenv("DEVICESIM_SERVER_BINARY"));
+    if (!configured.isEmpty()) {
+        return configured;
+    }
+    return QCoreApplication::applicationDirPath() + "/dravik-sim-server";
+}
+
+int ServerLauncher::run(const QString& classPath, const QString& className, const QStringList& serverArgs,
+                        const QStringList& rawArgs)
+{
+    Q_UNUSED(rawArgs);
+    QString version;
+    QString error;
+    if (!readManifest(classPath.section(':', 0, 0), className, version, &error)) {
+        fprintf(stderr, "Exception in thread \"main\" %s\n", error.toUtf8().constData());
+        fprintf(stderr, "Aborted\n");
+        return 1;
+    }
+    const QString binary = serverBinary();
+    if (!QFileInfo(binary).isExecutable()) {
+        fprintf(stderr, "app_process: the simulated server is missing: %s\n", binary.toUtf8().constData());
+        return 1;
+    }
+    QHash<QString, QString> env;
+    env.insert("VADIZEDE_SIM_HOME", m_home.root());
+    env.insert("DEVICESIM_DEVICE", m_home.physicalSerial(m_entry));
+    env.insert("DEVICESIM_SERIAL", m_entry.value("serial").toString());
+    env.insert("DEVICESIM_FILE_VERSION", version);
+    env.insert("DEVICESIM_SHELL_PID", QString::number(getpid()));
+    env.insert("DEVICESIM_INVOCATION",
+               QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(m_adbArgs)).toJson(QJsonDocument::Compact)));
+    env.insert("DEVICESIM_ADB", QCoreApplication::applicationFilePath());
+    return spawn(binary, QStringList{binary} + serverArgs, env);
+}
+
+int ServerLauncher::spawn(const QString& binary, const QStringList& argv, const QHash<QString, QString>& env)
+{
+    fflush(stdout);
+    fflush(stderr);
+    QList<QByteArray> argBytes;
+    for (const QString& arg : argv) {
+        argBytes.append(arg.toLocal8Bit());
+    }
+    std::vector<char*> cargv;
+    for (QByteArray& arg : argBytes) {
+        cargv.push_back(arg.data());
+    }
+    cargv.push_back(nullptr);
+    const QByteArray path = binary.toLocal8Bit();
+    const pid_t parent = getpid();
+
+    const pid_t child = fork();
+    if (child < 0) {
+        fprintf(stderr, "app_process: fork failed\n");
+        return 1;
+    }
+    if (child == 0) {
+        // The server goes when this shell goes, even when the shell is killed.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) {
+            _exit(1);
+        }
+        for (auto it = env.constBegin(); it != env.constEnd(); ++it) {
+            setenv(it.key().toLocal8Bit().constData(), it.value().toLocal8Bit().constData(), 1);
+        }
+        execv(path.constData(), cargv.data());
+        _exit(127);
+    }
+    s_child = child;
+    struct sigaction action = {};
+    action.sa_handler = forwardSignal;
+    sigemptyset(&action.sa_mask);
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        sigaction(sig, &action, nullptr);
+    }
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) {
+            return 1;
+        }
+    }
+    s_child = 0;
+    if (WIFEXITED(status)) {
+        return WEXITSTATUS(status);
+    }
+    return 128 + WTERMSIG(status);
+}
+
+} // namespace sim

@@ -1,0 +1,528 @@
+#include "SimServer.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+#include "DaemonClient.h"
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+namespace sim {
+
+namespace {
+
+const char* const kSocketName = "dravik";
+constexpr qint64 kMaxQueuedVideo = 2 * 1024 * 1024;
+int s_signalPipe[2] = {-1, -1};
+
+void onUnixSignal(int sig)
+{
+    const char byte = static_cast<char>(sig);
+    if (write(s_signalPipe[1], &byte, 1) < 0) {
+        // Nothing to do: the notifier is gone.
+    }
+}
+
+void putBe16(QByteArray& b, quint32 v)
+{
+    b.append(char((v >> 8) & 0xFF));
+    b.append(char(v & 0xFF));
+}
+
+void putBe32(QByteArray& b, quint32 v)
+{
+    putBe16(b, v >> 16);
+    putBe16(b, v);
+}
+
+void putBe64(QByteArray& b, quint64 v)
+{
+    putBe32(b, quint32(v >> 32));
+    putBe32(b, quint32(v));
+}
+
+int levelRank(const QString& level)
+{
+    static const QStringList levels{"verbose", "debug", "info", "warn", "error"};
+    return std::max(0, levels.indexOf(level));
+}
+
+} // namespace
+
+SimServer::SimServer(const SimHome& home, const QString& device, QObject* parent)
+    : QObject(parent), m_home(home), m_deviceSerial(device)
+{
+    connect(&m_frameTimer, &QTimer::timeout, this, &SimServer::onFrameTick);
+    connect(&m_housekeeping, &QTimer::timeout, this, &SimServer::onHousekeeping);
+    m_frameTimer.setTimerType(Qt::PreciseTimer);
+}
+
+SimServer::~SimServer()
+{
+    m_home.unregisterProcess(QCoreApplication::applicationPid());
+}
+
+QJsonValue SimServer::fault(const QString& name) const
+{
+    return m_device.value("faults").toObject().value(name);
+}
+
+void SimServer::log(const QString& level, const QString& text)
+{
+    if (levelRank(level) < levelRank(m_options.logLevel)) {
+        return;
+    }
+    const QByteArray line = QString("[server] %1: %2\n").arg(level.toUpper(), text).toUtf8();
+    FILE* stream = level == "error" || level == "warn" ? stderr : stdout;
+    fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stream);
+    fflush(stream);
+}
+
+void SimServer::serverEvent(const QString& event, QJsonObject fields)
+{
+    fields.insert("event", event);
+    fields.insert("t", nowMs());
+    fields.insert("pid", QCoreApplication::applicationPid());
+    appendJsonLine(m_home.serverLogPath(m_deviceSerial), fields);
+}
+
+void SimServer::updateDevice(const std::function<void(QJsonObject&)>& change)
+{
+    auto lock = m_home.lock();
+    QJsonObject device;
+    if (!lock || !m_home.readDevice(m_deviceSerial, device)) {
+        return;
+    }
+    change(device);
+    m_home.writeEntry(device);
+    m_device = device;
+}
+
+bool SimServer::start(const QStringList& args, int& exitCode)
+{
+    exitCode = 1;
+    QString error;
+    if (!ServerOptions::parse(args, m_options, &error)) {
+        log("error", error);
+        serverEvent("error", {{"error", error}});
+        return false;
+    }
+    const QString fileVersion = QString::fromLocal8Bit(qgetenv("DEVICESIM_FILE_VERSION"));
+    if (m_options.version != fileVersion) {
+        error = QString("The server version (%1) does not match the client (%2)").arg(fileVersion, m_options.version);
+        log("error", error);
+        serverEvent("error", {{"error", error}});
+        return false;
+    }
+    if (!m_home.readDevice(m_deviceSerial, m_device)) {
+        log("error", "No device state for " + m_deviceSerial);
+        return false;
+    }
+    m_home.registerProcess(QCoreApplication::applicationPid(), "server");
+    serverEvent("start", {{"args", QJsonArray::fromStringList(args)}, {"mode", m_options.tunnelForward ? "forward" : "reverse"}});
+    if (fault("exitAtOnce").toBool() || fault("exitAtOnce").toInt() != 0) {
+        exitCode = fault("exitAtOnce").isBool() ? 1 : fault("exitAtOnce").toInt();
+        log("error", "Simulated crash at start");
+        serverEvent("exit", {{"reason", "exitAtOnce"}, {"code", exitCode}});
+        return false;
+    }
+    if (m_options.displayId != 0) {
+        log("error", QString("Display %1 not found").arg(m_options.displayId));
+        return false;
+    }
+    const QSize screen(m_device.value("width").toInt(1080), m_device.value("height").toInt(2340));
+    if (m_options.crop.isValid() && !QRect(QPoint(0, 0), screen).contains(m_options.crop)) {
+        log("error", "Crop rectangle outside the screen");
+        return false;
+    }
+    m_frameSize = computeFrameSize(screen, m_options, m_device.value("sizeLimit").toInt());
+    av_log_set_level(levelRank(m_options.logLevel) <= levelRank("debug") ? AV_LOG_INFO : AV_LOG_ERROR);
+    m_fps = m_options.maxFps > 0 ? std::min(m_options.maxFps, 120) : 60;
+    if (!m_encoder.open(m_frameSize, m_fps, m_options.bitRate, m_options.encoderName, m_options.codecOptions, &error)) {
+        log("error", error);
+        serverEvent("error", {{"error", error}});
+        return false;
+    }
+    m_clipboard = m_device.value("clipboard").toString();
+    installSignalHandlers();
+    m_housekeeping.start(250);
+    log("info", QString("Device: %1 (Android 11), stream %2x%3 at %4 fps")
+                    .arg(m_device.value("name").toString())
+                    .arg(m_frameSize.width())
+                    .arg(m_frameSize.height())
+                    .arg(m_fps));
+    const int delay = fault("slowStartMs").toInt();
+    QTimer::singleShot(delay, this, [this] {
+        if (m_options.tunnelForward) {
+            listenForward();
+        } else {
+            connectReverse();
+        }
+    });
+    return true;
+}
+
+void SimServer::installSignalHandlers()
+{
+    signal(SIGPIPE, SIG_IGN);
+    if (pipe(s_signalPipe) != 0) {
+        return;
+    }
+    m_signalNotifier = new QSocketNotifier(s_signalPipe[0], QSocketNotifier::Read, this);
+    connect(m_signalNotifier, &QSocketNotifier::activated, this, &SimServer::onSignal);
+    struct sigaction action = {};
+    action.sa_handler = onUnixSignal;
+    sigemptyset(&action.sa_mask);
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        sigaction(sig, &action, nullptr);
+    }
+}
+
+void SimServer::onSignal()
+{
+    char sig = 0;
+    if (read(s_signalPipe[0], &sig, 1) != 1) {
+        return;
+    }
+    const qint64 shellPid = qEnvironmentVariableIntValue("DEVICESIM_SHELL_PID");
+    if (shellPid > 0 && getppid() != shellPid) {
+        // The shell was killed and cannot log its own end: log it for the shell.
+        const QJsonArray argv =
+            QJsonDocument::fromJson(qgetenv("DEVICESIM_INVOCATION")).array();
+        appendJsonLine(m_home.invocationLogPath(),
+                       QJsonObject{{"argv", argv}, {"exit", QJsonValue()}, {"killed", true}, {"pid", shellPid}, {"t", nowMs()}});
+    }
+    finish(128 + sig, "signal");
+}
+
+void SimServer::connectReverse()
+{
+    DaemonClient client(m_home);
+    const QJsonObject request{{"op", "reverse-connect"}, {"device", m_deviceSerial}, {"name", kSocketName}};
+    QJsonObject reply;
+    QString error;
+    m_video = client.openChannel(request, reply, &error, this);
+    if (!m_video) {
+        log("error", QString("Could not connect to localabstract:%1: %2").arg(kSocketName, error));
+        finish(1, "reverse connect failed");
+        return;
+    }
+    if (m_options.control) {
+        m_control = client.openChannel(request, reply, &error, this);
+        if (!m_control) {
+            log("error", QString("Could not connect to localabstract:%1: %2").arg(kSocketName, error));
+            finish(1, "reverse connect failed");
+            return;
+        }
+    }
+    onConnected();
+}
+
+void SimServer::listenForward()
+{
+    m_listener = new QTcpServer(this);
+    if (!m_listener->listen(QHostAddress::LocalHost, 0)) {
+        log("error", "Could not listen: " + m_listener->errorString());
+        finish(1, "listen failed");
+        return;
+    }
+    connect(m_listener, &QTcpServer::newConnection, this, &SimServer::onForwardConnection);
+    DaemonClient client(m_home);
+    QJsonObject reply;
+    QString error;
+    m_registration = client.openChannel(QJsonObject{{"op", "abstract-listen"},
+                                                    {"device", m_deviceSerial},
+                                                    {"name", kSocketName},
+                                                    {"port", m_listener->serverPort()}},
+                                        reply, &error, this);
+    if (!m_registration) {
+        log("error", QString("Could not listen on localabstract:%1: %2").arg(kSocketName, error));
+        finish(1, "listen failed");
+        return;
+    }
+    // Without the daemon nobody can reach the socket any more.
+    connect(m_registration, &QTcpSocket::disconnected, this, [this] {
+        if (!m_video || (m_options.control && !m_control)) {
+            finish(1, "daemon gone while listening");
+        }
+    });
+}
+
+void SimServer::onForwardConnection()
+{
+    while (QTcpSocket* socket = m_listener->nextPendingConnection()) {
+        socket->setParent(this);
+        if (!m_video) {
+            m_video = socket;
+            // The first byte tells the client that the device side really answers.
+            m_video->write(QByteArray(1, '\0'));
+        } else if (m_options.control && !m_control) {
+            m_control = socket;
+        } else {
+            socket->close();
+            socket->deleteLater();
+            continue;
+        }
+        if (m_video && (!m_options.control || m_control)) {
+            m_listener->close();
+            if (m_registration) {
+                m_registration->disconnect(this);
+                m_registration->close();
+            }
+            onConnected();
+            return;
+        }
+    }
+}
+
+void SimServer::onConnected()
+{
+    connect(m_video, &QTcpSocket::disconnected, this, [this] { finish(0, "video connection closed"); });
+    // The application never writes on the video connection; reading keeps its buffer empty.
+    connect(m_video, &QTcpSocket::readyRead, this, [this] { m_video->readAll(); });
+    if (m_control) {
+        connect(m_control, &QTcpSocket::readyRead, this, &SimServer::onControlReadyRead);
+        connect(m_control, &QTcpSocket::disconnected, this, [this] { log("info", "Control connection closed"); });
+    }
+    serverEvent("connected", {{"width", m_frameSize.width()},
+                              {"height", m_frameSize.height()},
+                              {"name", m_device.value("name").toString()},
+                              {"control", m_control != nullptr}});
+    if (fault("noHandshake").toBool()) {
+        log("warn", "Simulated fault: no device information sent");
+        return;
+    }
+    sendDeviceInfo();
+    startStreaming();
+    if (m_control && m_control->bytesAvailable() > 0) {
+        onControlReadyRead();
+    }
+}
+
+void SimServer::sendDeviceInfo()
+{
+    QByteArray info(64, '\0');
+    const QByteArray name = m_device.value("name").toString().toUtf8().left(63);
+    info.replace(0, name.size(), name);
+    putBe16(info, static_cast<quint32>(m_frameSize.width()));
+    putBe16(info, static_cast<quint32>(m_frameSize.height()));
+    m_video->write(info);
+}
+
+void SimServer::startStreaming()
+{
+    m_clock.start();
+    writePacket(-1, m_encoder.configuration());
+    onFrameTick();
+    m_frameTimer.start(1000 / m_fps);
+}
+
+void SimServer::writePacket(qint64 pts, const QByteArray& data)
+{
+    QByteArray header;
+    putBe64(header, static_cast<quint64>(pts));
+    putBe32(header, static_cast<quint32>(data.size()));
+    m_video->write(header + data);
+}
+
+bool SimServer::applyFrameFaults()
+{
+    const QJsonValue closeAfter = fault("closeAfterFrames");
+    if (!closeAfter.isUndefined() && m_frames >= static_cast<quint32>(closeAfter.toInt())) {
+        log("warn", QString("Simulated fault: closing after %1 frames").arg(m_frames));
+        finish(0, "closeAfterFrames");
+        return true;
+    }
+    const QJsonValue truncateAt = fault("truncateAtFrame");
+    if (!truncateAt.isUndefined() && m_frames >= static_cast<quint32>(truncateAt.toInt())) {
+        QByteArray header;
+        putBe64(header, static_cast<quint64>(m_clock.nsecsElapsed() / 1000));
+        putBe32(header, 1000);
+        m_video->write(header + QByteArray(500, '\x42'));
+        log("warn", "Simulated fault: truncated packet");
+        finish(0, "truncateAtFrame");
+        return true;
+    }
+    const QJsonValue hugeAt = fault("hugeLengthAtFrame");
+    if (!hugeAt.isUndefined() && m_frames >= static_cast<quint32>(hugeAt.toInt())) {
+        const double value = fault("hugeLengthValue").toDouble(double(0x7FFFFFF0u));
+        QByteArray header;
+        putBe64(header, static_cast<quint64>(m_clock.nsecsElapsed() / 1000));
+        putBe32(header, static_cast<quint32>(value));
+        m_video->write(header + QByteArray(64, '\x42'));
+        log("warn", "Simulated fault: packet with a huge length");
+        m_frameTimer.stop();
+        m_streamStopped = true;
+        serverEvent("fault", {{"fault", "hugeLengthAtFrame"}, {"frames", double(m_frames)}});
+        return true;
+    }
+    return false;
+}
+
+void SimServer::onFrameTick()
+{
+    if (!m_video || m_streamStopped || m_finished) {
+        return;
+    }
+    if (applyFrameFaults()) {
+        return;
+    }
+    if (m_video->bytesToWrite() > kMaxQueuedVideo) {
+        // The reader is behind; a real encoder would stall, so the picture is dropped.
+        ++m_skipped;
+        return;
+    }
+    m_pattern.draw(m_encoder.picture(), m_frames);
+    QList<VideoEncoder::Packet> packets;
+    QString error;
+    if (!m_encoder.encode(m_clock.nsecsElapsed() / 1000, packets, &error)) {
+        log("error", error);
+        finish(1, "encoder failed");
+        return;
+    }
+    for (const VideoEncoder::Packet& packet : packets) {
+        writePacket(packet.pts, packet.data);
+    }
+    ++m_frames;
+}
+
+void SimServer::onControlReadyRead()
+{
+    if (!m_control) {
+        return;
+    }
+    const QList<QJsonObject> messages = m_parser.feed(m_control->readAll());
+    for (const QJsonObject& message : messages) {
+        handleControl(message);
+    }
+}
+
+void SimServer::handleControl(const QJsonObject& messageIn)
+{
+    QJsonObject message = messageIn;
+    message.insert("seq", double(m_controlCount++));
+    message.insert("t", nowMs());
+    if (message.contains("error")) {
+        log("error", "Control stream broken: " + message.value("error").toString());
+        appendJsonLine(m_home.controlLogPath(m_deviceSerial), message);
+        return;
+    }
+    const QString name = message.value("name").toString();
+    if (name == "INJECT_TOUCH") {
+        const int sw = message.value("screenWidth").toInt();
+        const int sh = message.value("screenHeight").toInt();
+        if (sw != m_frameSize.width() || sh != m_frameSize.height()) {
+            // As on a device: a position computed for another size is not injected.
+            message.insert("ignored", true);
+        } else {
+            const int action = message.value("action").toInt();
+            m_pattern.setTouch(QPoint(message.value("x").toInt(), message.value("y").toInt()), action != 1);
+        }
+    } else if (name == "SET_CLIPBOARD") {
+        const QString text = message.value("text").toString();
+        m_clipboard = text;
+        updateDevice([&](QJsonObject& d) {
+            d.insert("clipboard", text);
+            if (message.value("paste").toBool()) {
+                d.insert("lastPaste", text);
+            }
+        });
+    } else if (name == "GET_CLIPBOARD") {
+        if (fault("unknownDeviceMessage").toBool() && !m_unknownSent) {
+            m_unknownSent = true;
+            const int type = fault("unknownDeviceMessageType").toInt(1);
+            QByteArray bogus(1, char(type));
+            putBe32(bogus, 3);
+            bogus.append("xyz");
+            sendDeviceMessage(bogus);
+        }
+        QJsonObject device;
+        m_home.readDevice(m_deviceSerial, device);
+        m_clipboard = device.value("clipboard").toString();
+        sendClipboard(m_clipboard);
+    } else if (name == "SET_SCREEN_POWER_MODE") {
+        const int mode = message.value("mode").toInt();
+        updateDevice([mode](QJsonObject& d) { d.insert("screenPower", mode); });
+    } else if (name == "INJECT_TEXT") {
+        const QString text = message.value("text").toString();
+        updateDevice([&](QJsonObject& d) { d.insert("typedText", d.value("typedText").toString() + text); });
+    } else if (name == "INJECT_KEYCODE" && message.value("keycode").toInt() == 26 && message.value("action").toInt() == 1) {
+        updateDevice([](QJsonObject& d) { d.insert("screenPower", d.value("screenPower").toInt(2) == 0 ? 2 : 0); });
+    } else if (name == "BACK_OR_SCREEN_ON" && message.value("action").toInt() == 1) {
+        updateDevice([](QJsonObject& d) { d.insert("screenPower", 2); });
+    }
+    appendJsonLine(m_home.controlLogPath(m_deviceSerial), message);
+}
+
+void SimServer::sendDeviceMessage(const QByteArray& bytes)
+{
+    if (m_control && m_control->state() == QAbstractSocket::ConnectedState) {
+        m_control->write(bytes);
+    }
+}
+
+void SimServer::sendClipboard(const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    QByteArray message(1, '\0');
+    putBe32(message, static_cast<quint32>(utf8.size()));
+    message.append(utf8);
+    sendDeviceMessage(message);
+    serverEvent("clipboard-sent", {{"text", text}});
+}
+
+void SimServer::onHousekeeping()
+{
+    if (!QFileInfo(m_home.root()).isDir()) {
+        finish(0, "simulator home removed");
+        return;
+    }
+    QJsonObject device;
+    if (!m_home.readDevice(m_deviceSerial, device)) {
+        return;
+    }
+    m_device = device;
+    // A clipboard changed on the device (from outside) is announced, as a device does.
+    const QString clipboard = device.value("clipboard").toString();
+    if (clipboard != m_clipboard) {
+        m_clipboard = clipboard;
+        sendClipboard(clipboard);
+    }
+}
+
+void SimServer::finish(int code, const QString& reason)
+{
+    if (m_finished) {
+        return;
+    }
+    m_finished = true;
+    m_frameTimer.stop();
+    m_housekeeping.stop();
+    serverEvent("exit", {{"reason", reason},
+                         {"code", code},
+                         {"frames", double(m_frames)},
+                         {"skipped", double(m_skipped)},
+                         {"controlMessages", double(m_controlCount)}});
+    log("info", QString("Server ends: %1").arg(reason));
+    for (QTcpSocket* socket : {m_video.data(), m_control.data(), m_registration.data()}) {
+        if (socket) {
+            socket->disconnect(this);
+            socket->flush();
+            socket->disconnectFromHost();
+        }
+    }
+    // Give queued bytes a moment to leave before the process goes.
+    QTimer::singleShot(code == 0 ? 100 : 0, this, [code] { QCoreApplication::exit(code); });
+}
+
+} // namespace sim

@@ -1,0 +1,24 @@
+// The device-side server stand-in, started by the adb stand-in's app_process.
+#include <QCoreApplication>
+
+#include <cstdio>
+
+#include "SimHome.h"
+#include "SimServer.h"
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const sim::SimHome home(sim::SimHome::fromEnvironment());
+    const QString device = QString::fromLocal8Bit(qgetenv("DEVICESIM_DEVICE"));
+    if (!home.isValid() || device.isEmpty()) {
+        fprintf(stderr, "[server] ERROR: must be started through the simulated adb\n");
+        return 1;
+    }
+    sim::SimServer server(home, device);
+    int exitCode = 1;
+    if (!server.start(app.arguments().mid(1), exitCode)) {
+        return exitCode;
+    }
+    return QCoreApplication::exec();
+}
