@@ -83,8 +83,11 @@ public:
     }
     ~Link()
     {
-        delete m_socket;
+        if (m_socket) {
+            m_socket->close();
+        }
         m_stream->stopDecode();
+        delete m_socket;
     }
 
     bool connected() const { return m_peer && m_socket->state() == QAbstractSocket::ConnectedState; }
@@ -264,6 +267,7 @@ void TestVideoStream::closeWhileWaitingWakesStreamThread()
         link.m_socket->close();
     }
     QVERIFY(link.m_stream->wait(3000));
+    link.m_stream->stopDecode();
     QTRY_COMPARE(link.stops, 1);
     if (!destroy) {
         quint8 byte = 0;
@@ -287,6 +291,7 @@ void TestVideoStream::closeDuringTrafficNeverHangs()
         }
         link.m_socket->close();
         QVERIFY2(link.m_stream->wait(3000), qPrintable(QString("round %1").arg(round)));
+        link.m_stream->stopDecode();
     }
 }
 
