@@ -227,6 +227,14 @@ void Device::stopRecording()
 
 void Device::onServerStoped()
 {
+    if (m_server && m_stream && m_stream->isRunning()) {
+        // The server's last frames may still be on their way through the video socket, and
+        // the stream's own end disconnects once it has read them. A stream that never ends
+        // must not keep the connection up, though.
+        QTimer::singleShot(kStreamDrainMs, this, [this]() { disconnectDevice(); });
+        qDebug("server process stop");
+        return;
+    }
     disconnectDevice();
     qDebug("server process stop");
 }

@@ -26,6 +26,9 @@ class Device : public IDevice
 {
     Q_OBJECT
 public:
+    // How long the stream may go on reading after the server process has ended.
+    static constexpr int kStreamDrainMs = 2000;
+
     explicit Device(DeviceParams params, QObject* parent = nullptr);
     ~Device() override;
 
