@@ -56,7 +56,7 @@ void VideoBuffer::unLock()
 
 void VideoBuffer::setRenderExpiredFrames(bool renderExpiredFrames)
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     m_renderExpiredFrames = renderExpiredFrames;
 }
 
@@ -67,11 +67,9 @@ AVFrame* VideoBuffer::decodingFrame()
 
 void VideoBuffer::offerDecodedFrame(bool& previousFrameSkipped)
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     if (m_renderExpiredFrames) {
-        while (!m_renderingFrameConsumed && !m_interrupted) {
-            m_renderingFrameConsumedCond.wait(&m_mutex);
-        }
+        m_renderingFrameConsumedCond.wait(locker, [this] { return m_renderingFrameConsumed || m_interrupted; });
     } else if (m_fpsCounter.isStarted() && !m_renderingFrameConsumed) {
         m_fpsCounter.addSkippedFrame();
     }
@@ -87,7 +85,7 @@ const AVFrame* VideoBuffer::consumeRenderedFrame()
         m_fpsCounter.addRenderedFrame();
     }
     if (m_renderExpiredFrames) {
-        m_renderingFrameConsumedCond.wakeOne();
+        m_renderingFrameConsumedCond.notify_one();
     }
     return m_renderingFrame;
 }
@@ -140,9 +138,9 @@ void VideoBuffer::peekRenderedFrame(std::function<void(int width, int height, ui
 
 void VideoBuffer::interrupt()
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     m_interrupted = true;
-    m_renderingFrameConsumedCond.wakeAll();
+    m_renderingFrameConsumedCond.notify_all();
 }
 
 const FpsCounter& VideoBuffer::fpsCounter() const

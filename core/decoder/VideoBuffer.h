@@ -3,11 +3,11 @@
 
 #include "decoder/FpsCounter.h"
 
-#include <QMutex>
 #include <QObject>
-#include <QWaitCondition>
 
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 
 struct AVFrame;
 
@@ -46,12 +46,13 @@ signals:
 private:
     AVFrame* m_decodingFrame = nullptr;
     AVFrame* m_renderingFrame = nullptr;
-    QMutex m_mutex;
+    // Standard primitives, so that thread-sanitizer builds see the locking.
+    std::mutex m_mutex;
     bool m_renderingFrameConsumed = true;
     FpsCounter m_fpsCounter;
 
     bool m_renderExpiredFrames = false;
-    QWaitCondition m_renderingFrameConsumedCond;
+    std::condition_variable m_renderingFrameConsumedCond;
     bool m_interrupted = false;
 };
 

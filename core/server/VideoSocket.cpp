@@ -30,10 +30,8 @@ VideoSocket::~VideoSocket()
     quitNotify();
     {
         // The woken stream thread still touches our mutex on its way out.
-        QMutexLocker locker(&m_mutex);
-        while (m_requestActive) {
-            m_idleCond.wait(&m_mutex);
-        }
+        std::unique_lock<std::mutex> locker(m_mutex);
+        m_idleCond.wait(locker, [this] { return !m_requestActive; });
     }
     // The base destructor closes the socket; our slots must not run on a half-destroyed object.
     disconnect(this, nullptr, this, nullptr);
@@ -44,7 +42,7 @@ qint32 VideoSocket::subThreadRecvData(quint8* buf, const qint32 bufSize)
     if (!buf || bufSize <= 0 || m_quit) {
         return 0;
     }
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     // Checked again under the lock: a close between the first check and here
     // must not leave this thread waiting for an answer that never comes.
     if (m_quit) {
@@ -62,26 +60,24 @@ qint32 VideoSocket::subThreadRecvData(quint8* buf, const qint32 bufSize)
     m_requestDone = false;
     m_requestActive = true;
     QCoreApplication::postEvent(this, new VideoSocketEvent(), Qt::NormalEventPriority);
-    while (!m_requestDone) {
-        m_recvDataCond.wait(&m_mutex);
-    }
+    m_recvDataCond.wait(locker, [this] { return m_requestDone; });
     const qint32 result = m_dataSize;
     m_requestDone = false;
     m_requestActive = false;
-    m_idleCond.wakeAll();
+    m_idleCond.notify_all();
     return result;
 }
 
 void VideoSocket::onReadyRead()
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     serveRequestLocked();
 }
 
 void VideoSocket::quitNotify()
 {
     m_quit = true;
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     m_quit = true;
     m_readAhead.clear();
     m_readAheadPos = 0;
@@ -92,7 +88,7 @@ void VideoSocket::quitNotify()
 
 void VideoSocket::onPeerClosed()
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     m_peerClosed = true;
     serveRequestLocked();
     // Nothing more will arrive: hand the stream thread everything that is left
@@ -107,7 +103,7 @@ bool VideoSocket::event(QEvent* event)
     if (event->type() != static_cast<QEvent::Type>(QDravikEvent::VideoSocketEventType)) {
         return QTcpSocket::event(event);
     }
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     serveRequestLocked();
     return true;
 }
@@ -140,7 +136,7 @@ void VideoSocket::finishRequest(qint32 dataSize)
     m_buffer = nullptr;
     m_bufferSize = 0;
     m_requestDone = true;
-    m_recvDataCond.wakeOne();
+    m_recvDataCond.notify_one();
 }
 
 qint32 VideoSocket::takeReadAhead(quint8* dst, qint32 size)

@@ -1,11 +1,11 @@
 #ifndef VIDEOSOCKET_H
 #define VIDEOSOCKET_H
 
-#include <QMutex>
 #include <QTcpSocket>
-#include <QWaitCondition>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <vector>
 
 namespace dvk {
@@ -40,9 +40,10 @@ private:
     qint32 takeReadAhead(quint8* dst, qint32 size);
     void fillReadAhead(qint64 limit);
 
-    QMutex m_mutex;
-    QWaitCondition m_recvDataCond;
-    QWaitCondition m_idleCond;
+    // Standard primitives, so that thread-sanitizer builds see the hand-over.
+    std::mutex m_mutex;
+    std::condition_variable m_recvDataCond;
+    std::condition_variable m_idleCond;
     quint8* m_buffer = nullptr;
     qint32 m_bufferSize = 0;
     qint32 m_dataSize = 0;

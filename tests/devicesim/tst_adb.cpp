@@ -116,6 +116,11 @@ void TestAdb::pushesIntoTheDeviceOnly()
     QCOMPARE(r.exitCode, 1);
     QDirIterator it(sim.home(), {"escaped.bin"}, QDir::Files, QDirIterator::Subdirectories);
     QVERIFY(!it.hasNext());
+    // Nor can a serial name a place outside the device folders.
+    SimDevice::Options dots;
+    dots.serial = "..";
+    QVERIFY(!sim.addDevice(dots));
+    QVERIFY(!QFile::exists(sim.home() + "/device.json"));
 
     r = sim.runAdb({"shell", "rm", "/sdcard/data.bin"});
     QCOMPARE(r.exitCode, 0);
@@ -166,6 +171,9 @@ void TestAdb::shellCommandsOfTheApplication()
     SimDevice::AdbResult r = sim.runAdb({"shell", "ifconfig", "wlan0"});
     QCOMPARE(r.exitCode, 0);
     QVERIFY(r.out.contains("inet addr:192.168.1.5  Bcast:192.168.1.255"));
+    // The one-line form that the wireless-address parser looks for.
+    QVERIFY(sim.runAdb({"shell", "ip", "-o", "-f", "inet", "addr", "show", "wlan0"})
+                .out.startsWith("30: wlan0    inet 192.168.1.5/24 "));
     QVERIFY(sim.setProperty("SIM0001", "ip", ""));
     QCOMPARE(sim.runAdb({"shell", "ifconfig", "wlan0"}).exitCode, 1);
 

@@ -2,6 +2,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QtTest>
 
 #include "SimClient.h"
@@ -43,6 +44,7 @@ private slots:
     void hugeLength();
     void reverseRefused();
     void slowStart();
+    void abandonedAttemptDoesNotConfuseTheServer();
     void exitAtOnce();
     void unknownDeviceMessage();
 };
@@ -136,6 +138,43 @@ void TestFaults::slowStart()
     QString why;
     QVERIFY2(launchServer(device, true, launch, &why), qPrintable(why));
     QVERIFY2(timer.elapsed() >= 800, qPrintable(QString::number(timer.elapsed())));
+}
+
+void TestFaults::abandonedAttemptDoesNotConfuseTheServer()
+{
+    // A client whose first half of an attempt hit the tunnel before the server
+    // listened sends only its second half; it gives up on it and tries again.
+    SimDevice device;
+    QCOMPARE(device.runAdb({"push", SimDevice::serverFilePath(), "/data/local/tmp/dravik-server.jar"}).exitCode, 0);
+    const quint16 port = SimDevice::freePort();
+    QCOMPARE(device.runAdb({"forward", QString("tcp:%1").arg(port), "localabstract:dravik"}).exitCode, 0);
+    QProcess shell;
+    shell.setProcessEnvironment(device.environment());
+    shell.start(SimDevice::adbPath(), serverCommand(true));
+    QVERIFY(device.waitForServerEvent("listening"));
+    {
+        QTcpSocket stray;
+        stray.connectToHost(QHostAddress::LocalHost, port);
+        QVERIFY(stray.waitForConnected(1000));
+        QVERIFY(stray.waitForReadyRead(2000));
+        QCOMPARE(stray.readAll(), QByteArray(1, '\0'));
+    }
+    QTest::qWait(200);
+    QTcpSocket video;
+    QTcpSocket control;
+    video.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(video.waitForConnected(1000));
+    control.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(control.waitForConnected(1000));
+    StreamReader reader(&video);
+    QByteArray dummy;
+    QVERIFY(reader.readExactly(dummy, 1));
+    QString name;
+    QSize size;
+    QVERIFY(reader.readDeviceInfo(name, size));
+    QCOMPARE(size, QSize(148, 320));
+    video.close();
+    QVERIFY(shell.waitForFinished(5000));
 }
 
 void TestFaults::exitAtOnce()

@@ -17,6 +17,8 @@ private slots:
     void launchFailsLikeADevice();
     void killedShellTakesTheServerAlong();
     void removedReverseKeepsEstablishedConnections();
+    void unpluggingDropsTheConnection();
+    void sizeOverrideChangesTheStream();
 };
 
 void TestStream::streamsAndObeysControl_data()
@@ -46,14 +48,16 @@ void TestStream::streamsAndObeysControl()
     QVERIFY(reader.readPacket(pts, payload));
     QCOMPARE(pts, qint64(-1));
     QVERIFY(payload.startsWith(QByteArray("\x00\x00\x00\x01", 4)));
-    decoder.decode(payload);
+    // The configuration goes in front of the first frame, as the application does.
+    QByteArray pending = payload;
 
     qint64 lastPts = -1;
     while (decoder.codes().size() < 8) {
         QVERIFY(reader.readPacket(pts, payload));
         QVERIFY(pts > lastPts);
         lastPts = pts;
-        decoder.decode(payload);
+        decoder.decode(pending + payload);
+        pending.clear();
     }
     QCOMPARE(decoder.lastSize(), launch.size);
     for (int i = 0; i < decoder.codes().size(); ++i) {
@@ -191,6 +195,30 @@ void TestStream::removedReverseKeepsEstablishedConnections()
     const SimDevice::AdbResult again = device.runAdb({"reverse", "--remove", "localabstract:dravik"});
     QCOMPARE(again.exitCode, 1);
     QVERIFY(again.err.contains("not found"));
+}
+
+void TestStream::unpluggingDropsTheConnection()
+{
+    SimDevice device;
+    SimLaunch launch;
+    QString why;
+    QVERIFY2(launchServer(device, true, launch, &why), qPrintable(why));
+    QVERIFY(device.setProperty("SIM0001", "state", "offline"));
+    QVERIFY(launch.shell->waitForFinished(5000));
+    QCOMPARE(launch.shell->exitCode(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(launch.video->state(), QAbstractSocket::UnconnectedState, 3000);
+}
+
+void TestStream::sizeOverrideChangesTheStream()
+{
+    SimDevice::Options options;
+    options.sizeLimit = 0;
+    options.properties.insert("wmSize", "360x780");
+    SimDevice device(options);
+    SimLaunch launch;
+    QString why;
+    QVERIFY2(launchServer(device, false, launch, &why, {"max_size=0"}), qPrintable(why));
+    QCOMPARE(launch.size, QSize(360, 780));
 }
 
 QTEST_GUILESS_MAIN(TestStream)

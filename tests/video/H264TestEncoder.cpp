@@ -38,12 +38,14 @@ EncodedStream encodeFlatFrames(const EncodeOptions& options, const QVector<int>&
     ctx->time_base = AVRational{1, 60};
     ctx->framerate = AVRational{60, 1};
     ctx->gop_size = options.gop;
-    ctx->max_b_frames = 0;
+    ctx->max_b_frames = options.bFrames;
     if (options.separateConfig) {
         ctx->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     }
     av_opt_set(ctx->priv_data, "preset", "ultrafast", 0);
-    av_opt_set(ctx->priv_data, "tune", "zerolatency", 0);
+    if (options.bFrames == 0) {
+        av_opt_set(ctx->priv_data, "tune", "zerolatency", 0);
+    }
     if (avcodec_open2(ctx, codec, nullptr) < 0) {
         avcodec_free_context(&ctx);
         return out;

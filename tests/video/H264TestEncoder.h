@@ -23,6 +23,8 @@ struct EncodeOptions
     int height = 64;
     int gop = 250;
     bool separateConfig = true;
+    // Above 0 the decoder has to hold pictures back to reorder them.
+    int bFrames = 0;
 };
 
 // One picture per entry of lumas: a flat picture of that luma with neutral

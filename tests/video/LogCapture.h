@@ -1,7 +1,7 @@
 #ifndef LOGCAPTURE_H
 #define LOGCAPTURE_H
 
-#include <QMutex>
+#include <mutex>
 #include <QStringList>
 #include <QtGlobal>
 
@@ -22,7 +22,7 @@ public:
 
     QStringList lines(QtMsgType type) const
     {
-        QMutexLocker locker(&m_mutex);
+        std::lock_guard<std::mutex> locker(m_mutex);
         QStringList out;
         for (const auto& entry : m_entries) {
             if (entry.first == type) {
@@ -39,13 +39,13 @@ private:
         if (!self) {
             return;
         }
-        QMutexLocker locker(&self->m_mutex);
+        std::lock_guard<std::mutex> locker(self->m_mutex);
         self->m_entries.append(qMakePair(type, msg));
     }
 
     static inline LogCapture* s_instance = nullptr;
     QtMessageHandler m_previous = nullptr;
-    mutable QMutex m_mutex;
+    mutable std::mutex m_mutex;
     QList<QPair<QtMsgType, QString>> m_entries;
 };
 

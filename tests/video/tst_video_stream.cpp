@@ -36,22 +36,22 @@ public:
     {
         SeenPacket s{QByteArray(reinterpret_cast<const char*>(p->data), p->size), p->pts, p->dts,
                      (p->flags & AV_PKT_FLAG_KEY) != 0};
-        QMutexLocker locker(&m_mutex);
+        std::lock_guard<std::mutex> locker(m_mutex);
         (config ? m_configs : m_frames).append(s);
     }
     QVector<SeenPacket> frames() const
     {
-        QMutexLocker locker(&m_mutex);
+        std::lock_guard<std::mutex> locker(m_mutex);
         return m_frames;
     }
     QVector<SeenPacket> configs() const
     {
-        QMutexLocker locker(&m_mutex);
+        std::lock_guard<std::mutex> locker(m_mutex);
         return m_configs;
     }
 
 private:
-    mutable QMutex m_mutex;
+    mutable std::mutex m_mutex;
     QVector<SeenPacket> m_frames;
     QVector<SeenPacket> m_configs;
 };

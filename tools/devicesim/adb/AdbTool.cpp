@@ -937,6 +937,11 @@ int AdbTool::shellIp(const QJsonObject& device, const QStringList& args)
     if (ip.isEmpty() || !args.join(' ').contains("wlan0")) {
         return fail("Device \"wlan0\" does not exist.");
     }
+    if (args.contains("-o")) {
+        out(QString("30: wlan0    inet %1/24 brd %2.255 scope global wlan0\\       valid_lft forever preferred_lft forever")
+                .arg(ip, ip.section('.', 0, 2)));
+        return 0;
+    }
     out("30: wlan0: <BROADCAST,MULTICAST,UP,LOWER_UP> mtu 1500 qdisc mq state UP group default qlen 3000");
     out(QString("    inet %1/24 brd %2.255 scope global wlan0").arg(ip, ip.section('.', 0, 2)));
     return 0;
@@ -1231,6 +1236,10 @@ int AdbTool::simAdd(const QStringList& args)
         for (int n = 1; serial.isEmpty() || QFileInfo(m_home.entryDir(serial)).exists(); ++n) {
             serial = QString("SIM%1").arg(n, 4, 10, QChar('0'));
         }
+    }
+    static const QRegularExpression badSerial("^\\.|\\s");
+    if (badSerial.match(serial).hasMatch()) {
+        return fail("adb sim add: a serial may not start with '.' or hold blanks: " + serial);
     }
     if (QFileInfo(m_home.entryDir(serial)).exists()) {
         return fail("adb sim add: a device with serial " + serial + " exists");

@@ -140,7 +140,12 @@ bool SimServer::start(const QStringList& args, int& exitCode)
         log("error", QString("Display %1 not found").arg(m_options.displayId));
         return false;
     }
-    const QSize screen(m_device.value("width").toInt(1080), m_device.value("height").toInt(2340));
+    QSize screen(m_device.value("width").toInt(1080), m_device.value("height").toInt(2340));
+    // A "wm size" override changes the display that is captured, as on a device.
+    const QStringList override = m_device.value("wmSize").toString().split('x');
+    if (override.size() == 2 && override.at(0).toInt() > 0 && override.at(1).toInt() > 0) {
+        screen = QSize(override.at(0).toInt(), override.at(1).toInt());
+    }
     if (m_options.crop.isValid() && !QRect(QPoint(0, 0), screen).contains(m_options.crop)) {
         log("error", "Crop rectangle outside the screen");
         return false;
@@ -250,6 +255,7 @@ void SimServer::listenForward()
         finish(1, "listen failed");
         return;
     }
+    serverEvent("listening", {{"port", m_listener->serverPort()}});
     // Without the daemon nobody can reach the socket any more.
     connect(m_registration, &QTcpSocket::disconnected, this, [this] {
         if (!m_video || (m_options.control && !m_control)) {
@@ -262,6 +268,12 @@ void SimServer::onForwardConnection()
 {
     while (QTcpSocket* socket = m_listener->nextPendingConnection()) {
         socket->setParent(this);
+        if (m_video && m_video->state() != QAbstractSocket::ConnectedState) {
+            // The client gave up on that attempt (its other half reached the tunnel
+            // before this side listened): start over with this connection as video.
+            m_video->deleteLater();
+            m_video = nullptr;
+        }
         if (!m_video) {
             m_video = socket;
             // The first byte tells the client that the device side really answers.
@@ -488,7 +500,15 @@ void SimServer::onHousekeeping()
         return;
     }
     QJsonObject device;
-    if (!m_home.readDevice(m_deviceSerial, device)) {
+    if (!m_home.readDevice(m_deviceSerial, device) || device.value("state").toString("device") != "device") {
+        // Unplugged: the connections drop without a goodbye.
+        for (QTcpSocket* socket : {m_video.data(), m_control.data()}) {
+            if (socket) {
+                socket->disconnect(this);
+                socket->abort();
+            }
+        }
+        finish(1, "device disconnected");
         return;
     }
     m_device = device;

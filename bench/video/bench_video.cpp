@@ -1,0 +1,544 @@
+// Feeds a recorded 1080 x 2400, 60 fps, 8 Mbit/s H.264 stream through a loopback
+// TCP connection into VideoSocket -> Stream -> Decoder -> frame callback and
+// compares it with a bare libavcodec decode loop over the same packets.
+
+#include "decoder/Decoder.h"
+#include "server/Stream.h"
+#include "server/VideoSocket.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTimer>
+#include <QtEndian>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+using namespace dvk;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int kWidth = 1080;
+constexpr int kHeight = 2400;
+constexpr int kFps = 60;
+constexpr int kRecordedFrames = 600;
+
+double threadCpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
+double msBetween(Clock::time_point a, Clock::time_point b)
+{
+    return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+// ---- the recorded stream --------------------------------------------------------------
+
+struct Recording
+{
+    QByteArray config;
+    std::vector<QByteArray> frames;
+};
+
+bool makeRecording(const QString& path)
+{
+    const QString tmp = path + ".part";
+    const QStringList args{"-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                           QString("testsrc2=size=%1x%2:rate=%3").arg(kWidth).arg(kHeight).arg(kFps), "-frames:v",
+                           QString::number(kRecordedFrames), "-c:v", "libx264", "-preset", "veryfast", "-tune",
+                           "zerolatency", "-b:v", "8M", "-maxrate", "8M", "-bufsize", "4M", "-g",
+                           QString::number(kRecordedFrames), "-pix_fmt", "yuv420p", "-f", "h264", tmp};
+    std::printf("making %s with ffmpeg (once)...\n", qPrintable(path));
+    std::fflush(stdout);
+    QProcess ffmpeg;
+    ffmpeg.setProcessChannelMode(QProcess::ForwardedChannels);
+    ffmpeg.start("ffmpeg", args);
+    if (!ffmpeg.waitForFinished(-1) || ffmpeg.exitCode() != 0) {
+        std::fprintf(stderr, "ffmpeg failed; is it installed with libx264?\n");
+        return false;
+    }
+    QFile::remove(path);
+    return QFile::rename(tmp, path);
+}
+
+int nalType(const QByteArray& au, int startCodeEnd)
+{
+    return startCodeEnd < au.size() ? (au[startCodeEnd] & 0x1f) : -1;
+}
+
+// Leading parameter sets become the configuration packet, as a device sends them.
+void splitOffConfig(QByteArray& au, QByteArray& config)
+{
+    int pos = 0;
+    for (;;) {
+        int sc = au.indexOf(QByteArray("\x00\x00\x01", 3), pos);
+        if (sc < 0) {
+            return;
+        }
+        const int type = nalType(au, sc + 3);
+        if (type != 7 && type != 8) {
+            const int cut = sc > 0 && au.at(sc - 1) == '\0' ? sc - 1 : sc;
+            config += au.left(cut);
+            au.remove(0, cut);
+            return;
+        }
+        pos = sc + 3;
+    }
+}
+
+bool loadRecording(const QString& path, Recording& rec)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    AVCodecParserContext* parser = av_parser_init(AV_CODEC_ID_H264);
+    AVCodecContext* ctx = avcodec_alloc_context3(avcodec_find_decoder(AV_CODEC_ID_H264));
+    const uint8_t* data = reinterpret_cast<const uint8_t*>(bytes.constData());
+    int left = bytes.size();
+    for (;;) {
+        uint8_t* out = nullptr;
+        int outSize = 0;
+        const bool flushing = left == 0;
+        const int used = av_parser_parse2(parser, ctx, &out, &outSize, data, left, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+        data += used;
+        left -= used;
+        if (outSize > 0) {
+            QByteArray au(reinterpret_cast<const char*>(out), outSize);
+            if (rec.frames.empty()) {
+                splitOffConfig(au, rec.config);
+            }
+            rec.frames.push_back(au);
+        }
+        if (flushing && outSize == 0) {
+            break;
+        }
+    }
+    av_parser_close(parser);
+    avcodec_free_context(&ctx);
+    if (rec.config.isEmpty() || rec.frames.size() < size_t(kRecordedFrames)) {
+        std::fprintf(stderr, "found %zu access units, %d configuration bytes\n", rec.frames.size(), rec.config.size());
+        return false;
+    }
+    return true;
+}
+
+// ---- bare decode loop -------------------------------------------------------------------
+
+struct BareResult
+{
+    double ms = 0;
+    double cpuMs = 0;
+    int pictures = 0;
+};
+
+BareResult bareDecode(const Recording& rec)
+{
+    BareResult result;
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
+    AVCodecContext* ctx = avcodec_alloc_context3(codec);
+    avcodec_open2(ctx, codec, nullptr);
+    AVPacket* pkt = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    std::vector<QByteArray> packets = rec.frames;
+    packets[0] = rec.config + packets[0];
+    const auto start = Clock::now();
+    const double cpuStart = threadCpuMs();
+    for (size_t i = 0; i < packets.size(); ++i) {
+        av_new_packet(pkt, packets[i].size());
+        memcpy(pkt->data, packets[i].constData(), size_t(packets[i].size()));
+        pkt->pts = pkt->dts = int64_t(i);
+        avcodec_send_packet(ctx, pkt);
+        av_packet_unref(pkt);
+        while (avcodec_receive_frame(ctx, frame) == 0) {
+            ++result.pictures;
+        }
+    }
+    result.ms = msBetween(start, Clock::now());
+    result.cpuMs = threadCpuMs() - cpuStart;
+    av_frame_free(&frame);
+    av_packet_free(&pkt);
+    avcodec_free_context(&ctx);
+    return result;
+}
+
+// ---- the device side: a thread writing framed packets on a plain socket ---------------
+
+class Feeder
+{
+public:
+    Feeder(const Recording& rec, int frames, int fps) : m_rec(rec), m_frames(frames), m_fps(fps)
+    {
+        m_sentAt.resize(size_t(frames));
+    }
+    ~Feeder()
+    {
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+    }
+
+    void start(quint16 port)
+    {
+        m_thread = std::thread([this, port] { run(port); });
+    }
+    void go() { m_go = true; }
+    Clock::time_point sentAt(int i) const { return m_sentAt[size_t(i)]; }
+    Clock::time_point firstByte() const { return m_firstByte; }
+
+private:
+    // lastCall: when the call that carried the last byte began. Taken before the
+    // call, since a thread woken by the data may delay this one's return.
+    static bool sendAll(int fd, const char* data, size_t size, Clock::time_point* lastCall = nullptr)
+    {
+        while (size > 0) {
+            if (lastCall) {
+                *lastCall = Clock::now();
+            }
+            const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
+            if (n <= 0) {
+                return false;
+            }
+            data += n;
+            size -= size_t(n);
+        }
+        return true;
+    }
+
+    void run(quint16 port)
+    {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        int one = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(port);
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
+            ::close(fd);
+            return;
+        }
+        while (!m_go) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        m_firstByte = Clock::now();
+        QByteArray wire = header(~quint64(0), m_rec.config.size()) + m_rec.config;
+        sendAll(fd, wire.constData(), size_t(wire.size()));
+        const auto period = std::chrono::nanoseconds(1000000000LL / std::max(m_fps, 1));
+        for (int i = 0; i < m_frames; ++i) {
+            if (m_fps > 0) {
+                std::this_thread::sleep_until(m_firstByte + period * i);
+            }
+            const QByteArray& au = m_rec.frames[size_t(i) % m_rec.frames.size()];
+            wire = header(quint64(i) * 1000000 / kFps, au.size()) + au;
+            if (!sendAll(fd, wire.constData(), size_t(wire.size()), &m_sentAt[size_t(i)])) {
+                break;
+            }
+        }
+        ::shutdown(fd, SHUT_WR);
+        ::close(fd);
+    }
+
+    static QByteArray header(quint64 pts, int size)
+    {
+        QByteArray h(12, '\0');
+        qToBigEndian<quint64>(pts, h.data());
+        qToBigEndian<quint32>(quint32(size), h.data() + 8);
+        return h;
+    }
+
+    const Recording& m_rec;
+    const int m_frames;
+    const int m_fps;
+    std::vector<Clock::time_point> m_sentAt;
+    Clock::time_point m_firstByte;
+    std::atomic<bool> m_go{false};
+    std::thread m_thread;
+};
+
+// Adopts the incoming connection as a VideoSocket, as the reverse tunnel does.
+class VideoServer : public QTcpServer
+{
+protected:
+    void incomingConnection(qintptr fd) override
+    {
+        auto* socket = new VideoSocket(this);
+        socket->setSocketDescriptor(fd);
+        addPendingConnection(socket);
+    }
+};
+
+long peakRssKiB()
+{
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:")) {
+            return line.mid(6).trimmed().split(' ').first().toLong();
+        }
+    }
+    return -1;
+}
+
+bool resetPeakRss()
+{
+    QFile clear("/proc/self/clear_refs");
+    return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
+}
+
+// ---- the pipeline ----------------------------------------------------------------------
+
+struct PipelineOptions
+{
+    int frames = kRecordedFrames;
+    int fps = 0;       // 0: as fast as the pipeline takes them
+    int guiFps = 0;    // above 0: the GUI thread is busy painting between pictures
+    int rssMark = -1;  // record peak memory once this many packets have been decoded
+};
+
+struct PipelineResult
+{
+    double ms = 0;
+    double streamCpuMs = 0;
+    quint32 shown = 0;
+    quint32 skipped = 0;
+    int pushed = 0;
+    std::vector<Clock::time_point> callbackAt;
+    std::vector<double> pushMs;
+    // Paced runs where every picture was shown: last byte sent -> callback, with and without decoding.
+    std::vector<double> totalMs;
+    std::vector<double> addedMs;
+    std::vector<double> toPushMs;     // last byte sent -> packet handed to the decoder
+    std::vector<double> toCallbackMs; // picture published -> frame callback
+    std::vector<quint32> fpsReports;
+    long rssAtMark = -1;
+    long rssAtEnd = -1;
+};
+
+PipelineResult runPipeline(const Recording& rec, const PipelineOptions& opt)
+{
+    PipelineResult result;
+    result.pushMs.resize(size_t(opt.frames));
+    std::vector<Clock::time_point> pushStart(size_t(opt.frames));
+    std::vector<Clock::time_point> pushEnd(size_t(opt.frames));
+    double streamCpuStart = -1;
+    result.callbackAt.reserve(size_t(opt.frames));
+
+    VideoServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    Feeder feeder(rec, opt.frames, opt.fps);
+    feeder.start(server.serverPort());
+    if (!server.waitForNewConnection(5000)) {
+        std::fprintf(stderr, "no connection\n");
+        return result;
+    }
+    QPointer<VideoSocket> socket = qobject_cast<VideoSocket*>(server.nextPendingConnection());
+
+    QObject context;
+    Clock::time_point lastPaint = Clock::now();
+    bool paintPending = false;
+    Decoder decoder([&](int, int, uint8_t*, uint8_t*, uint8_t*, int, int, int) {
+        result.callbackAt.push_back(Clock::now());
+        if (opt.guiFps > 0 && !paintPending) {
+            // What a display bound to a slower refresh does: the thread is busy
+            // until the next picture can be painted.
+            paintPending = true;
+            QTimer::singleShot(0, &context, [&] {
+                lastPaint = std::max(lastPaint + std::chrono::microseconds(1000000 / opt.guiFps), Clock::now());
+                std::this_thread::sleep_until(lastPaint);
+                paintPending = false;
+            });
+        }
+    });
+    QObject::connect(&decoder, &Decoder::updateFPS, [&](quint32 fps) { result.fpsReports.push_back(fps); });
+    decoder.open();
+
+    Stream stream([socket](quint8* buf, qint32 size) -> qint32 {
+        return socket ? socket->subThreadRecvData(buf, size) : 0;
+    });
+    std::atomic<int> pushed{0};
+    QObject::connect(
+        &stream, &Stream::getFrame, &stream,
+        [&](AVPacket* packet) {
+            const auto t0 = Clock::now();
+            if (streamCpuStart < 0) {
+                streamCpuStart = threadCpuMs();
+            }
+            if (!decoder.push(packet)) {
+                std::fprintf(stderr, "push failed\n");
+            }
+            const auto t1 = Clock::now();
+            const int n = pushed.load() + 1;
+            if (size_t(n) <= result.pushMs.size()) {
+                result.pushMs[size_t(n - 1)] = msBetween(t0, t1);
+                pushStart[size_t(n - 1)] = t0;
+                pushEnd[size_t(n - 1)] = t1;
+            }
+            result.streamCpuMs = threadCpuMs() - streamCpuStart;
+            pushed = n;
+            if (n == opt.rssMark) {
+                result.rssAtMark = peakRssKiB();
+            }
+        },
+        Qt::DirectConnection);
+    QEventLoop loop;
+    QObject::connect(&stream, &Stream::onStreamStop, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+
+    stream.startDecode();
+    feeder.go();
+    loop.exec();
+    const auto end = Clock::now();
+    stream.stopDecode();
+    QCoreApplication::processEvents();
+    result.ms = msBetween(feeder.firstByte(), end);
+    result.shown = decoder.renderedFrames();
+    result.skipped = decoder.skippedFrames();
+    result.pushed = pushed;
+    result.rssAtEnd = peakRssKiB();
+    decoder.close();
+    delete socket;
+    // Every picture shown means callback i belongs to packet i.
+    if (opt.fps > 0 && result.callbackAt.size() == size_t(opt.frames) && result.pushed == opt.frames) {
+        for (int i = 0; i < opt.frames; ++i) {
+            const double total = msBetween(feeder.sentAt(i), result.callbackAt[size_t(i)]);
+            result.totalMs.push_back(total);
+            result.addedMs.push_back(total - result.pushMs[size_t(i)]);
+            result.toPushMs.push_back(msBetween(feeder.sentAt(i), pushStart[size_t(i)]));
+            result.toCallbackMs.push_back(msBetween(pushEnd[size_t(i)], result.callbackAt[size_t(i)]));
+        }
+    }
+    return result;
+}
+
+double percentile(std::vector<double> v, double p)
+{
+    if (v.empty()) {
+        return 0;
+    }
+    std::sort(v.begin(), v.end());
+    const size_t idx = std::min(v.size() - 1, size_t(p * double(v.size() - 1) + 0.5));
+    return v[idx];
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    Stream::init();
+    av_log_set_level(AV_LOG_ERROR);
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& msg) {
+        if (type >= QtWarningMsg) {
+            std::fprintf(stderr, "%s\n", qPrintable(msg));
+        }
+    });
+
+    const QString path = QDir(QCoreApplication::applicationDirPath()).filePath("bench_video_stream.h264");
+    if (!QFileInfo::exists(path) && !makeRecording(path)) {
+        return 1;
+    }
+    Recording rec;
+    if (!loadRecording(path, rec)) {
+        std::fprintf(stderr, "could not split %s into access units\n", qPrintable(path));
+        return 1;
+    }
+    size_t bytes = size_t(rec.config.size());
+    for (const QByteArray& f : rec.frames) {
+        bytes += size_t(f.size());
+    }
+    std::printf("stream: %dx%d, %zu frames, %.2f Mbit/s at %d fps\n", kWidth, kHeight, rec.frames.size(),
+                double(bytes) * 8 / (double(rec.frames.size()) / kFps) / 1e6, kFps);
+
+    // Throughput, best of three each, interleaved so both see the same machine load.
+    double bareMs = 1e300;
+    double pipeMs = 1e300;
+    int barePictures = 0;
+    for (int round = 0; round < 5; ++round) {
+        const BareResult bare = bareDecode(rec);
+        barePictures = bare.pictures;
+        bareMs = std::min(bareMs, bare.ms);
+        const PipelineResult pipe = runPipeline(rec, {});
+        pipeMs = std::min(pipeMs, pipe.ms);
+        std::printf("round %d: bare %.0f ms (cpu %.0f ms, %d pictures), pipeline %.0f ms (stream thread cpu %.0f ms, "
+                    "%d packets, %u shown, %u skipped)\n",
+                    round + 1, bare.ms, bare.cpuMs, bare.pictures, pipe.ms, pipe.streamCpuMs, pipe.pushed, pipe.shown,
+                    pipe.skipped);
+        std::fflush(stdout);
+    }
+
+    // Latency while keeping up with a real-time 60 fps device.
+    const PipelineResult live = runPipeline(rec, {kRecordedFrames, kFps, 0, -1});
+    const std::vector<double>& added = live.addedMs;
+    std::printf("60 fps: %zu callbacks for %d packets; last byte -> callback median %.3f ms, p99 %.3f ms; "
+                "decoding median %.3f ms\n",
+                live.callbackAt.size(), live.pushed, percentile(live.totalMs, 0.5), percentile(live.totalMs, 0.99),
+                percentile(live.pushMs, 0.5));
+    std::printf("60 fps: last byte -> decoder median %.3f ms, p99 %.3f ms; published -> callback median %.3f ms, "
+                "p99 %.3f ms\n",
+                percentile(live.toPushMs, 0.5), percentile(live.toPushMs, 0.99), percentile(live.toCallbackMs, 0.5),
+                percentile(live.toCallbackMs, 0.99));
+
+    if (qEnvironmentVariableIsSet("BENCH_VIDEO_DUMP")) {
+        for (size_t i = 0; i < live.totalMs.size(); ++i) {
+            std::printf("%zu total %.3f push %.3f toPush %.3f toCallback %.3f\n", i, live.totalMs[i], live.pushMs[i],
+                        live.toPushMs[i], live.toCallbackMs[i]);
+        }
+    }
+    // A GUI thread that takes only 30 pictures a second.
+    const PipelineResult slow = runPipeline(rec, {kRecordedFrames, kFps, 30, -1});
+    QStringList fps;
+    for (quint32 f : slow.fpsReports) {
+        fps << QString::number(f);
+    }
+    std::printf("30 fps GUI: frame rate reports %s\n", qPrintable(fps.join(' ')));
+
+    // Memory over a long run.
+    const bool peakReset = resetPeakRss();
+    const PipelineResult longRun = runPipeline(rec, {10000, 0, 0, 1000});
+
+    std::printf("\n");
+    std::printf("throughput: pipeline %.1f fps, bare decode %.1f fps, ratio %.3f (target >= 0.95)\n",
+                kRecordedFrames * 1000.0 / pipeMs, barePictures * 1000.0 / bareMs, bareMs / pipeMs);
+    if (added.empty()) {
+        std::printf("added latency: not measured, pictures were skipped at 60 fps\n");
+    } else {
+        std::printf("added latency (last byte -> frame callback, less decoding): median %.3f ms, p99 %.3f ms "
+                    "(targets < 1 ms, < 4 ms)\n",
+                    percentile(added, 0.5), percentile(added, 0.99));
+    }
+    std::printf("30 fps GUI: %u shown, %u skipped, %d decoded, %d unaccounted\n", slow.shown, slow.skipped,
+                slow.pushed, slow.pushed - int(slow.shown + slow.skipped));
+    std::printf("peak RSS%s: %.1f MiB after 1000 frames, %.1f MiB after 10000, growth %ld KiB (target <= 2048)\n",
+                peakReset ? "" : " (process-wide)", longRun.rssAtMark / 1024.0, longRun.rssAtEnd / 1024.0,
+                longRun.rssAtEnd - longRun.rssAtMark);
+    Stream::deInit();
+    return 0;
+}

@@ -1,0 +1,557 @@
+#include "server/Server.h"
+
+#include <QDebug>
+#include <QDeadlineTimer>
+#include <QHostAddress>
+#include <QSignalBlocker>
+#include <QTimerEvent>
+
+#include "server/TcpServer.h"
+#include "server/VideoSocket.h"
+
+namespace dvk {
+
+namespace {
+
+const char* const kSocketName = "dravik";
+const char* const kServerClass = "com.kelvanorth.dravik.Server";
+const qint64 kDeviceInfoSize = 68;
+const int kDeviceNameFieldSize = 64;
+const int kAcceptPendingMax = 2;
+const int kAcceptTimeoutMs = 20000;
+const int kConnectPollIntervalMs = 100;
+const int kConnectWaitMs = 1000;
+const int kDeviceInfoWaitMs = 300;
+// Retryable attempts continue while the count of earlier failures is at most this: 31 in all.
+const int kConnectRetryMax = 29;
+const int kConnectFinal = 30;
+
+} // namespace
+
+Server::Server(QObject* parent)
+    : QObject(parent)
+    , m_workProcess(new AdbProcess(this))
+    , m_serverProcess(new AdbProcess(this))
+    , m_serverSocket(new TcpServer(this))
+{
+    connect(m_workProcess, &AdbProcess::adbProcessResult, this, &Server::onWorkProcessResult);
+    connect(m_serverProcess, &AdbProcess::adbProcessResult, this, &Server::onWorkProcessResult);
+    connect(m_serverSocket, &QTcpServer::newConnection, this, &Server::onNewConnection);
+}
+
+Server::~Server()
+{
+    // The runners die with us and kill their commands; their last results must not reach a half-destroyed object.
+    m_workProcess->disconnect(this);
+    m_serverProcess->disconnect(this);
+    if (m_videoSocket) {
+        m_videoSocket->deleteLater();
+    }
+    if (m_controlSocket) {
+        m_controlSocket->deleteLater();
+    }
+}
+
+bool Server::start(ServerParams params)
+{
+    m_params = params;
+    m_connected = false;
+    m_serverStartStep = STEP_PUSH;
+    return startServerByStep();
+}
+
+void Server::stop()
+{
+    stopConnectTimeoutTimer();
+    m_connectCount = 0;
+    stopAcceptTimeoutTimer();
+
+    // Closed sockets are no longer handed out, even before their deferred deletion has run.
+    if (m_videoSocket) {
+        m_videoSocket->close();
+        m_videoSocket->deleteLater();
+        m_videoSocket = nullptr;
+    }
+    if (m_controlSocket) {
+        m_controlSocket->close();
+        m_controlSocket->deleteLater();
+        m_controlSocket = nullptr;
+    }
+
+    // A tunnel command may have succeeded before the shell started; remove it too.
+    const bool tunnelMayExist = m_serverStartStep == STEP_TUNNEL_REVERSE
+        || m_serverStartStep == STEP_TUNNEL_FORWARD || m_serverStartStep == STEP_EXECUTE;
+    if (!m_connected) {
+        // Stopping a bring-up in progress ends it quietly: the owner asked, nothing is reported.
+        m_serverStartStep = STEP_IDLE;
+        m_workProcess->kill();
+    }
+    m_serverProcess->kill();
+
+    if (m_tunnelEnabled || tunnelMayExist) {
+        removeTunnel();
+        m_tunnelForward = false;
+        m_tunnelEnabled = false;
+    }
+    m_serverSocket->close();
+}
+
+VideoSocket* Server::getVideoSocket()
+{
+    return m_videoSocket;
+}
+
+QTcpSocket* Server::getControlSocket()
+{
+    return m_controlSocket;
+}
+
+Server::ServerParams Server::getParams()
+{
+    return m_params;
+}
+
+bool Server::isReverse()
+{
+    return !m_tunnelForward;
+}
+
+bool Server::readInfo(VideoSocket* videoSocket, QString& deviceName, QSize& size)
+{
+    // The record may arrive in several segments; wait for the rest within one overall deadline.
+    QDeadlineTimer deadline(kDeviceInfoWaitMs);
+    while (videoSocket->bytesAvailable() < kDeviceInfoSize && !deadline.hasExpired()) {
+        if (!videoSocket->waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
+            break;
+        }
+    }
+    if (videoSocket->bytesAvailable() < kDeviceInfoSize) {
+        qInfo("Could not retrieve device information");
+        return false;
+    }
+
+    const QByteArray info = videoSocket->read(kDeviceInfoSize);
+    // The last byte of the name field always terminates it, whatever the device wrote there.
+    const int nameEnd = info.left(kDeviceNameFieldSize - 1).indexOf('\0');
+    const int nameLength = nameEnd < 0 ? kDeviceNameFieldSize - 1 : nameEnd;
+    deviceName = QString::fromUtf8(info.constData(), nameLength);
+
+    const auto* bytes = reinterpret_cast<const quint8*>(info.constData());
+    const int width = (bytes[64] << 8) | bytes[65];
+    const int height = (bytes[66] << 8) | bytes[67];
+    size = QSize(width, height);
+    return true;
+}
+
+QStringList Server::serverArguments(const ServerParams& params, bool tunnelForward)
+{
+    QStringList args;
+    args << "shell";
+    args << QString("CLASSPATH=%1").arg(params.serverRemotePath);
+    args << "app_process";
+    args << "/";
+    args << kServerClass;
+    args << params.serverVersion;
+    if (!params.logLevel.isEmpty()) {
+        args << QString("log_level=%1").arg(params.logLevel);
+    }
+    args << QString("max_size=%1").arg(params.maxSize);
+    args << QString("bit_rate=%1").arg(params.bitRate);
+    args << QString("max_fps=%1").arg(params.maxFps);
+    args << QString("lock_video_orientation=%1").arg(params.lockVideoOrientation);
+    args << QString("tunnel_forward=%1").arg(tunnelForward ? "true" : "false");
+    if (!params.crop.isEmpty()) {
+        args << QString("crop=%1").arg(params.crop);
+    }
+    args << QString("control=%1").arg(params.control ? "true" : "false");
+    args << "display_id=0";
+    args << "show_touches=false";
+    args << QString("stay_awake=%1").arg(params.stayAwake ? "true" : "false");
+    if (!params.codecOptions.isEmpty()) {
+        args << QString("codec_options=%1").arg(params.codecOptions);
+    }
+    if (!params.codecName.isEmpty()) {
+        args << QString("encoder_name=%1").arg(params.codecName);
+    }
+    return args;
+}
+
+bool Server::startServerByStep()
+{
+    switch (m_serverStartStep) {
+    case STEP_PUSH:
+        return pushServer();
+    case STEP_TUNNEL_REVERSE:
+        return enableTunnelReverse();
+    case STEP_TUNNEL_FORWARD:
+        return enableTunnelForward();
+    case STEP_EXECUTE:
+        return execute();
+    default:
+        reportFailure();
+        return false;
+    }
+}
+
+bool Server::pushServer()
+{
+    killAndWait(m_workProcess);
+    m_workProcess->push(m_params.serial, m_params.serverLocalPath, m_params.serverRemotePath);
+    return true;
+}
+
+bool Server::enableTunnelReverse()
+{
+    killAndWait(m_workProcess);
+    m_workProcess->reverse(m_params.serial, kSocketName, m_params.localPort);
+    return true;
+}
+
+void Server::disableTunnelReverse()
+{
+    selfDeletingRunner()->reverseRemove(m_params.serial, kSocketName);
+}
+
+bool Server::enableTunnelForward()
+{
+    killAndWait(m_workProcess);
+    m_workProcess->forward(m_params.serial, m_params.localPort, kSocketName);
+    return true;
+}
+
+void Server::disableTunnelForward()
+{
+    selfDeletingRunner()->forwardRemove(m_params.serial, m_params.localPort);
+}
+
+bool Server::execute()
+{
+    killAndWait(m_serverProcess);
+    m_serverProcess->execute(m_params.serial, serverArguments(m_params, m_tunnelForward));
+    return true;
+}
+
+void Server::removeTunnel()
+{
+    if (m_tunnelForward) {
+        disableTunnelForward();
+    } else {
+        disableTunnelReverse();
+    }
+}
+
+void Server::onWorkProcessResult(dvk::AdbProcess::ADB_EXEC_RESULT processResult)
+{
+    if (sender() == m_workProcess) {
+        onWorkResult(processResult);
+    } else if (sender() == m_serverProcess) {
+        onServerResult(processResult);
+    }
+}
+
+void Server::onWorkResult(AdbProcess::ADB_EXEC_RESULT processResult)
+{
+    if (processResult == AdbProcess::ADB_STARTED) {
+        return;
+    }
+    switch (m_serverStartStep) {
+    case STEP_PUSH:
+        if (processResult != AdbProcess::ADB_EXIT_OK) {
+            qCritical("adb push failed");
+            m_serverStartStep = STEP_IDLE;
+            reportFailure();
+            return;
+        }
+        // The mode is chosen afresh on every bring-up, also after an automatic restart.
+        m_tunnelForward = !m_params.useReverse;
+        m_serverStartStep = m_params.useReverse ? STEP_TUNNEL_REVERSE : STEP_TUNNEL_FORWARD;
+        startServerByStep();
+        return;
+    case STEP_TUNNEL_REVERSE:
+        if (processResult != AdbProcess::ADB_EXIT_OK) {
+            qCritical("adb reverse failed");
+            m_tunnelForward = true;
+            m_serverStartStep = STEP_TUNNEL_FORWARD;
+            startServerByStep();
+            return;
+        }
+        listenForReverse();
+        return;
+    case STEP_TUNNEL_FORWARD:
+        if (processResult != AdbProcess::ADB_EXIT_OK) {
+            qCritical("adb forward failed");
+            m_serverStartStep = STEP_IDLE;
+            reportFailure();
+            return;
+        }
+        m_serverStartStep = STEP_EXECUTE;
+        startServerByStep();
+        return;
+    default:
+        return;
+    }
+}
+
+void Server::listenForReverse()
+{
+    m_serverSocket->setMaxPendingConnections(kAcceptPendingMax);
+    m_serverSocket->expectVideoSocket();
+    if (!m_serverSocket->listen(QHostAddress::LocalHost, m_params.localPort)) {
+        qCritical("Could not listen on port %d", m_params.localPort);
+        m_serverStartStep = STEP_IDLE;
+        disableTunnelReverse();
+        reportFailure();
+        return;
+    }
+    m_serverStartStep = STEP_EXECUTE;
+    startServerByStep();
+}
+
+void Server::onServerResult(AdbProcess::ADB_EXEC_RESULT processResult)
+{
+    if (m_serverStartStep == STEP_EXECUTE) {
+        if (processResult == AdbProcess::ADB_STARTED) {
+            m_tunnelEnabled = true;
+            m_serverStartStep = STEP_RUNNING;
+            connectTo();
+            return;
+        }
+        // A missing adb ends the start as surely as a run error; waiting on would hang the bring-up.
+        if (processResult == AdbProcess::ADB_RUN_ERROR || processResult == AdbProcess::ADB_NOT_FOUND) {
+            if (!m_tunnelForward) {
+                m_serverSocket->close();
+            }
+            removeTunnel();
+            qCritical("adb shell start server failed");
+            m_serverStartStep = STEP_IDLE;
+            reportFailure();
+        }
+        return;
+    }
+    if (m_serverStartStep != STEP_RUNNING) {
+        return;
+    }
+    if (processResult == AdbProcess::ADB_STARTED) {
+        return;
+    }
+    m_serverStartStep = STEP_IDLE;
+    if (m_connected) {
+        m_connected = false;
+        emit serverStoped();
+        return;
+    }
+    // The shell ended before both sockets and the handshake were there: the start failed.
+    stopAcceptTimeoutTimer();
+    stopConnectTimeoutTimer();
+    m_connectCount = 0;
+    qWarning("server exited before the connection was made");
+    reportFailure();
+}
+
+bool Server::connectTo()
+{
+    if (m_serverStartStep != STEP_RUNNING) {
+        qWarning("server not run");
+        return false;
+    }
+    if (m_tunnelForward) {
+        m_connectCount = 0;
+        startConnectTimeoutTimer();
+    } else {
+        startAcceptTimeoutTimer();
+    }
+    return true;
+}
+
+void Server::onNewConnection()
+{
+    QTcpSocket* socket = m_serverSocket->nextPendingConnection();
+    // Only the bring-up in progress may use a connection; anything later or unasked is dropped.
+    if (m_serverStartStep != STEP_RUNNING || m_connected || m_tunnelForward) {
+        if (socket) {
+            socket->close();
+            socket->deleteLater();
+        }
+        return;
+    }
+    if (auto* videoSocket = qobject_cast<VideoSocket*>(socket)) {
+        onAcceptedVideoSocket(videoSocket);
+        return;
+    }
+    onAcceptedControlSocket(socket);
+}
+
+void Server::onAcceptedVideoSocket(VideoSocket* videoSocket)
+{
+    m_videoSocket = videoSocket;
+    if (m_videoSocket->isValid() && readInfo(m_videoSocket, m_deviceName, m_deviceSize)) {
+        return;
+    }
+    stop();
+    reportFailure();
+}
+
+void Server::onAcceptedControlSocket(QTcpSocket* controlSocket)
+{
+    m_controlSocket = controlSocket;
+    stopAcceptTimeoutTimer();
+    if (!m_controlSocket || !m_controlSocket->isValid() || !m_videoSocket) {
+        stop();
+        reportFailure();
+        return;
+    }
+    m_serverSocket->close();
+    disableTunnelReverse();
+    m_tunnelEnabled = false;
+    reportSuccess(m_deviceName, m_deviceSize);
+}
+
+void Server::onConnectTimer()
+{
+    auto* videoSocket = new VideoSocket(nullptr);
+    auto* controlSocket = new QTcpSocket(nullptr);
+    QString deviceName;
+    QSize deviceSize;
+    const ConnectAttempt attempt = tryConnect(videoSocket, controlSocket, deviceName, deviceSize);
+
+    if (attempt == ATTEMPT_CONNECTED) {
+        stopConnectTimeoutTimer();
+        m_connectCount = 0;
+        m_videoSocket = videoSocket;
+        m_controlSocket = controlSocket;
+        // The established connections outlive the tunnel.
+        disableTunnelForward();
+        m_tunnelEnabled = false;
+        m_restartCount = 0;
+        reportSuccess(deviceName, deviceSize);
+        return;
+    }
+
+    videoSocket->deleteLater();
+    controlSocket->deleteLater();
+    if (attempt == ATTEMPT_FINAL) {
+        m_connectCount = kConnectFinal;
+    }
+    if (m_connectCount++ <= kConnectRetryMax) {
+        return;
+    }
+
+    stopConnectTimeoutTimer();
+    m_connectCount = 0;
+    stop();
+    if (m_restartCount == 0) {
+        m_restartCount = 1;
+        qWarning("restart server auto");
+        start(m_params);
+        return;
+    }
+    m_restartCount = 0;
+    reportFailure();
+}
+
+Server::ConnectAttempt Server::tryConnect(VideoSocket* videoSocket, QTcpSocket* controlSocket, QString& deviceName,
+                                          QSize& size)
+{
+    videoSocket->connectToHost(QHostAddress::LocalHost, m_params.localPort);
+    if (!videoSocket->waitForConnected(kConnectWaitMs)) {
+        qWarning("video socket connect to server failed");
+        return ATTEMPT_FINAL;
+    }
+    controlSocket->connectToHost(QHostAddress::LocalHost, m_params.localPort);
+    if (!controlSocket->waitForConnected(kConnectWaitMs)) {
+        qWarning("control socket connect to server failed");
+        return ATTEMPT_FINAL;
+    }
+    if (videoSocket->state() != QAbstractSocket::ConnectedState) {
+        qWarning("connect to server failed");
+        return ATTEMPT_FINAL;
+    }
+    // The server's first byte on the video connection says it is really there, not just adb's end of the tunnel.
+    if (videoSocket->bytesAvailable() < 1) {
+        videoSocket->waitForReadyRead(kConnectWaitMs);
+    }
+    if (videoSocket->read(1).size() != 1 || !readInfo(videoSocket, deviceName, size)) {
+        qWarning("video socket connect to server read device info failed, try again");
+        return ATTEMPT_RETRY;
+    }
+    return ATTEMPT_CONNECTED;
+}
+
+void Server::reportFailure()
+{
+    m_serverStartStep = STEP_IDLE;
+    emit serverStarted(false, QString(), QSize(-1, -1));
+}
+
+void Server::reportSuccess(const QString& deviceName, const QSize& size)
+{
+    m_connected = true;
+    emit serverStarted(true, deviceName, size);
+}
+
+void Server::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() == m_acceptTimeoutTimer) {
+        stopAcceptTimeoutTimer();
+        qDebug("timerEvent server started false");
+        reportFailure();
+        return;
+    }
+    if (event->timerId() == m_connectTimeoutTimer) {
+        onConnectTimer();
+        return;
+    }
+    QObject::timerEvent(event);
+}
+
+void Server::startAcceptTimeoutTimer()
+{
+    stopAcceptTimeoutTimer();
+    m_acceptTimeoutTimer = startTimer(kAcceptTimeoutMs, Qt::CoarseTimer);
+}
+
+void Server::stopAcceptTimeoutTimer()
+{
+    if (m_acceptTimeoutTimer) {
+        killTimer(m_acceptTimeoutTimer);
+        m_acceptTimeoutTimer = 0;
+    }
+}
+
+void Server::startConnectTimeoutTimer()
+{
+    stopConnectTimeoutTimer();
+    m_connectTimeoutTimer = startTimer(kConnectPollIntervalMs, Qt::CoarseTimer);
+}
+
+void Server::stopConnectTimeoutTimer()
+{
+    if (m_connectTimeoutTimer) {
+        killTimer(m_connectTimeoutTimer);
+        m_connectTimeoutTimer = 0;
+    }
+}
+
+void Server::killAndWait(AdbProcess* process)
+{
+    if (!process->isRuning()) {
+        return;
+    }
+    // The old command's results belong to an earlier step; keep them away from the step about to run.
+    const QSignalBlocker blocker(process);
+    process->kill();
+    process->waitForFinished();
+}
+
+AdbProcess* Server::selfDeletingRunner()
+{
+    auto* runner = new AdbProcess(nullptr);
+    connect(runner, &AdbProcess::adbProcessResult, runner, [runner](AdbProcess::ADB_EXEC_RESULT processResult) {
+        if (processResult != AdbProcess::ADB_STARTED) {
+            runner->deleteLater();
+        }
+    });
+    return runner;
+}
+
+} // namespace dvk

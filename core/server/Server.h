@@ -1,0 +1,135 @@
+#ifndef SERVER_H
+#define SERVER_H
+
+#include <QObject>
+#include <QPointer>
+#include <QSize>
+#include <QString>
+
+#include "adb/AdbProcess.h"
+
+class QTcpSocket;
+
+namespace dvk {
+
+class TcpServer;
+class VideoSocket;
+
+// Brings the device-side server up for one device (push, tunnel, shell, two sockets, handshake)
+// and down again. Lives and works on the GUI thread.
+class Server : public QObject
+{
+    Q_OBJECT
+public:
+    enum ServerStartStep {
+        STEP_IDLE = 0,
+        STEP_PUSH,
+        STEP_TUNNEL_REVERSE,
+        STEP_TUNNEL_FORWARD,
+        STEP_EXECUTE,
+        STEP_RUNNING,
+    };
+
+    struct ServerParams
+    {
+        QString serial = "";
+        QString serverLocalPath = "";
+        QString serverRemotePath = "/data/local/tmp/dravik-server.jar";
+        quint16 localPort = 27183;
+        quint16 maxSize = 720;
+        quint32 bitRate = 8000000;
+        quint32 maxFps = 30;
+        bool useReverse = true;
+        qint32 lockVideoOrientation = -1;
+        int stayAwake = 0;
+        QString serverVersion = "1.21";
+        QString logLevel = "info";
+        QString codecOptions = "";
+        QString codecName = "";
+        QString crop = "";
+        bool control = true;
+    };
+
+    explicit Server(QObject* parent = nullptr);
+    ~Server() override;
+
+    bool start(ServerParams params);
+    void stop();
+
+    VideoSocket* getVideoSocket();
+    QTcpSocket* getControlSocket();
+    ServerParams getParams();
+    bool isReverse();
+
+    bool readInfo(VideoSocket* videoSocket, QString& deviceName, QSize& size);
+
+    // The server command line after the serial selection, for the given parameters and tunnel mode.
+    static QStringList serverArguments(const ServerParams& params, bool tunnelForward);
+
+signals:
+    void serverStarted(bool success, const QString& deviceName = QString(), const QSize& size = QSize());
+    void serverStoped();
+
+protected:
+    void timerEvent(QTimerEvent* event) override;
+
+private slots:
+    void onWorkProcessResult(dvk::AdbProcess::ADB_EXEC_RESULT processResult);
+    void onNewConnection();
+
+private:
+    enum ConnectAttempt {
+        ATTEMPT_CONNECTED,
+        ATTEMPT_RETRY,
+        ATTEMPT_FINAL,
+    };
+
+    bool startServerByStep();
+    bool pushServer();
+    bool enableTunnelReverse();
+    void disableTunnelReverse();
+    bool enableTunnelForward();
+    void disableTunnelForward();
+    bool execute();
+    bool connectTo();
+    void onConnectTimer();
+    ConnectAttempt tryConnect(VideoSocket* videoSocket, QTcpSocket* controlSocket, QString& deviceName, QSize& size);
+    void onWorkResult(AdbProcess::ADB_EXEC_RESULT processResult);
+    void onServerResult(AdbProcess::ADB_EXEC_RESULT processResult);
+    void onAcceptedVideoSocket(VideoSocket* videoSocket);
+    void onAcceptedControlSocket(QTcpSocket* controlSocket);
+    void listenForReverse();
+    void removeTunnel();
+    void reportFailure();
+    void reportSuccess(const QString& deviceName, const QSize& size);
+
+    void startAcceptTimeoutTimer();
+    void stopAcceptTimeoutTimer();
+    void startConnectTimeoutTimer();
+    void stopConnectTimeoutTimer();
+
+    static void killAndWait(AdbProcess* process);
+    static AdbProcess* selfDeletingRunner();
+
+    QPointer<AdbProcess> m_workProcess;
+    QPointer<AdbProcess> m_serverProcess;
+    QPointer<TcpServer> m_serverSocket;
+    QPointer<VideoSocket> m_videoSocket;
+    QPointer<QTcpSocket> m_controlSocket;
+    bool m_tunnelEnabled = false;
+    bool m_tunnelForward = false;
+    // serverStarted(true) has been emitted and the shell still runs: its end is serverStoped().
+    bool m_connected = false;
+    int m_acceptTimeoutTimer = 0;
+    int m_connectTimeoutTimer = 0;
+    int m_connectCount = 0;
+    int m_restartCount = 0;
+    QString m_deviceName;
+    QSize m_deviceSize;
+    ServerParams m_params;
+    ServerStartStep m_serverStartStep = STEP_IDLE;
+};
+
+} // namespace dvk
+
+#endif // SERVER_H

@@ -1,0 +1,110 @@
+#ifndef SERVERHARNESS_H
+#define SERVERHARNESS_H
+
+// Shared by the bring-up tests: a Server wired to a simulated device, its signals recorded,
+// and the adb invocations and log lines it caused.
+#include <QtTest>
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+#include "SimDevice.h"
+#include "adb/AdbProcess.h"
+#include "server/Server.h"
+
+// Captures every log line of the process while it lives; the test framework's handler still gets them.
+class LogCapture
+{
+public:
+    LogCapture()
+    {
+        s_lines.clear();
+        s_previous = qInstallMessageHandler(&LogCapture::handle);
+    }
+    ~LogCapture() { qInstallMessageHandler(s_previous); }
+
+    int count(const QString& text) const { return s_lines.count(text); }
+    bool contains(const QString& text) const { return s_lines.contains(text); }
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& message)
+    {
+        s_lines << message;
+        if (s_previous) {
+            s_previous(type, context, message);
+        }
+    }
+
+    static inline QStringList s_lines;
+    static inline QtMessageHandler s_previous = nullptr;
+};
+
+// One bring-up against one simulated device.
+struct ServerHarness
+{
+    explicit ServerHarness(const SimDevice::Options& options = SimDevice::Options())
+        : sim(options)
+        , started(&server, &dvk::Server::serverStarted)
+        , stopped(&server, &dvk::Server::serverStoped)
+    {
+        dvk::AdbProcess::setAdbPath(SimDevice::adbPath());
+        params.serial = sim.serial();
+        params.serverLocalPath = SimDevice::serverFilePath();
+        params.serverVersion = SimDevice::serverVersion();
+        params.localPort = SimDevice::freePort();
+    }
+
+    ~ServerHarness()
+    {
+        server.stop();
+        // Let the killed shell and the self-deleting runners finish before the device goes away.
+        QTest::qWait(200);
+    }
+
+    bool waitStarted(int timeoutMs)
+    {
+        return started.count() > 0 || started.wait(timeoutMs);
+    }
+
+    // Invocations whose first argument after the serial selection is the given command.
+    QList<QJsonObject> invocations(const QString& command) const
+    {
+        QList<QJsonObject> result;
+        for (const QJsonObject& entry : sim.invocations()) {
+            if (argv(entry).value(0) == command) {
+                result << entry;
+            }
+        }
+        return result;
+    }
+
+    static QStringList argv(const QJsonObject& entry)
+    {
+        QStringList args;
+        for (const QJsonValue& value : entry.value("argv").toArray()) {
+            args << value.toString();
+        }
+        if (args.value(0) == "-s") {
+            args = args.mid(2);
+        }
+        return args;
+    }
+
+    bool hasInvocation(const QStringList& args) const
+    {
+        for (const QJsonObject& entry : sim.invocations()) {
+            if (argv(entry) == args) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    SimDevice sim;
+    dvk::Server server;
+    QSignalSpy started;
+    QSignalSpy stopped;
+    dvk::Server::ServerParams params;
+};
+
+#endif // SERVERHARNESS_H

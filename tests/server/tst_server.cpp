@@ -1,0 +1,263 @@
+// Bring-up against the simulated device: both tunnel modes, the server command line,
+// what is left open and removed afterwards, and every failure reported exactly once.
+#include <QtTest>
+
+#include <QTcpSocket>
+
+#include "ServerHarness.h"
+#include "server/VideoSocket.h"
+
+using dvk::Server;
+
+namespace {
+
+QStringList expectedFixedArgs(const Server::ServerParams& params)
+{
+    return {"shell", "CLASSPATH=" + params.serverRemotePath, "app_process", "/", "com.kelvanorth.dravik.Server",
+            params.serverVersion};
+}
+
+QJsonObject lastServerEvent(const SimDevice& sim, const QString& event)
+{
+    QJsonObject found;
+    for (const QJsonObject& entry : sim.serverLog()) {
+        if (entry.value("event").toString() == event) {
+            found = entry;
+        }
+    }
+    return found;
+}
+
+bool isListening(quint16 port)
+{
+    QTcpSocket probe;
+    probe.connectToHost(QHostAddress::LocalHost, port);
+    const bool connected = probe.waitForConnected(1000);
+    probe.abort();
+    return connected;
+}
+
+} // namespace
+
+class TestServer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void reverseStartHandsOverBothSockets();
+    void forwardMode_data();
+    void forwardMode();
+    void failureReportedOnce_data();
+    void failureReportedOnce();
+    void serverEndingWhileRunningIsReported();
+    void stopBeforeStartDoesNothing();
+    void stopDuringBringUpEndsItQuietly();
+};
+
+void TestServer::initTestCase()
+{
+    SimDevice probe(false);
+    QVERIFY2(probe.isValid(), "the simulated device is not built");
+}
+
+void TestServer::reverseStartHandsOverBothSockets()
+{
+    ServerHarness h;
+    h.params.logLevel.clear();
+    QVERIFY(h.server.start(h.params));
+    QVERIFY(h.waitStarted(15000));
+
+    const QList<QVariant> result = h.started.takeFirst();
+    QCOMPARE(result.at(0).toBool(), true);
+    const QJsonObject connected = lastServerEvent(h.sim, "connected");
+    QCOMPARE(result.at(1).toString(), QString("Sim Device"));
+    QCOMPARE(result.at(2).toSize(), QSize(connected.value("width").toInt(), connected.value("height").toInt()));
+    QVERIFY(h.server.isReverse());
+
+    // Once both connections are there, nobody else may connect and the tunnel goes; the connections stay.
+    QVERIFY(!isListening(h.params.localPort));
+    QTRY_VERIFY_WITH_TIMEOUT(h.hasInvocation({"reverse", "--remove", "localabstract:dravik"}), 5000);
+    QVERIFY(h.invocations("forward").isEmpty());
+    dvk::VideoSocket* video = h.server.getVideoSocket();
+    QTcpSocket* control = h.server.getControlSocket();
+    QVERIFY(video && control && video != control);
+    QCOMPARE(control->state(), QAbstractSocket::ConnectedState);
+    QTRY_VERIFY_WITH_TIMEOUT(video->bytesAvailable() > 100, 5000); // the stream flows past the handshake
+
+    h.server.stop();
+    QVERIFY(!h.server.getVideoSocket() && !h.server.getControlSocket());
+    QTRY_COMPARE_WITH_TIMEOUT(h.stopped.count(), 1, 5000);
+    h.server.stop();
+    QTest::qWait(300);
+    QCOMPARE(h.stopped.count(), 1);
+    QCOMPARE(h.started.count(), 0);
+
+    // With every optional argument empty the command line is exactly these 15 arguments.
+    QTRY_COMPARE_WITH_TIMEOUT(h.invocations("shell").size(), 1, 5000);
+    const QStringList expected = expectedFixedArgs(h.params)
+        + QStringList{"max_size=720", "bit_rate=8000000", "max_fps=30", "lock_video_orientation=-1",
+                      "tunnel_forward=false", "control=true", "display_id=0", "show_touches=false",
+                      "stay_awake=false"};
+    QCOMPARE(expected.size(), 15);
+    QCOMPARE(ServerHarness::argv(h.invocations("shell").first()), expected);
+}
+
+void TestServer::forwardMode_data()
+{
+    QTest::addColumn<bool>("useReverse");
+    QTest::addColumn<bool>("reverseRefused");
+    QTest::newRow("reverse refused, falls back") << true << true;
+    QTest::newRow("reverse not allowed") << false << false;
+}
+
+void TestServer::forwardMode()
+{
+    QFETCH(bool, useReverse);
+    QFETCH(bool, reverseRefused);
+
+    SimDevice::Options options;
+    options.faults.insert("reverseRefused", reverseRefused);
+    ServerHarness h(options);
+    LogCapture log;
+    h.params.useReverse = useReverse;
+    h.params.maxSize = 1024;
+    h.params.stayAwake = 1;
+    h.params.logLevel = "warn";
+    h.params.crop = "1000:2000:40:100";
+    h.params.codecOptions = "g=30";
+    h.params.codecName = "libx264";
+    QVERIFY(h.server.start(h.params));
+    QVERIFY(h.waitStarted(15000));
+
+    const QList<QVariant> result = h.started.takeFirst();
+    QCOMPARE(result.at(0).toBool(), true);
+    QCOMPARE(result.at(1).toString(), QString("Sim Device"));
+    QVERIFY(result.at(2).toSize().isValid());
+    QVERIFY(!h.server.isReverse());
+    QCOMPARE(h.invocations("reverse").size(), useReverse ? 1 : 0);
+    QCOMPARE(log.count("adb reverse failed"), reverseRefused ? 1 : 0);
+    const QString port = QString("tcp:%1").arg(h.params.localPort);
+    QVERIFY(h.hasInvocation({"forward", port, "localabstract:dravik"}));
+
+    // The tunnel is removed once connected, the established connections carry on.
+    QTRY_VERIFY_WITH_TIMEOUT(h.hasInvocation({"forward", "--remove", port}), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(h.server.getVideoSocket()->bytesAvailable() > 100, 5000);
+    QCOMPARE(h.server.getControlSocket()->state(), QAbstractSocket::ConnectedState);
+
+    h.server.stop();
+    QTRY_COMPARE_WITH_TIMEOUT(h.stopped.count(), 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(h.invocations("shell").size(), 1, 5000);
+    const QStringList expected = expectedFixedArgs(h.params)
+        + QStringList{"log_level=warn",      "max_size=1024",
+                      "bit_rate=8000000",    "max_fps=30",
+                      "lock_video_orientation=-1", "tunnel_forward=true",
+                      "crop=1000:2000:40:100", "control=true",
+                      "display_id=0",        "show_touches=false",
+                      "stay_awake=true",     "codec_options=g=30",
+                      "encoder_name=libx264"};
+    QCOMPARE(ServerHarness::argv(h.invocations("shell").first()), expected);
+}
+
+void TestServer::failureReportedOnce_data()
+{
+    QTest::addColumn<bool>("useReverse");
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<bool>("pushFails");
+    QTest::addColumn<QString>("logLine");
+
+    QTest::newRow("push fails") << true << QString() << true << QString("adb push failed");
+    QTest::newRow("server exits at once, reverse")
+        << true << QString("exitAtOnce") << false << QString("server exited before the connection was made");
+    QTest::newRow("server exits at once, forward")
+        << false << QString("exitAtOnce") << false << QString("server exited before the connection was made");
+    QTest::newRow("no handshake, reverse")
+        << true << QString("noHandshake") << false << QString("Could not retrieve device information");
+    QTest::newRow("no handshake, forward")
+        << false << QString("noHandshake") << false
+        << QString("video socket connect to server read device info failed, try again");
+}
+
+void TestServer::failureReportedOnce()
+{
+    QFETCH(bool, useReverse);
+    QFETCH(QString, fault);
+    QFETCH(bool, pushFails);
+    QFETCH(QString, logLine);
+
+    SimDevice::Options options;
+    if (!fault.isEmpty()) {
+        options.faults.insert(fault, true);
+    }
+    ServerHarness h(options);
+    LogCapture log;
+    h.params.useReverse = useReverse;
+    if (pushFails) {
+        h.params.serverLocalPath = h.sim.home() + "/no-such-server-file";
+    }
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QVERIFY(h.server.start(h.params));
+    QVERIFY(h.waitStarted(15000));
+    QVERIFY2(elapsed.elapsed() < 10000, "a failure the bring-up can see must not wait for a time-out");
+
+    const QList<QVariant> result = h.started.first();
+    QCOMPARE(result.at(0).toBool(), false);
+    QCOMPARE(result.at(1).toString(), QString());
+    QCOMPARE(result.at(2).toSize(), QSize(-1, -1));
+    QVERIFY2(log.contains(logLine), qPrintable(logLine));
+    QVERIFY(!h.server.getVideoSocket());
+    if (pushFails) {
+        QVERIFY(h.invocations("reverse").isEmpty() && h.invocations("shell").isEmpty());
+    }
+
+    // The owner tears down after a failure; that must not report anything more.
+    h.server.stop();
+    QTest::qWait(1000);
+    QCOMPARE(h.started.count(), 1);
+    QCOMPARE(h.stopped.count(), 0);
+    QCOMPARE(log.count("restart server auto"), 0);
+}
+
+void TestServer::serverEndingWhileRunningIsReported()
+{
+    SimDevice::Options options;
+    options.faults.insert("closeAfterFrames", 5);
+    ServerHarness h(options);
+    QVERIFY(h.server.start(h.params));
+    QVERIFY(h.waitStarted(15000));
+    QCOMPARE(h.started.first().at(0).toBool(), true);
+
+    QTRY_COMPARE_WITH_TIMEOUT(h.stopped.count(), 1, 10000);
+    h.server.stop();
+    QTest::qWait(300);
+    QCOMPARE(h.stopped.count(), 1);
+    QCOMPARE(h.started.count(), 1);
+}
+
+void TestServer::stopBeforeStartDoesNothing()
+{
+    ServerHarness h;
+    h.server.stop();
+    h.server.stop();
+    QTest::qWait(300);
+    QCOMPARE(h.started.count(), 0);
+    QCOMPARE(h.stopped.count(), 0);
+    QVERIFY(!h.server.getVideoSocket() && !h.server.getControlSocket());
+    QVERIFY(h.sim.invocations().isEmpty());
+}
+
+void TestServer::stopDuringBringUpEndsItQuietly()
+{
+    ServerHarness h;
+    QVERIFY(h.server.start(h.params));
+    h.server.stop();
+    QTest::qWait(2000);
+    QCOMPARE(h.started.count(), 0);
+    QCOMPARE(h.stopped.count(), 0);
+    QVERIFY(h.invocations("shell").isEmpty());
+    QVERIFY(lastServerEvent(h.sim, "start").isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestServer)
+#include "tst_server.moc"
