@@ -1,15 +1,16 @@
 #include "LogHandler.h"
 
-#include <QMutex>
-#include <QMutexLocker>
 #include <QTextStream>
+
+#include <mutex>
 
 QFile* g_logFile = nullptr;
 
 namespace {
 
 // Guards g_logFile: the handler is entered from the GUI, stream and recorder threads at once.
-QMutex s_logMutex;
+// A standard mutex, so that thread-sanitizer builds see the locking.
+std::mutex s_logMutex;
 
 // A message raised while a line is being written (an I/O warning) would deadlock on the mutex.
 thread_local bool s_inHandler = false;
@@ -35,7 +36,7 @@ const char* templateFor(QtMsgType type)
 
 void openLogFile(const QString& path)
 {
-    QMutexLocker locker(&s_logMutex);
+    std::lock_guard<std::mutex> locker(s_logMutex);
     if (g_logFile) {
         return;
     }
@@ -45,7 +46,7 @@ void openLogFile(const QString& path)
 
 void closeLogFile()
 {
-    QMutexLocker locker(&s_logMutex);
+    std::lock_guard<std::mutex> locker(s_logMutex);
     if (!g_logFile) {
         return;
     }
@@ -70,7 +71,7 @@ void myMessageOutput(QtMsgType type, const QMessageLogContext& context, const QS
     s_inHandler = true;
     const QString line = formatLogLine(type, context, msg);
     {
-        QMutexLocker locker(&s_logMutex);
+        std::lock_guard<std::mutex> locker(s_logMutex);
         if (g_logFile && g_logFile->isOpen()) {
             QTextStream stream(g_logFile);
             stream << line << '\n';

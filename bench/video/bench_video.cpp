@@ -24,6 +24,7 @@ extern "C" {
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -50,6 +51,19 @@ double threadCpuMs()
     timespec ts{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
     return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
+long involuntarySwitches()
+{
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return usage.ru_nivcsw;
+}
+
+QString loadAverage()
+{
+    QFile file("/proc/loadavg");
+    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()).section(' ', 0, 2) : QString("?");
 }
 
 double msBetween(Clock::time_point a, Clock::time_point b)
@@ -328,6 +342,7 @@ struct PipelineResult
 {
     double ms = 0;
     double streamCpuMs = 0;
+    long streamPreempted = 0; // the stream thread lost the CPU to another thread this often
     quint32 shown = 0;
     quint32 skipped = 0;
     int pushed = 0;
@@ -350,6 +365,7 @@ PipelineResult runPipeline(const Recording& rec, const PipelineOptions& opt)
     std::vector<Clock::time_point> pushStart(size_t(opt.frames));
     std::vector<Clock::time_point> pushEnd(size_t(opt.frames));
     double streamCpuStart = -1;
+    long switchesStart = 0;
     result.callbackAt.reserve(size_t(opt.frames));
 
     VideoServer server;
@@ -391,6 +407,7 @@ PipelineResult runPipeline(const Recording& rec, const PipelineOptions& opt)
             const auto t0 = Clock::now();
             if (streamCpuStart < 0) {
                 streamCpuStart = threadCpuMs();
+                switchesStart = involuntarySwitches();
             }
             if (!decoder.push(packet)) {
                 std::fprintf(stderr, "push failed\n");
@@ -403,6 +420,7 @@ PipelineResult runPipeline(const Recording& rec, const PipelineOptions& opt)
                 pushEnd[size_t(n - 1)] = t1;
             }
             result.streamCpuMs = threadCpuMs() - streamCpuStart;
+            result.streamPreempted = involuntarySwitches() - switchesStart;
             pushed = n;
             if (n == opt.rssMark) {
                 result.rssAtMark = peakRssKiB();
@@ -498,9 +516,9 @@ int main(int argc, char* argv[])
     const PipelineResult live = runPipeline(rec, {kRecordedFrames, kFps, 0, -1});
     const std::vector<double>& added = live.addedMs;
     std::printf("60 fps: %zu callbacks for %d packets; last byte -> callback median %.3f ms, p99 %.3f ms; "
-                "decoding median %.3f ms\n",
+                "decoding median %.3f ms; stream thread preempted %ld times; load average %s\n",
                 live.callbackAt.size(), live.pushed, percentile(live.totalMs, 0.5), percentile(live.totalMs, 0.99),
-                percentile(live.pushMs, 0.5));
+                percentile(live.pushMs, 0.5), live.streamPreempted, qPrintable(loadAverage()));
     std::printf("60 fps: last byte -> decoder median %.3f ms, p99 %.3f ms; published -> callback median %.3f ms, "
                 "p99 %.3f ms\n",
                 percentile(live.toPushMs, 0.5), percentile(live.toPushMs, 0.99), percentile(live.toCallbackMs, 0.5),

@@ -4,17 +4,17 @@
 #include <QDebug>
 #include <QFileInfo>
 #include <QMetaEnum>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QRegularExpression>
 #include <QStandardPaths>
+
+#include <mutex>
 
 namespace dvk {
 
 namespace {
 
 // The APK installer resolves the path on its own worker thread, so the shared paths are locked.
-QMutex s_pathMutex;
+std::mutex s_pathMutex;
 
 // The last path handed to setAdbPath; a fallback of the path resolution.
 QString g_adbPath;
@@ -124,14 +124,14 @@ QString AdbProcessImpl::parseDeviceIPByIp(const QString& output)
 
 void AdbProcessImpl::setAdbPath(const QString& adbPath)
 {
-    QMutexLocker locker(&s_pathMutex);
+    std::lock_guard<std::mutex> locker(s_pathMutex);
     g_adbPath = adbPath;
     s_adbPath = adbPath;
 }
 
 QString AdbProcessImpl::getAdbPath()
 {
-    QMutexLocker locker(&s_pathMutex);
+    std::lock_guard<std::mutex> locker(s_pathMutex);
     if (s_adbPath.isEmpty()) {
         s_adbPath = resolveAdbPath();
         qInfo("adb path: %s", qUtf8Printable(QFileInfo(s_adbPath).absoluteFilePath()));

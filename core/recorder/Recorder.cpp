@@ -181,6 +181,7 @@ void Recorder::close()
     avformat_free_context(m_formatCtx);
     m_formatCtx = nullptr;
     m_headerWritten = false;
+    m_ptsOrigin = AV_NOPTS_VALUE;
 }
 
 void Recorder::run()
@@ -249,6 +250,14 @@ bool Recorder::write(AVPacket* packet)
     // A later configuration (the device's encoder restarted) is already prefixed to the next frame.
     if (packet->pts == AV_NOPTS_VALUE) {
         return true;
+    }
+    // Device clocks need not start at zero; a recording does, or an MP4 would open with a long blank.
+    if (m_ptsOrigin == AV_NOPTS_VALUE) {
+        m_ptsOrigin = packet->pts;
+    }
+    packet->pts -= m_ptsOrigin;
+    if (packet->dts != AV_NOPTS_VALUE) {
+        packet->dts -= m_ptsOrigin;
     }
     recorderRescalePacket(packet);
     packet->stream_index = 0;

@@ -66,6 +66,7 @@ private:
     bool m_failed = false;
     QQueue<AVPacket*> m_queue;
     AVPacket* m_previous = nullptr;
+    int64_t m_ptsOrigin = AV_NOPTS_VALUE;
 };
 
 } // namespace dvk

@@ -116,6 +116,11 @@ void TestAdb::pushesIntoTheDeviceOnly()
     QCOMPARE(r.exitCode, 1);
     QDirIterator it(sim.home(), {"escaped.bin"}, QDir::Files, QDirIterator::Subdirectories);
     QVERIFY(!it.hasNext());
+    // Nor can a serial name a place outside the device folders.
+    SimDevice::Options dots;
+    dots.serial = "..";
+    QVERIFY(!sim.addDevice(dots));
+    QVERIFY(!QFile::exists(sim.home() + "/device.json"));
 
     r = sim.runAdb({"shell", "rm", "/sdcard/data.bin"});
     QCOMPARE(r.exitCode, 0);

@@ -18,6 +18,7 @@ private slots:
     void killedShellTakesTheServerAlong();
     void removedReverseKeepsEstablishedConnections();
     void unpluggingDropsTheConnection();
+    void sizeOverrideChangesTheStream();
 };
 
 void TestStream::streamsAndObeysControl_data()
@@ -206,6 +207,18 @@ void TestStream::unpluggingDropsTheConnection()
     QVERIFY(launch.shell->waitForFinished(5000));
     QCOMPARE(launch.shell->exitCode(), 1);
     QTRY_COMPARE_WITH_TIMEOUT(launch.video->state(), QAbstractSocket::UnconnectedState, 3000);
+}
+
+void TestStream::sizeOverrideChangesTheStream()
+{
+    SimDevice::Options options;
+    options.sizeLimit = 0;
+    options.properties.insert("wmSize", "360x780");
+    SimDevice device(options);
+    SimLaunch launch;
+    QString why;
+    QVERIFY2(launchServer(device, false, launch, &why, {"max_size=0"}), qPrintable(why));
+    QCOMPARE(launch.size, QSize(360, 780));
 }
 
 QTEST_GUILESS_MAIN(TestStream)

@@ -1,7 +1,10 @@
 #include "adb/AdbProcess.h"
 #include "filehandler/FileHandler.h"
 
+#include "SimDevice.h"
+
 #include <QFile>
+#include <QJsonArray>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -65,6 +68,7 @@ private slots:
     void failedInstallsReportOnce();
     void missingAdbIsAnError();
     void handlerMayGoWhileRequestRuns();
+    void transfersToSimulatedDevice();
 
 private:
     QStringList calls() const;
@@ -191,6 +195,47 @@ void TestFileHandler::handlerMayGoWhileRequestRuns()
     // The transfer still runs to its end and its runner reports into nothing.
     QTRY_COMPARE_WITH_TIMEOUT(calls().size(), 1, 5000);
     QTest::qWait(600);
+}
+
+void TestFileHandler::transfersToSimulatedDevice()
+{
+    SimDevice sim;
+    QVERIFY(sim.isValid());
+    dvk::AdbProcess::setAdbPath(SimDevice::adbPath());
+
+    const QByteArray photoBytes = QByteArray("\xff\xd8\xff\xe0", 4) + QByteArray(5000, '\x5a');
+    const QByteArray apkBytes = QByteArray("PK\x03\x04", 4) + "AndroidManifest.xml";
+    const QMap<QString, QByteArray> files{{"photo.jpg", photoBytes}, {"alpha.apk", apkBytes},
+                                          {"beta.apk", apkBytes}, {"broken.apk", "not a package"}};
+    for (auto it = files.begin(); it != files.end(); ++it) {
+        QFile f(m_dir.filePath(it.key()));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(it.value());
+    }
+
+    FileHandler handler;
+    QSignalSpy spy(&handler, &FileHandler::fileHandlerResult);
+    handler.onPushFileRequest(sim.serial(), m_dir.filePath("photo.jpg"), "/sdcard/");
+    handler.onInstallApkRequest(sim.serial(), m_dir.filePath("alpha.apk"));
+    handler.onInstallApkRequest(sim.serial(), m_dir.filePath("beta.apk"));
+    handler.onInstallApkRequest(sim.serial(), m_dir.filePath("broken.apk"));
+    handler.onPushFileRequest("NOSUCHDEVICE", m_dir.filePath("photo.jpg"), "/sdcard/");
+    waitForResults(spy, 5);
+
+    // The requests overlap, so the reports come in the order the commands end.
+    QList<Result> reported = results(spy);
+    std::sort(reported.begin(), reported.end());
+    QCOMPARE(reported, (QList<Result>{Result(FileHandler::FAR_SUCCESS_EXEC, false),
+                                      Result(FileHandler::FAR_SUCCESS_EXEC, true),
+                                      Result(FileHandler::FAR_SUCCESS_EXEC, true),
+                                      Result(FileHandler::FAR_ERROR_EXEC, false),
+                                      Result(FileHandler::FAR_ERROR_EXEC, true)}));
+
+    QFile pushed(sim.devicePath("/sdcard/photo.jpg"));
+    QVERIFY(pushed.open(QIODevice::ReadOnly));
+    QCOMPARE(pushed.readAll(), photoBytes);
+    const QJsonArray packages = sim.deviceState().value("packages").toArray();
+    QVERIFY(packages.contains("alpha") && packages.contains("beta"));
 }
 
 QTEST_GUILESS_MAIN(TestFileHandler)

@@ -222,7 +222,9 @@ void TestRecorder::durationsFollowTimestamps()
 {
     QTemporaryDir dir;
     const QString file = dir.filePath("durations.mp4");
-    const QVector<int64_t> pts{0, 500, 40500, 60500, 100500};
+    // Device timestamps an hour into the device's uptime; the file still starts at zero.
+    const int64_t origin = 3600LL * 1000000;
+    const QVector<int64_t> pts{origin, origin + 500, origin + 40500, origin + 60500, origin + 100500};
 
     Recorder recorder(file);
     recorder.setFrameSize(kFrameSize);
@@ -236,9 +238,12 @@ void TestRecorder::durationsFollowTimestamps()
     recorder.wait();
     recorder.close();
 
-    const QJsonArray packets = probe(file, {"-select_streams", "v:0", "-show_entries", "packet=duration_time"})
-                                   .value("packets")
-                                   .toArray();
+    const QJsonObject info =
+        probe(file, {"-select_streams", "v:0", "-show_entries", "packet=duration_time:format=start_time,duration"});
+    const QJsonObject format = info.value("format").toObject();
+    QCOMPARE(format.value("start_time").toString().toDouble(), 0.0);
+    QVERIFY(qAbs(format.value("duration").toString().toDouble() - 0.2005) < 0.001);
+    const QJsonArray packets = info.value("packets").toArray();
     QCOMPARE(packets.size(), pts.size());
     const QVector<double> expected{0.0005, 0.04, 0.02, 0.04, 0.1};
     for (int i = 0; i < packets.size(); ++i) {

@@ -1237,6 +1237,10 @@ int AdbTool::simAdd(const QStringList& args)
             serial = QString("SIM%1").arg(n, 4, 10, QChar('0'));
         }
     }
+    static const QRegularExpression badSerial("^\\.|\\s");
+    if (badSerial.match(serial).hasMatch()) {
+        return fail("adb sim add: a serial may not start with '.' or hold blanks: " + serial);
+    }
     if (QFileInfo(m_home.entryDir(serial)).exists()) {
         return fail("adb sim add: a device with serial " + serial + " exists");
     }

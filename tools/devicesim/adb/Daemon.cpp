@@ -12,6 +12,7 @@ namespace sim {
 
 namespace {
 constexpr qint64 kIdleExitMs = 30000;
+constexpr qint64 kStaleTunnelsExitMs = 10 * 60 * 1000;
 
 bool parseTcp(const QString& spec, quint16& port)
 {
@@ -59,6 +60,7 @@ bool Daemon::start(QString* error)
     m_home.registerProcess(pid, "daemon");
     writeJsonFile(m_home.daemonInfoPath(), QJsonObject{{"pid", pid}, {"port", m_control.serverPort()}});
     m_idleSince = nowMs();
+    m_unusedSince = m_idleSince;
     m_housekeeping.start(500);
     saveTunnels();
     return true;
@@ -148,6 +150,7 @@ QJsonObject Daemon::failure(const QString& text)
 
 QJsonObject Daemon::addForward(const QJsonObject& request)
 {
+    m_unusedSince = nowMs();
     quint16 port = 0;
     const QString local = request.value("local").toString();
     const QString remote = request.value("remote").toString();
@@ -215,6 +218,7 @@ QJsonObject Daemon::removeForward(const QJsonObject& request)
 
 QJsonObject Daemon::addReverse(const QJsonObject& request)
 {
+    m_unusedSince = nowMs();
     const QString remote = request.value("remote").toString();
     const QString local = request.value("local").toString();
     quint16 port = 0;
@@ -419,12 +423,21 @@ void Daemon::onHousekeeping()
         shutdown();
         return;
     }
-    const bool busy = !m_forwards.isEmpty() || !m_reverses.isEmpty() || !m_abstracts.isEmpty() ||
-                      m_relays > 0;
-    if (busy) {
+    if (!m_abstracts.isEmpty() || m_relays > 0) {
         m_idleSince = nowMs();
+        m_unusedSince = m_idleSince;
         return;
     }
+    // Tunnels that nobody used for long are a test that died before it could
+    // clean up; adb would keep them, but an orphan must not live for ever.
+    if (!m_forwards.isEmpty() || !m_reverses.isEmpty()) {
+        m_idleSince = nowMs();
+        if (nowMs() - m_unusedSince > kStaleTunnelsExitMs) {
+            shutdown();
+        }
+        return;
+    }
+    m_unusedSince = nowMs();
     if (nowMs() - m_idleSince > kIdleExitMs) {
         shutdown();
     }

@@ -78,6 +78,7 @@ private:
     QHash<QString, Abstract> m_abstracts;
     int m_relays = 0;
     qint64 m_idleSince = 0;
+    qint64 m_unusedSince = 0;
     QTimer m_housekeeping;
 };
 

@@ -140,7 +140,12 @@ bool SimServer::start(const QStringList& args, int& exitCode)
         log("error", QString("Display %1 not found").arg(m_options.displayId));
         return false;
     }
-    const QSize screen(m_device.value("width").toInt(1080), m_device.value("height").toInt(2340));
+    QSize screen(m_device.value("width").toInt(1080), m_device.value("height").toInt(2340));
+    // A "wm size" override changes the display that is captured, as on a device.
+    const QStringList override = m_device.value("wmSize").toString().split('x');
+    if (override.size() == 2 && override.at(0).toInt() > 0 && override.at(1).toInt() > 0) {
+        screen = QSize(override.at(0).toInt(), override.at(1).toInt());
+    }
     if (m_options.crop.isValid() && !QRect(QPoint(0, 0), screen).contains(m_options.crop)) {
         log("error", "Crop rectangle outside the screen");
         return false;
