@@ -194,7 +194,9 @@ void TestVideoStream::framesWithoutConfigPassUnchanged()
 
     Link link;
     QVERIFY(link.m_stream->startDecode());
-    link.send(framePacket(1000, enc.frames[0].data) + framePacket(2000, enc.frames[1].data));
+    // An empty packet in between is skipped, not handed on as an end-of-stream marker.
+    link.send(framePacket(1000, enc.frames[0].data) + framePacket(1500, QByteArray())
+              + framePacket(2000, enc.frames[1].data));
 
     QTRY_COMPARE(link.log.frames().size(), size_t(2));
     const std::vector<SeenPacket> frames = link.log.frames();
