@@ -405,6 +405,13 @@ void TestVideoStream::ffmpegLogIsFormattedAndRouted()
     QCOMPARE(capture.lines(QtWarningMsg), QStringList({"[FFmpeg] warn ff"}));
     QCOMPARE(capture.lines(QtInfoMsg), QStringList({"[FFmpeg] info"}));
     QVERIFY(capture.lines(QtDebugMsg).isEmpty());
+
+    // A quieter library level silences the warnings too.
+    const int previousLevel = av_log_get_level();
+    av_log_set_level(AV_LOG_ERROR);
+    logThroughFfmpeg(AV_LOG_WARNING, "quiet\n");
+    av_log_set_level(previousLevel);
+    QCOMPARE(capture.lines(QtWarningMsg).size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestVideoStream)
