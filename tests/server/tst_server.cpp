@@ -65,8 +65,11 @@ void TestServer::reverseStartHandsOverBothSockets()
 {
     ServerHarness h;
     h.params.logLevel.clear();
+    QElapsedTimer elapsed;
+    elapsed.start();
     QVERIFY(h.server.start(h.params));
     QVERIFY(h.waitStarted(15000));
+    qInfo("reverse bring-up took %lld ms", elapsed.elapsed());
 
     const QList<QVariant> result = h.started.takeFirst();
     QCOMPARE(result.at(0).toBool(), true);
@@ -127,8 +130,11 @@ void TestServer::forwardMode()
     h.params.crop = "1000:2000:40:100";
     h.params.codecOptions = "g=30";
     h.params.codecName = "libx264";
+    QElapsedTimer elapsed;
+    elapsed.start();
     QVERIFY(h.server.start(h.params));
     QVERIFY(h.waitStarted(15000));
+    qInfo("forward bring-up took %lld ms", elapsed.elapsed());
 
     const QList<QVariant> result = h.started.takeFirst();
     QCOMPARE(result.at(0).toBool(), true);
