@@ -1,6 +1,7 @@
 // Feeds a recorded 1080 x 2400, 60 fps, 8 Mbit/s H.264 stream through a loopback
 // TCP connection into VideoSocket -> Stream -> Decoder -> frame callback and
 // compares it with a bare libavcodec decode loop over the same packets.
+// BENCH_VIDEO_DUMP=1 also prints the latency parts of every frame of the 60 fps run.
 
 #include "decoder/Decoder.h"
 #include "server/Stream.h"
@@ -24,6 +25,7 @@ extern "C" {
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -31,7 +33,6 @@ extern "C" {
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -50,6 +51,19 @@ double threadCpuMs()
     timespec ts{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
     return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
+long involuntarySwitches()
+{
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return usage.ru_nivcsw;
+}
+
+QString loadAverage()
+{
+    QFile file("/proc/loadavg");
+    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()).section(' ', 0, 2) : QString("?");
 }
 
 double msBetween(Clock::time_point a, Clock::time_point b)
@@ -186,6 +200,27 @@ BareResult bareDecode(const Recording& rec)
     av_packet_free(&pkt);
     avcodec_free_context(&ctx);
     return result;
+}
+
+// What the stream's key-frame check costs per packet (it runs the H.264 parser over each one).
+double parserMsPerPacket(const Recording& rec)
+{
+    AVCodecParserContext* parser = av_parser_init(AV_CODEC_ID_H264);
+    AVCodecContext* ctx = avcodec_alloc_context3(avcodec_find_decoder(AV_CODEC_ID_H264));
+    parser->flags |= PARSER_FLAG_COMPLETE_FRAMES;
+    QByteArray first = rec.config + rec.frames[0];
+    const auto start = Clock::now();
+    for (size_t i = 0; i < rec.frames.size(); ++i) {
+        const QByteArray& au = i == 0 ? first : rec.frames[i];
+        uint8_t* out = nullptr;
+        int outSize = 0;
+        av_parser_parse2(parser, ctx, &out, &outSize, reinterpret_cast<const uint8_t*>(au.constData()), au.size(),
+                         AV_NOPTS_VALUE, AV_NOPTS_VALUE, -1);
+    }
+    const double ms = msBetween(start, Clock::now()) / double(rec.frames.size());
+    av_parser_close(parser);
+    avcodec_free_context(&ctx);
+    return ms;
 }
 
 // ---- the device side: a thread writing framed packets on a plain socket ---------------
@@ -328,6 +363,7 @@ struct PipelineResult
 {
     double ms = 0;
     double streamCpuMs = 0;
+    long streamPreempted = 0; // the stream thread lost the CPU to another thread this often
     quint32 shown = 0;
     quint32 skipped = 0;
     int pushed = 0;
@@ -350,6 +386,7 @@ PipelineResult runPipeline(const Recording& rec, const PipelineOptions& opt)
     std::vector<Clock::time_point> pushStart(size_t(opt.frames));
     std::vector<Clock::time_point> pushEnd(size_t(opt.frames));
     double streamCpuStart = -1;
+    long switchesStart = 0;
     result.callbackAt.reserve(size_t(opt.frames));
 
     VideoServer server;
@@ -391,6 +428,7 @@ PipelineResult runPipeline(const Recording& rec, const PipelineOptions& opt)
             const auto t0 = Clock::now();
             if (streamCpuStart < 0) {
                 streamCpuStart = threadCpuMs();
+                switchesStart = involuntarySwitches();
             }
             if (!decoder.push(packet)) {
                 std::fprintf(stderr, "push failed\n");
@@ -403,6 +441,7 @@ PipelineResult runPipeline(const Recording& rec, const PipelineOptions& opt)
                 pushEnd[size_t(n - 1)] = t1;
             }
             result.streamCpuMs = threadCpuMs() - streamCpuStart;
+            result.streamPreempted = involuntarySwitches() - switchesStart;
             pushed = n;
             if (n == opt.rssMark) {
                 result.rssAtMark = peakRssKiB();
@@ -494,13 +533,15 @@ int main(int argc, char* argv[])
         std::fflush(stdout);
     }
 
+    std::printf("key-frame parser pass: %.3f ms per packet\n", parserMsPerPacket(rec));
+
     // Latency while keeping up with a real-time 60 fps device.
     const PipelineResult live = runPipeline(rec, {kRecordedFrames, kFps, 0, -1});
     const std::vector<double>& added = live.addedMs;
     std::printf("60 fps: %zu callbacks for %d packets; last byte -> callback median %.3f ms, p99 %.3f ms; "
-                "decoding median %.3f ms\n",
+                "decoding median %.3f ms; stream thread preempted %ld times; load average %s\n",
                 live.callbackAt.size(), live.pushed, percentile(live.totalMs, 0.5), percentile(live.totalMs, 0.99),
-                percentile(live.pushMs, 0.5));
+                percentile(live.pushMs, 0.5), live.streamPreempted, qPrintable(loadAverage()));
     std::printf("60 fps: last byte -> decoder median %.3f ms, p99 %.3f ms; published -> callback median %.3f ms, "
                 "p99 %.3f ms\n",
                 percentile(live.toPushMs, 0.5), percentile(live.toPushMs, 0.99), percentile(live.toCallbackMs, 0.5),

@@ -77,9 +77,7 @@ Stream::Stream(std::function<qint32(quint8*, qint32)> recvData, QObject* parent)
 Stream::~Stream()
 {
     // Destroying a running thread aborts the program; the owner closes the socket first.
-    if (isRunning()) {
-        wait();
-    }
+    stopDecode();
 }
 
 bool Stream::init()
@@ -108,6 +106,7 @@ bool Stream::startDecode()
 void Stream::stopDecode()
 {
     wait();
+    m_runEnded.load(std::memory_order_acquire);
 }
 
 void Stream::run()
@@ -140,6 +139,7 @@ void Stream::run()
     }
     avcodec_free_context(&m_codecCtx);
     emit onStreamStop();
+    m_runEnded.store(true, std::memory_order_release);
 }
 
 bool Stream::recvPacket(AVPacket* packet)

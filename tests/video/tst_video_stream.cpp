@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -37,14 +38,14 @@ public:
         SeenPacket s{QByteArray(reinterpret_cast<const char*>(p->data), p->size), p->pts, p->dts,
                      (p->flags & AV_PKT_FLAG_KEY) != 0};
         std::lock_guard<std::mutex> locker(m_mutex);
-        (config ? m_configs : m_frames).append(s);
+        (config ? m_configs : m_frames).push_back(s);
     }
-    QVector<SeenPacket> frames() const
+    std::vector<SeenPacket> frames() const
     {
         std::lock_guard<std::mutex> locker(m_mutex);
         return m_frames;
     }
-    QVector<SeenPacket> configs() const
+    std::vector<SeenPacket> configs() const
     {
         std::lock_guard<std::mutex> locker(m_mutex);
         return m_configs;
@@ -52,8 +53,8 @@ public:
 
 private:
     mutable std::mutex m_mutex;
-    QVector<SeenPacket> m_frames;
-    QVector<SeenPacket> m_configs;
+    std::vector<SeenPacket> m_frames;
+    std::vector<SeenPacket> m_configs;
 };
 
 // A stream thread reading from a VideoSocket connected over loopback to a peer socket.
@@ -82,8 +83,11 @@ public:
     }
     ~Link()
     {
-        delete m_socket;
+        if (m_socket) {
+            m_socket->close();
+        }
         m_stream->stopDecode();
+        delete m_socket;
     }
 
     bool connected() const { return m_peer && m_socket->state() == QAbstractSocket::ConnectedState; }
@@ -165,14 +169,14 @@ void TestVideoStream::configMergedIntoNextFrame()
     wire += framePacket(123456, enc.frames[0].data);
     link.send(wire);
 
-    QTRY_COMPARE(link.log.frames().size(), 1);
-    const QVector<SeenPacket> seenConfigs = link.log.configs();
-    QCOMPARE(seenConfigs.size(), configs.size());
+    QTRY_COMPARE(link.log.frames().size(), size_t(1));
+    const std::vector<SeenPacket> seenConfigs = link.log.configs();
+    QCOMPARE(seenConfigs.size(), size_t(configs.size()));
     for (int i = 0; i < configs.size(); ++i) {
         QCOMPARE(seenConfigs[i].data, configs[i]);
         QCOMPARE(seenConfigs[i].pts, AV_NOPTS_VALUE);
     }
-    const SeenPacket frame = link.log.frames().first();
+    const SeenPacket frame = link.log.frames().front();
     QCOMPARE(frame.data, enc.config + enc.frames[0].data);
     QCOMPARE(frame.pts, 123456);
     QCOMPARE(frame.dts, 123456);
@@ -192,9 +196,9 @@ void TestVideoStream::framesWithoutConfigPassUnchanged()
     QVERIFY(link.m_stream->startDecode());
     link.send(framePacket(1000, enc.frames[0].data) + framePacket(2000, enc.frames[1].data));
 
-    QTRY_COMPARE(link.log.frames().size(), 2);
-    const QVector<SeenPacket> frames = link.log.frames();
-    QVERIFY(link.log.configs().isEmpty());
+    QTRY_COMPARE(link.log.frames().size(), size_t(2));
+    const std::vector<SeenPacket> frames = link.log.frames();
+    QVERIFY(link.log.configs().empty());
     QCOMPARE(frames[0].data, enc.frames[0].data);
     QCOMPARE(frames[1].data, enc.frames[1].data);
     QCOMPARE(frames[0].dts, 1000);
@@ -217,8 +221,8 @@ void TestVideoStream::peerCloseDeliversBufferedPacketsThenStops()
     link.closePeer();
 
     QTRY_COMPARE(link.stops, 1);
-    const QVector<SeenPacket> frames = link.log.frames();
-    QCOMPARE(frames.size(), 20);
+    const std::vector<SeenPacket> frames = link.log.frames();
+    QCOMPARE(frames.size(), size_t(20));
     for (int i = 0; i < 20; ++i) {
         QCOMPARE(frames[i].pts, i);
         QCOMPARE(frames[i].data, QByteArray(5000 + i, char(i)));
@@ -235,8 +239,8 @@ void TestVideoStream::truncatedPayloadIsDropped()
     link.closePeer();
 
     QTRY_COMPARE(link.stops, 1);
-    const QVector<SeenPacket> frames = link.log.frames();
-    QCOMPARE(frames.size(), 1);
+    const std::vector<SeenPacket> frames = link.log.frames();
+    QCOMPARE(frames.size(), size_t(1));
     QCOMPARE(frames[0].pts, 6);
 }
 
@@ -263,6 +267,7 @@ void TestVideoStream::closeWhileWaitingWakesStreamThread()
         link.m_socket->close();
     }
     QVERIFY(link.m_stream->wait(3000));
+    link.m_stream->stopDecode();
     QTRY_COMPARE(link.stops, 1);
     if (!destroy) {
         quint8 byte = 0;
@@ -286,6 +291,7 @@ void TestVideoStream::closeDuringTrafficNeverHangs()
         }
         link.m_socket->close();
         QVERIFY2(link.m_stream->wait(3000), qPrintable(QString("round %1").arg(round)));
+        link.m_stream->stopDecode();
     }
 }
 
@@ -299,7 +305,7 @@ void TestVideoStream::oversizedLengthEndsStream()
     link.send(header);
 
     QTRY_COMPARE(link.stops, 1);
-    QVERIFY(link.log.frames().isEmpty());
+    QVERIFY(link.log.frames().empty());
     const QStringList critical = capture.lines(QtCriticalMsg);
     QCOMPARE(critical.size(), 1);
     QVERIFY(critical.first().contains("exceeds the limit"));
@@ -326,8 +332,8 @@ void TestVideoStream::byteByByteDeliveryKeepsPacketsIntact()
         pos += step;
         QCoreApplication::processEvents();
     }
-    QTRY_COMPARE(link.log.frames().size(), payloads.size());
-    const QVector<SeenPacket> frames = link.log.frames();
+    QTRY_COMPARE(link.log.frames().size(), size_t(payloads.size()));
+    const std::vector<SeenPacket> frames = link.log.frames();
     for (int i = 0; i < payloads.size(); ++i) {
         QCOMPARE(frames[i].pts, 100 + i);
         QCOMPARE(frames[i].data, payloads[i]);

@@ -1,0 +1,605 @@
+#include "device/Device.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDebug>
+#include <QDesktopServices>
+#include <QDir>
+#include <QGuiApplication>
+#include <QImage>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QUrl>
+
+#include "AppPath.h"
+#include "adb/AdbProcess.h"
+#include "controller/Controller.h"
+#include "controller/DeviceMsgReader.h"
+#include "decoder/Decoder.h"
+#include "device/DeviceObserver.h"
+#include "recorder/Recorder.h"
+#include "server/Server.h"
+#include "server/Stream.h"
+#include "server/VideoSocket.h"
+
+namespace dvk {
+
+Device::Device(DeviceParams params, QObject* parent) : IDevice(parent), m_params(std::move(params))
+{
+    if (m_params.display) {
+        m_decoder = new Decoder(
+            [this](int width, int height, uint8_t* dataY, uint8_t* dataU, uint8_t* dataV, int linesizeY,
+                   int linesizeU, int linesizeV) {
+                forEachObserver([&](DeviceObserver* observer) {
+                    observer->onFrame(width, height, dataY, dataU, dataV, linesizeY, linesizeU, linesizeV);
+                });
+            },
+            this);
+        m_fileHandler = new FileHandler(this);
+        m_controller = new Controller(
+            [this](const QByteArray& bytes) -> qint64 {
+                QTcpSocket* socket = m_server ? m_server->getControlSocket() : nullptr;
+                return socket ? socket->write(bytes) : 0;
+            },
+            m_params.gameScript, this);
+    } else if (!m_params.recordFile) {
+        qCritical("not display must be recorded");
+        return;
+    }
+
+    m_stream = new Stream([this](quint8* buf, qint32 bufSize) { return recvVideoData(buf, bufSize); }, this);
+    m_server = new Server(this);
+
+    if (m_params.recordFile && !m_params.recordPath.trimmed().isEmpty()) {
+        const QString fileName = QDir(recordFolder()).absoluteFilePath(timestampedName(m_params.recordFileFormat));
+        m_recorder = new Recorder(QDir::cleanPath(fileName), this);
+    }
+    initSignals();
+}
+
+Device::~Device()
+{
+    disconnectDevice();
+}
+
+void Device::initSignals()
+{
+    if (m_controller) {
+        connect(m_controller, &Controller::grabCursor, this,
+                [this](bool grab) { forEachObserver([grab](DeviceObserver* observer) { observer->grabCursor(grab); }); });
+    }
+    if (m_fileHandler) {
+        connect(m_fileHandler, &FileHandler::fileHandlerResult, this, &Device::onFileHandlerResult);
+    }
+    if (m_server) {
+        connect(m_server, &Server::serverStarted, this, &Device::onServerStarted);
+        connect(m_server, &Server::serverStoped, this, &Device::onServerStoped);
+    }
+    if (m_stream) {
+        connect(m_stream, &Stream::onStreamStop, this, &Device::onStreamStop, Qt::QueuedConnection);
+        // The packet is valid only during the emission, on the stream thread.
+        connect(m_stream, &Stream::getFrame, this, [this](AVPacket* packet) { onStreamFrame(packet); },
+                Qt::DirectConnection);
+        connect(m_stream, &Stream::getConfigFrame, this, [this](AVPacket* packet) { onStreamConfigFrame(packet); },
+                Qt::DirectConnection);
+    }
+    if (m_decoder) {
+        connect(m_decoder, &Decoder::updateFPS, this,
+                [this](quint32 fps) { forEachObserver([fps](DeviceObserver* observer) { observer->updateFPS(fps); }); });
+    }
+}
+
+template <typename F> void Device::forEachObserver(F&& call)
+{
+    // An observer may deregister itself or another one from inside its callback.
+    const QSet<DeviceObserver*> observers = m_deviceObservers;
+    for (DeviceObserver* observer : observers) {
+        if (m_deviceObservers.contains(observer)) {
+            call(observer);
+        }
+    }
+}
+
+void Device::setUserData(void* data)
+{
+    m_userData = data;
+}
+
+void* Device::getUserData()
+{
+    return m_userData;
+}
+
+void Device::registerDeviceObserver(DeviceObserver* observer)
+{
+    if (observer) {
+        m_deviceObservers.insert(observer);
+    }
+}
+
+void Device::deRegisterDeviceObserver(DeviceObserver* observer)
+{
+    m_deviceObservers.remove(observer);
+}
+
+bool Device::connectDevice()
+{
+    if (!m_server || m_serverStartSuccess || m_startPending) {
+        return false;
+    }
+    m_startPending = true;
+    QTimer::singleShot(0, this, [this]() { startServer(); });
+    return true;
+}
+
+void Device::startServer()
+{
+    if (!m_server) {
+        m_startPending = false;
+        return;
+    }
+    m_startTimeCount.start();
+
+    Server::ServerParams params;
+    params.serial = m_params.serial;
+    params.serverLocalPath = m_params.serverLocalPath;
+    params.serverRemotePath = m_params.serverRemotePath;
+    params.localPort = m_params.localPort;
+    params.maxSize = m_params.maxSize;
+    params.bitRate = m_params.bitRate;
+    params.maxFps = m_params.maxFps;
+    params.useReverse = m_params.useReverse;
+    params.lockVideoOrientation = m_params.lockVideoOrientation;
+    params.stayAwake = m_params.stayAwake ? 1 : 0;
+    params.serverVersion = m_params.serverVersion;
+    params.logLevel = m_params.logLevel;
+    params.codecOptions = m_params.codecOptions;
+    params.codecName = m_params.codecName;
+    params.crop = "";
+    params.control = true;
+    m_server->start(params);
+}
+
+void Device::onServerStarted(bool success, const QString& deviceName, const QSize& size)
+{
+    m_startPending = false;
+    // A report from a bring-up that was torn down meanwhile has nobody left to inform.
+    if (!m_server) {
+        return;
+    }
+    m_serverStartSuccess = success;
+
+    QPointer<Device> self(this);
+    emit deviceConnected(success, m_params.serial, deviceName, size);
+    // A listener may have disconnected or deleted the device.
+    if (!self || !m_server) {
+        return;
+    }
+    if (!success) {
+        m_server->stop();
+        return;
+    }
+
+    const double seconds = m_startTimeCount.elapsed() / 1000.0;
+    qInfo("%s", qUtf8Printable(QStringLiteral("server start finish in %1s")
+                                   .arg(QString::number(seconds, 'g', QLocale::FloatingPointShortest))));
+
+    if (m_recorder) {
+        startRecording(size);
+    }
+    if (m_decoder) {
+        m_decoder->open();
+    }
+    m_streamSocket = m_server->getVideoSocket();
+    m_stream->startDecode();
+
+    QTcpSocket* controlSocket = m_server->getControlSocket();
+    if (m_controller && controlSocket) {
+        DeviceMsgReader::attach(controlSocket, m_controller);
+    }
+    if (m_params.closeScreen && m_params.display && m_controller) {
+        m_controller->setScreenPowerMode(ControlMsg::SCREEN_POWER_OFF);
+    }
+}
+
+void Device::startRecording(const QSize& size)
+{
+    m_recorder->setFrameSize(size);
+    if (!m_recorder->open()) {
+        qCritical("Could not open recorder");
+    }
+    if (!m_recorder->startRecorder()) {
+        qCritical("Could not start recorder");
+    }
+}
+
+void Device::stopRecording()
+{
+    if (!m_recorder) {
+        return;
+    }
+    if (m_recorder->isRunning()) {
+        m_recorder->stopRecorder();
+        m_recorder->wait();
+    }
+    m_recorder->close();
+}
+
+void Device::onServerStoped()
+{
+    if (m_server && m_stream && m_stream->isRunning()) {
+        // The server's last frames may still be on their way through the video socket, and
+        // the stream's own end disconnects once it has read them. A stream that never ends
+        // must not keep the connection up, though.
+        QTimer::singleShot(kStreamDrainMs, this, [this]() { disconnectDevice(); });
+        qDebug("server process stop");
+        return;
+    }
+    disconnectDevice();
+    qDebug("server process stop");
+}
+
+void Device::onStreamStop()
+{
+    disconnectDevice();
+    qDebug("stream thread stop");
+}
+
+void Device::disconnectDevice()
+{
+    if (!m_server) {
+        qDebug() << "disconnectDevice m_server: " << m_server.data();
+        return;
+    }
+    // Closing the video socket releases the stream thread's pending read, so the waits below end.
+    m_server->stop();
+    m_server = nullptr;
+    m_startPending = false;
+    if (m_stream) {
+        m_stream->stopDecode();
+    }
+    m_streamSocket = nullptr;
+    if (m_decoder) {
+        m_decoder->close();
+    }
+    stopRecording();
+    qInfo() << "disconnectDevice m_serverStartSuccess:" << m_serverStartSuccess;
+    // Cleared before the emission: a listener may delete the device.
+    m_serverStartSuccess = false;
+    emit deviceDisconnected(m_params.serial);
+}
+
+qint32 Device::recvVideoData(quint8* buf, qint32 bufSize)
+{
+    return m_streamSocket ? m_streamSocket->subThreadRecvData(buf, bufSize) : 0;
+}
+
+void Device::onStreamFrame(AVPacket* packet)
+{
+    if (m_decoder && !m_decoder->push(packet)) {
+        qCritical("Could not send packet to decoder");
+    }
+    if (m_recorder && !m_recorder->push(packet)) {
+        qCritical("Could not send packet to recorder");
+    }
+}
+
+void Device::onStreamConfigFrame(AVPacket* packet)
+{
+    if (m_recorder && !m_recorder->push(packet)) {
+        qCritical("Could not send config packet to recorder");
+    }
+}
+
+void Device::onFileHandlerResult(FileHandler::FILE_HANDLER_RESULT processResult, bool isApk)
+{
+    const QString kind = isApk ? QStringLiteral("install apk") : QStringLiteral("file transfer");
+    QString text;
+    switch (processResult) {
+    case FileHandler::FAR_IS_RUNNING:
+        text = QStringLiteral("wait current %1 to complete").arg(kind);
+        break;
+    case FileHandler::FAR_SUCCESS_EXEC:
+        text = QStringLiteral("%1 complete, save in %2").arg(kind, m_params.pushFilePath);
+        break;
+    case FileHandler::FAR_ERROR_EXEC:
+        text = QStringLiteral("%1 failed").arg(kind);
+        break;
+    }
+    qInfo("%s", qUtf8Printable(text));
+}
+
+void Device::mouseEvent(const QMouseEvent* from, const QSize& frameSize, const QSize& showSize)
+{
+    if (!m_controller) {
+        return;
+    }
+    m_controller->mouseEvent(from, frameSize, showSize);
+    forEachObserver([&](DeviceObserver* observer) { observer->mouseEvent(from, frameSize, showSize); });
+}
+
+void Device::wheelEvent(const QWheelEvent* from, const QSize& frameSize, const QSize& showSize)
+{
+    if (!m_controller) {
+        return;
+    }
+    m_controller->wheelEvent(from, frameSize, showSize);
+    forEachObserver([&](DeviceObserver* observer) { observer->wheelEvent(from, frameSize, showSize); });
+}
+
+void Device::keyEvent(const QKeyEvent* from, const QSize& frameSize, const QSize& showSize)
+{
+    if (!m_controller) {
+        return;
+    }
+    m_controller->keyEvent(from, frameSize, showSize);
+    forEachObserver([&](DeviceObserver* observer) { observer->keyEvent(from, frameSize, showSize); });
+}
+
+void Device::postGoBack()
+{
+    if (!m_controller) {
+        return;
+    }
+    m_controller->postGoBack();
+    forEachObserver([](DeviceObserver* observer) { observer->postGoBack(); });
+}
+
+void Device::postGoHome()
+{
+    if (!m_controller) {
+        return;
+    }
+    m_controller->postGoHome();
+    forEachObserver([](DeviceObserver* observer) { observer->postGoHome(); });
+}
+
+void Device::postGoMenu()
+{
+    if (!m_controller) {
+        return;
+    }
+    m_controller->postGoMenu();
+    forEachObserver([](DeviceObserver* observer) { observer->postGoMenu(); });
+}
+
+void Device::postAppSwitch()
+{
+    if (!m_controller) {
+        return;
+    }
+    m_controller->postAppSwitch();
+    forEachObserver([](DeviceObserver* observer) { observer->postAppSwitch(); });
+}
+
+void Device::postPower()
+{
+    if (!m_controller) {
+        return;
+    }
+    m_controller->postPower();
+    forEachObserver([](DeviceObserver* observer) { observer->postPower(); });
+}
+
+void Device::postVolumeUp()
+{
+    if (!m_controller) {
+        return;
+    }
+    m_controller->postVolumeUp();
+    forEachObserver([](DeviceObserver* observer) { observer->postVolumeUp(); });
+}
+
+void Device::postVolumeDown()
+{
+    if (!m_controller) {
+        return;
+    }
+    m_controller->postVolumeDown();
+    forEachObserver([](DeviceObserver* observer) { observer->postVolumeDown(); });
+}
+
+void Device::postCopy()
+{
+    if (!m_controller) {
+        return;
+    }
+    m_controller->copy();
+    forEachObserver([](DeviceObserver* observer) { observer->postCopy(); });
+}
+
+void Device::postCut()
+{
+    if (!m_controller) {
+        return;
+    }
+    m_controller->cut();
+    forEachObserver([](DeviceObserver* observer) { observer->postCut(); });
+}
+
+void Device::setScreenPowerMode(bool open)
+{
+    if (!m_controller) {
+        return;
+    }
+    m_controller->setScreenPowerMode(open ? ControlMsg::SCREEN_POWER_NORMAL : ControlMsg::SCREEN_POWER_OFF);
+    forEachObserver([open](DeviceObserver* observer) { observer->setScreenPowerMode(open); });
+}
+
+void Device::expandNotificationPanel()
+{
+    if (!m_controller) {
+        return;
+    }
+    m_controller->expandNotificationPanel();
+    forEachObserver([](DeviceObserver* observer) { observer->expandNotificationPanel(); });
+}
+
+void Device::collapsePanel()
+{
+    if (!m_controller) {
+        return;
+    }
+    m_controller->collapsePanel();
+    forEachObserver([](DeviceObserver* observer) { observer->collapsePanel(); });
+}
+
+void Device::postBackOrScreenOn(bool down)
+{
+    if (!m_controller) {
+        return;
+    }
+    m_controller->postBackOrScreenOn(down);
+    forEachObserver([down](DeviceObserver* observer) { observer->postBackOrScreenOn(down); });
+}
+
+void Device::postTextInput(QString& text)
+{
+    if (!m_controller) {
+        return;
+    }
+    m_controller->postTextInput(text);
+    forEachObserver([&text](DeviceObserver* observer) { observer->postTextInput(text); });
+}
+
+void Device::requestDeviceClipboard()
+{
+    if (!m_controller) {
+        return;
+    }
+    m_controller->requestDeviceClipboard();
+    forEachObserver([](DeviceObserver* observer) { observer->requestDeviceClipboard(); });
+}
+
+void Device::setDeviceClipboard(bool paste)
+{
+    if (!m_controller) {
+        return;
+    }
+    m_controller->setDeviceClipboard(paste);
+    forEachObserver([paste](DeviceObserver* observer) { observer->setDeviceClipboard(paste); });
+}
+
+void Device::clipboardPaste()
+{
+    if (!m_controller) {
+        return;
+    }
+    m_controller->clipboardPaste();
+    forEachObserver([](DeviceObserver* observer) { observer->clipboardPaste(); });
+}
+
+void Device::pushFileRequest(const QString& file, const QString& devicePath)
+{
+    if (!m_fileHandler) {
+        return;
+    }
+    m_fileHandler->onPushFileRequest(getSerial(), file, devicePath);
+    forEachObserver([&](DeviceObserver* observer) { observer->pushFileRequest(file, devicePath); });
+}
+
+void Device::installApkRequest(const QString& apkFile)
+{
+    if (!m_fileHandler) {
+        return;
+    }
+    m_fileHandler->onInstallApkRequest(getSerial(), apkFile);
+    forEachObserver([&](DeviceObserver* observer) { observer->installApkRequest(apkFile); });
+}
+
+void Device::screenshot()
+{
+    if (!m_decoder) {
+        return;
+    }
+    m_decoder->peekFrame([this](int width, int height, uint8_t* rgb32) { saveFrame(width, height, rgb32); });
+}
+
+bool Device::saveFrame(int width, int height, uint8_t* rgb32)
+{
+    if (!rgb32 || width <= 0 || height <= 0) {
+        return false;
+    }
+    const QImage image(rgb32, width, height, QImage::Format_RGB32);
+    if (m_params.recordPath.trimmed().isEmpty()) {
+        qWarning("please select record save path!!!");
+        return false;
+    }
+    QDir dir(recordFolder());
+    if (!dir.exists()) {
+        dir.mkpath(QStringLiteral("."));
+    }
+    const QString path = dir.absoluteFilePath(timestampedName(QStringLiteral("png")));
+    if (!image.save(path, "PNG", 100)) {
+        qWarning("%s", qUtf8Printable(QStringLiteral("screenshot save to %1 failed!").arg(path)));
+        return false;
+    }
+    // Opening needs the desktop's services, which only a GUI application has.
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    }
+    qInfo("%s", qUtf8Printable(QStringLiteral("screenshot save to %1").arg(path)));
+    return true;
+}
+
+void Device::showTouch(bool show)
+{
+    // Nobody waits for the outcome: the runner deletes itself after its final report.
+    AdbProcess* adb = new AdbProcess();
+    connect(adb, &AdbProcess::adbProcessResult, adb, [adb](AdbProcess::ADB_EXEC_RESULT processResult) {
+        if (processResult != AdbProcess::ADB_STARTED) {
+            adb->deleteLater();
+        }
+    });
+    adb->setShowTouchesEnabled(getSerial(), show);
+    qInfo("%s", qUtf8Printable(getSerial() + QStringLiteral(" show touch ")
+                               + (show ? QStringLiteral("enable") : QStringLiteral("disable"))));
+}
+
+bool Device::isReversePort(quint16 port)
+{
+    return m_server && m_server->isReverse() && m_server->getParams().localPort == port;
+}
+
+const QString& Device::getSerial()
+{
+    return m_params.serial;
+}
+
+void Device::updateScript(QString script)
+{
+    if (m_controller) {
+        m_controller->updateScript(script);
+    }
+}
+
+bool Device::isCurrentCustomKeymap()
+{
+    return m_controller ? m_controller->isCurrentCustomKeymap() : false;
+}
+
+QString Device::recordFolder() const
+{
+    return QDir::cleanPath(QDir(getAppPath()).filePath(m_params.recordPath));
+}
+
+QString Device::timestampedName(const QString& suffix) const
+{
+    return fileBaseName(m_params.serial) + QDateTime::currentDateTime().toString("_yyyyMMdd_hhmmss_zzz")
+        + QStringLiteral(".") + suffix;
+}
+
+QString Device::fileBaseName(const QString& serial)
+{
+    QString name = serial.section(QLatin1Char(':'), 0, 0);
+    // A serial is the device's word, not ours: it must not reach another folder.
+    static const QString unsafe = QStringLiteral("/\\*?\"<>|");
+    for (QChar& c : name) {
+        if (unsafe.contains(c) || c.unicode() < 0x20) {
+            c = QLatin1Char('_');
+        }
+    }
+    return name;
+}
+
+} // namespace dvk

@@ -1,0 +1,114 @@
+#include "device/DeviceManage.h"
+
+#include <QDebug>
+
+#include "device/Device.h"
+#include "server/Stream.h"
+
+namespace dvk {
+
+DeviceManage::DeviceManage()
+{
+    Stream::init();
+}
+
+DeviceManage::~DeviceManage()
+{
+    Stream::deInit();
+}
+
+bool DeviceManage::connectDevice(DeviceParams params)
+{
+    if (params.serial.trimmed().isEmpty()) {
+        return false;
+    }
+    if (m_devices.contains(params.serial)) {
+        qInfo("connectDevice return connected alerady: %s", qUtf8Printable(params.serial));
+        return false;
+    }
+    if (m_devices.size() > kMaxConnections) {
+        qInfo("over the maximum number of connections");
+        return false;
+    }
+
+    Device* device = new Device(params);
+    connect(device, &IDevice::deviceConnected, this, &DeviceManage::onDeviceConnected);
+    connect(device, &IDevice::deviceDisconnected, this, &DeviceManage::onDeviceDisconnected);
+    if (!device->connectDevice()) {
+        delete device;
+        return false;
+    }
+    m_devices[params.serial] = device;
+    return true;
+}
+
+bool DeviceManage::disconnectDevice(const QString& serial)
+{
+    if (serial.isEmpty() || !m_devices.contains(serial)) {
+        return false;
+    }
+    QPointer<IDevice> device = m_devices.value(serial);
+    if (!device) {
+        return false;
+    }
+    // Its own disconnection reports through onDeviceDisconnected, which removes the entry.
+    delete device.data();
+    dropDeadEntry(serial);
+    return true;
+}
+
+void DeviceManage::disconnectAllDevice()
+{
+    // Each deletion removes its entry from the real table while this walks the snapshot.
+    const QMap<QString, QPointer<IDevice>> snapshot = m_devices;
+    for (auto it = snapshot.cbegin(); it != snapshot.cend(); ++it) {
+        if (it.value()) {
+            delete it.value().data();
+            dropDeadEntry(it.key());
+        }
+    }
+}
+
+QPointer<IDevice> DeviceManage::getDevice(const QString& serial)
+{
+    return m_devices.value(serial);
+}
+
+void DeviceManage::onDeviceConnected(bool success, const QString& serial, const QString& deviceName,
+                                     const QSize& size)
+{
+    emit deviceConnected(success, serial, deviceName, size);
+    if (!success && !serial.isEmpty() && m_devices.contains(serial)) {
+        removeDevice(serial);
+    }
+}
+
+void DeviceManage::onDeviceDisconnected(QString serial)
+{
+    emit deviceDisconnected(serial);
+    if (!serial.isEmpty() && m_devices.contains(serial)) {
+        removeDevice(serial);
+    }
+}
+
+void DeviceManage::dropDeadEntry(const QString& serial)
+{
+    // A device that had already stopped does not report again when deleted; its entry must
+    // not outlive it and refuse the serial for good.
+    auto it = m_devices.find(serial);
+    if (it != m_devices.end() && !it.value()) {
+        m_devices.erase(it);
+    }
+}
+
+void DeviceManage::removeDevice(const QString& serial)
+{
+    QPointer<IDevice> device = m_devices.value(serial);
+    if (device) {
+        // The device is inside its own emission: let it return before it goes.
+        device->deleteLater();
+    }
+    m_devices.remove(serial);
+}
+
+} // namespace dvk

@@ -1,0 +1,7 @@
+#include "device/DeviceObserver.h"
+
+namespace dvk {
+
+DeviceObserver::~DeviceObserver() = default;
+
+} // namespace dvk

@@ -1,0 +1,46 @@
+#ifndef DEVICEPARAMS_H
+#define DEVICEPARAMS_H
+
+#include <QString>
+#include <QtGlobal>
+
+namespace dvk {
+
+// Everything one connection needs, filled by the caller and copied into the device.
+struct DeviceParams
+{
+    QString serial = "";
+    QString serverLocalPath = "";
+    QString serverRemotePath = "/data/local/tmp/dravik-server.jar";
+    quint16 localPort = 27183;
+    quint16 maxSize = 0;
+    quint32 bitRate = 8000000;
+    quint32 maxFps = 30;
+    bool useReverse = true;
+    qint32 lockVideoOrientation = -1;
+    bool stayAwake = false;
+    QString serverVersion = "1.21";
+    QString logLevel = "info";
+    QString codecOptions = "";
+    QString codecName = "";
+    // Folder for recordings and screenshots, relative to the data directory.
+    QString recordPath = "./snapshot/";
+    QString recordFileFormat = "mp4";
+    bool recordFile = false;
+    // Device folder named in the transfer-complete message.
+    QString pushFilePath = "/sdcard/";
+    bool closeScreen = false;
+    // Decode, show and accept input; false only makes sense together with recordFile.
+    bool display = true;
+    // Carried for callers but deliberately not applied: making the stream thread wait until
+    // the window has taken each picture would let a slow window hold back the socket reads
+    // and the recording, and would block the stream thread at the very moment disconnection
+    // waits for it. A picture not yet shown is replaced by the newer one instead.
+    bool renderExpiredFrames = false;
+    // Keymap text for the controller; empty means normal input.
+    QString gameScript = "";
+};
+
+} // namespace dvk
+
+#endif // DEVICEPARAMS_H

@@ -1,0 +1,248 @@
+#include <QFile>
+#include <QImage>
+#include <QKeyEvent>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstdlib>
+#include <vector>
+
+extern "C" {
+#include <libavutil/frame.h>
+}
+
+#include "AppPath.h"
+#include "DeviceTestSupport.h"
+#include "TestPattern.h"
+#include "adb/AdbProcess.h"
+#include "device/Device.h"
+#include "server/Stream.h"
+
+using namespace dvk;
+
+namespace {
+
+const QSize kStreamSize(148, 320);
+
+// The luma a limited-range BT.601 encoder would have held for this colour.
+quint8 lumaOf(QRgb rgb)
+{
+    const double y = 16.0 + (65.481 * qRed(rgb) + 128.553 * qGreen(rgb) + 24.966 * qBlue(rgb)) / 255.0;
+    return static_cast<quint8>(qBound(0.0, y + 0.5, 255.0));
+}
+
+QByteArray fakeApk(const QString& name)
+{
+    return QByteArray("PK\x03\x04", 4) + "AndroidManifest.xml" + name.toUtf8();
+}
+
+} // namespace
+
+class TestDevice : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void connectsOnceAndStopsOnceWhenDeviceCloses();
+    void screenshotOfWirelessDeviceMatchesPicture();
+    void screenshotNeedsFolderAndSafeName();
+    void pushAndConcurrentInstallsReportOnce();
+
+private:
+    QTemporaryDir m_dataDir;
+};
+
+void TestDevice::initTestCase()
+{
+    QVERIFY(m_dataDir.isValid());
+    setAppPath(m_dataDir.path());
+    AdbProcess::setAdbPath(SimDevice::adbPath());
+    Stream::init();
+    LogCapture::install();
+}
+
+void TestDevice::init()
+{
+    LogCapture::clear();
+}
+
+void TestDevice::connectsOnceAndStopsOnceWhenDeviceCloses()
+{
+    SimDevice::Options options;
+    options.faults = QJsonObject{{"closeAfterFrames", 75}};
+    SimDevice sim(options);
+    QVERIFY(sim.isValid());
+
+    DeviceParams params = simParams(sim.serial());
+    params.closeScreen = true;
+    Device device(params);
+    CallObserver observer;
+    FrameObserver removed;
+    device.registerDeviceObserver(&observer);
+    device.registerDeviceObserver(&removed);
+    device.registerDeviceObserver(&removed);
+    device.deRegisterDeviceObserver(&removed);
+    QSignalSpy connected(&device, &IDevice::deviceConnected);
+    QSignalSpy disconnected(&device, &IDevice::deviceDisconnected);
+
+    QVERIFY(device.connectDevice());
+    QVERIFY(!device.connectDevice());
+    QCOMPARE(connected.count(), 0);
+    QVERIFY(connected.wait(15000));
+    const QList<QVariant> report = connected.first();
+    QCOMPARE(report.at(0).toBool(), true);
+    QCOMPARE(report.at(1).toString(), sim.serial());
+    QCOMPARE(report.at(2).toString(), QStringLiteral("Sim Device"));
+    QCOMPARE(report.at(3).toSize(), kStreamSize);
+    QVERIFY(!device.connectDevice());
+    QVERIFY(device.isReversePort(params.localPort));
+    QVERIFY(!device.isReversePort(params.localPort + 1));
+
+    QTRY_VERIFY_WITH_TIMEOUT(observer.frames > 0, 5000);
+    QCOMPARE(observer.lastSize, kStreamSize);
+    QTRY_COMPARE_WITH_TIMEOUT(sim.deviceState().value("screenPower").toInt(-1), 0, 5000);
+
+    // Carried out on the device first, then repeated to the observers.
+    device.postGoHome();
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a");
+    device.keyEvent(&key, kStreamSize, kStreamSize);
+    QVERIFY(sim.waitForControlLog(3));
+    const QList<QJsonObject> messages = sim.controlLog();
+    QCOMPARE(messages.at(0).value("name").toString(), QStringLiteral("SET_SCREEN_POWER_MODE"));
+    QCOMPARE(messages.at(1).value("keycode").toInt(), 3);
+    QCOMPARE(observer.calls, (QStringList{"postGoHome", "keyEvent"}));
+
+    // The device ends the stream: both the stream's end and the shell's end follow, one report.
+    QVERIFY(disconnected.wait(15000));
+    QCOMPARE(disconnected.first().first().toString(), sim.serial());
+    QTRY_VERIFY(LogCapture::count("stream thread stop") > 0);
+    QTRY_VERIFY(LogCapture::count("server process stop") > 0);
+    QTest::qWait(500);
+    QCOMPARE(disconnected.count(), 1);
+    QCOMPARE(LogCapture::countStartingWith("disconnectDevice m_serverStartSuccess:"), 1);
+    QCOMPARE(removed.frames.load(), 0);
+    QVERIFY(!device.connectDevice());
+}
+
+void TestDevice::screenshotOfWirelessDeviceMatchesPicture()
+{
+    SimDevice::Options options;
+    options.serial = "192.168.1.5:5555";
+    SimDevice sim(options);
+    QVERIFY(sim.isValid());
+
+    DeviceParams params = simParams(options.serial);
+    params.recordPath = "shots";
+    Device device(params);
+    CallObserver observer;
+    device.registerDeviceObserver(&observer);
+    QSignalSpy connected(&device, &IDevice::deviceConnected);
+    QVERIFY(device.connectDevice());
+    QVERIFY(connected.wait(15000));
+    QVERIFY(connected.first().at(0).toBool());
+    QTRY_VERIFY_WITH_TIMEOUT(observer.frames >= 5, 5000);
+
+    device.screenshot();
+    const QString folder = QDir(getAppPath()).filePath("shots");
+    const QStringList files = filesIn(folder, "*.png");
+    QCOMPARE(files.size(), 1);
+    QVERIFY2(QRegularExpression("^192\\.168\\.1\\.5_\\d{8}_\\d{6}_\\d{3}\\.png$").match(files.first()).hasMatch(),
+             qPrintable(files.first()));
+    QVERIFY(observer.calls.isEmpty());
+    const QString path = QDir(folder).absoluteFilePath(files.first());
+    QCOMPARE(LogCapture::count("screenshot save to " + path), 1);
+
+    const QImage image = QImage(path).convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(image.size(), kStreamSize);
+    std::vector<quint8> luma(static_cast<size_t>(image.width() * image.height()));
+    for (int y = 0; y < image.height(); ++y) {
+        const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            luma[static_cast<size_t>(y * image.width() + x)] = lumaOf(line[x]);
+        }
+    }
+
+    // The bar code names the picture; drawing that picture again must give the same pixels.
+    const quint32 frameNumber = sim::TestPattern::readCode(luma.data(), image.width(), image.size());
+    QVERIFY(frameNumber >= 1);
+    AVFrame* reference = av_frame_alloc();
+    reference->format = AV_PIX_FMT_YUV420P;
+    reference->width = image.width();
+    reference->height = image.height();
+    QCOMPARE(av_frame_get_buffer(reference, 0), 0);
+    sim::TestPattern().draw(reference, frameNumber);
+    qint64 difference = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            difference += std::abs(int(reference->data[0][y * reference->linesize[0] + x])
+                                   - int(luma[static_cast<size_t>(y * image.width() + x)]));
+        }
+    }
+    av_frame_free(&reference);
+    const double meanDifference = double(difference) / double(luma.size());
+    QVERIFY2(meanDifference < 6.0, qPrintable(QString::number(meanDifference)));
+
+    device.disconnectDevice();
+}
+
+void TestDevice::screenshotNeedsFolderAndSafeName()
+{
+    DeviceParams params;
+    params.serial = "SIMX";
+    params.recordPath = "  ";
+    Device device(params);
+    quint8 pixels[4 * 4] = {};
+    QVERIFY(!device.saveFrame(2, 2, nullptr));
+    QVERIFY(!device.saveFrame(2, 2, pixels));
+    QCOMPARE(LogCapture::count("please select record save path!!!"), 1);
+
+    QCOMPARE(Device::fileBaseName("192.168.1.5:5555"), QStringLiteral("192.168.1.5"));
+    QCOMPARE(Device::fileBaseName("emulator-5554"), QStringLiteral("emulator-5554"));
+    QCOMPARE(Device::fileBaseName("../up\\side*"), QStringLiteral(".._up_side_"));
+}
+
+void TestDevice::pushAndConcurrentInstallsReportOnce()
+{
+    SimDevice sim;
+    QVERIFY(sim.isValid());
+    QTemporaryDir files;
+    QVERIFY(files.isValid());
+    const QString notes = files.filePath("notes.txt");
+    const QString first = files.filePath("com.example.first.apk");
+    const QString second = files.filePath("com.example.second.apk");
+    for (const QString& path : {notes, first, second}) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(path == notes ? QByteArray("hello device\n") : fakeApk(path));
+    }
+
+    Device device(simParams(sim.serial()));
+    CallObserver observer;
+    device.registerDeviceObserver(&observer);
+    device.pushFileRequest(notes, "/sdcard/");
+    device.installApkRequest(first);
+    device.installApkRequest(second);
+    QCOMPARE(observer.calls, (QStringList{"pushFileRequest", "installApkRequest", "installApkRequest"}));
+
+    QTRY_COMPARE_WITH_TIMEOUT(LogCapture::count("install apk complete, save in /sdcard/"), 2, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(LogCapture::count("file transfer complete, save in /sdcard/"), 1, 15000);
+    QTest::qWait(300);
+    QCOMPARE(LogCapture::count("install apk complete, save in /sdcard/"), 2);
+    QCOMPARE(LogCapture::count("file transfer complete, save in /sdcard/"), 1);
+    QCOMPARE(LogCapture::countStartingWith("install apk failed"), 0);
+
+    QFile pushed(sim.devicePath("/sdcard/notes.txt"));
+    QVERIFY(pushed.open(QIODevice::ReadOnly));
+    QCOMPARE(pushed.readAll(), QByteArray("hello device\n"));
+    int installs = 0;
+    for (const QJsonObject& event : sim.eventLog()) {
+        installs += event.value("event").toString() == "install" ? 1 : 0;
+    }
+    QCOMPARE(installs, 2);
+}
+
+QTEST_GUILESS_MAIN(TestDevice)
+#include "tst_device.moc"

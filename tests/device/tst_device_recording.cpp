@@ -1,0 +1,274 @@
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QWheelEvent>
+#include <QtTest>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+#include "AppPath.h"
+#include "DeviceTestSupport.h"
+#include "adb/AdbProcess.h"
+#include "device/Device.h"
+#include "recorder/Recorder.h"
+#include "server/Stream.h"
+
+using namespace dvk;
+
+namespace {
+
+const QSize kStreamSize(148, 320);
+
+struct Probe
+{
+    bool ok = false;
+    QString codec;
+    QSize size;
+    int frames = -1;
+    QString comment;
+};
+
+Probe probe(const QString& file)
+{
+    Probe result;
+    QProcess ffprobe;
+    ffprobe.start("ffprobe", {"-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",
+                              "stream=codec_name,width,height,nb_read_frames:format_tags", "-of", "json", file});
+    if (!ffprobe.waitForFinished(30000) || ffprobe.exitCode() != 0) {
+        return result;
+    }
+    const QJsonObject root = QJsonDocument::fromJson(ffprobe.readAllStandardOutput()).object();
+    const QJsonObject stream = root.value("streams").toArray().first().toObject();
+    result.codec = stream.value("codec_name").toString();
+    result.size = QSize(stream.value("width").toInt(), stream.value("height").toInt());
+    result.frames = stream.value("nb_read_frames").toString().toInt();
+    const QJsonObject tags = root.value("format").toObject().value("tags").toObject();
+    for (auto it = tags.begin(); it != tags.end(); ++it) {
+        if (it.key().compare("comment", Qt::CaseInsensitive) == 0) {
+            result.comment = it.value().toString();
+        }
+    }
+    result.ok = true;
+    return result;
+}
+
+int framesSent(const SimDevice& sim)
+{
+    for (const QJsonObject& event : sim.serverLog()) {
+        if (event.value("event").toString() == "exit") {
+            return event.value("frames").toInt(-1);
+        }
+    }
+    return -1;
+}
+
+} // namespace
+
+class TestDeviceRecording : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void recordsWhileConnected_data();
+    void recordsWhileConnected();
+    void capitalSuffixHasNoMuxer();
+    void firstPacketWithTimestampFailsRecording();
+    void withoutDisplayRecordsAndIgnoresOperations();
+
+private:
+    // Connects to a device that closes after the given number of frames and waits for the end.
+    bool recordUntilDeviceCloses(DeviceParams params, int frames, SimDevice& sim, FrameObserver& observer);
+    QString recordFolder() const { return QDir(getAppPath()).filePath("rec"); }
+
+    QTemporaryDir m_dataDir;
+};
+
+void TestDeviceRecording::initTestCase()
+{
+    QVERIFY(m_dataDir.isValid());
+    setAppPath(m_dataDir.path());
+    AdbProcess::setAdbPath(SimDevice::adbPath());
+    QCoreApplication::setApplicationVersion(VADIZEDE_VERSION);
+    Stream::init();
+    LogCapture::install();
+}
+
+void TestDeviceRecording::init()
+{
+    LogCapture::clear();
+    QDir(recordFolder()).removeRecursively();
+}
+
+bool TestDeviceRecording::recordUntilDeviceCloses(DeviceParams params, int frames, SimDevice& sim,
+                                                  FrameObserver& observer)
+{
+    sim.setFault(sim.serial(), "closeAfterFrames", frames);
+    params.recordFile = true;
+    params.recordPath = "rec";
+    Device device(params);
+    device.registerDeviceObserver(&observer);
+    QSignalSpy connected(&device, &IDevice::deviceConnected);
+    QSignalSpy disconnected(&device, &IDevice::deviceDisconnected);
+    if (!device.connectDevice() || !connected.wait(15000) || !connected.first().at(0).toBool()) {
+        return false;
+    }
+    return disconnected.wait(20000) && disconnected.count() == 1;
+}
+
+void TestDeviceRecording::recordsWhileConnected_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::newRow("mp4") << "mp4";
+    QTest::newRow("mkv") << "mkv";
+}
+
+void TestDeviceRecording::recordsWhileConnected()
+{
+    QFETCH(QString, format);
+    SimDevice sim;
+    QVERIFY(sim.isValid());
+    DeviceParams params = simParams(sim.serial());
+    params.recordFileFormat = format;
+    FrameObserver observer;
+    QVERIFY(recordUntilDeviceCloses(params, 45, sim, observer));
+    QVERIFY(observer.frames > 0);
+
+    const QStringList files = filesIn(recordFolder(), "*." + format);
+    QCOMPARE(files.size(), 1);
+    QVERIFY2(files.first().startsWith(sim.serial() + "_"), qPrintable(files.first()));
+    const QString path = QDir(recordFolder()).absoluteFilePath(files.first());
+    QCOMPARE(LogCapture::count("success record " + path), 1);
+
+    const Probe result = probe(path);
+    QVERIFY(result.ok);
+    QCOMPARE(result.codec, QStringLiteral("h264"));
+    QCOMPARE(result.size, kStreamSize);
+    const int sent = framesSent(sim);
+    QVERIFY(sent >= 45);
+    QVERIFY2(qAbs(result.frames - sent) <= 1, qPrintable(QString("%1 of %2").arg(result.frames).arg(sent)));
+    QCOMPARE(result.comment, QStringLiteral("Recorded by VaDizede ") + QCoreApplication::applicationVersion());
+}
+
+void TestDeviceRecording::capitalSuffixHasNoMuxer()
+{
+    SimDevice sim;
+    QVERIFY(sim.isValid());
+    DeviceParams params = simParams(sim.serial());
+    params.recordFileFormat = "MP4";
+    FrameObserver observer;
+    QVERIFY(recordUntilDeviceCloses(params, 10, sim, observer));
+
+    // The mirror goes on without the recording.
+    QVERIFY(observer.frames > 0);
+    QCOMPARE(LogCapture::count("Could not find muxer"), 1);
+    QCOMPARE(LogCapture::count("Could not open recorder"), 1);
+    QVERIFY(LogCapture::count("Could not send packet to recorder") > 0);
+    QVERIFY(QDir(recordFolder()).entryList(QDir::Files).isEmpty());
+}
+
+void TestDeviceRecording::firstPacketWithTimestampFailsRecording()
+{
+    QTemporaryDir dir;
+    Recorder recorder(dir.filePath("clip.mp4"));
+    recorder.setFrameSize(kStreamSize);
+    QVERIFY(recorder.open());
+    QVERIFY(recorder.startRecorder());
+
+    AVPacket* packet = av_packet_alloc();
+    QCOMPARE(av_new_packet(packet, 16), 0);
+    packet->pts = 1000;
+    QVERIFY(recorder.push(packet));
+    packet->pts = 2000;
+    QVERIFY(recorder.push(packet));
+    QTRY_COMPARE(LogCapture::count("The first packet is not a config packet"), 1);
+    QTRY_VERIFY(!recorder.push(packet));
+    av_packet_free(&packet);
+
+    recorder.stopRecorder();
+    QVERIFY(recorder.wait(5000));
+    recorder.close();
+    QCOMPARE(LogCapture::count("Could not record packet"), 1);
+    QCOMPARE(LogCapture::countStartingWith("success record"), 0);
+}
+
+void TestDeviceRecording::withoutDisplayRecordsAndIgnoresOperations()
+{
+    SimDevice sim;
+    QVERIFY(sim.isValid());
+    sim.setFault(sim.serial(), "closeAfterFrames", 60);
+    DeviceParams params = simParams(sim.serial());
+    params.display = false;
+    params.recordFile = true;
+    params.recordPath = "rec";
+    params.recordFileFormat = "mkv";
+    params.closeScreen = true;
+    Device device(params);
+    CallObserver observer;
+    device.registerDeviceObserver(&observer);
+    QSignalSpy connected(&device, &IDevice::deviceConnected);
+    QSignalSpy disconnected(&device, &IDevice::deviceDisconnected);
+    QVERIFY(device.connectDevice());
+    QVERIFY(connected.wait(15000));
+    QVERIFY(connected.first().at(0).toBool());
+
+    const QPointF point(10, 10);
+    QMouseEvent mouse(QEvent::MouseButtonPress, point, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QWheelEvent wheel(point, point, QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a");
+    QString text = "typed";
+    device.mouseEvent(&mouse, kStreamSize, kStreamSize);
+    device.wheelEvent(&wheel, kStreamSize, kStreamSize);
+    device.keyEvent(&key, kStreamSize, kStreamSize);
+    device.postGoBack();
+    device.postGoHome();
+    device.postGoMenu();
+    device.postAppSwitch();
+    device.postPower();
+    device.postVolumeUp();
+    device.postVolumeDown();
+    device.postCopy();
+    device.postCut();
+    device.setScreenPowerMode(false);
+    device.expandNotificationPanel();
+    device.collapsePanel();
+    device.postBackOrScreenOn(true);
+    device.postTextInput(text);
+    device.requestDeviceClipboard();
+    device.setDeviceClipboard(true);
+    device.clipboardPaste();
+    device.pushFileRequest(sim.home() + "/adb.jsonl", "/sdcard/");
+    device.installApkRequest("/nowhere/app.apk");
+    device.screenshot();
+    device.updateScript("{}");
+    QVERIFY(!device.isCurrentCustomKeymap());
+
+    QVERIFY(disconnected.wait(20000));
+    QVERIFY(observer.calls.isEmpty());
+    QCOMPARE(observer.frames.load(), 0);
+    QVERIFY(sim.controlLog().isEmpty());
+    for (const QJsonObject& invocation : sim.invocations()) {
+        const QStringList argv = invocation.value("argv").toVariant().toStringList();
+        QVERIFY2(!argv.contains("install"), qPrintable(argv.join(' ')));
+        QVERIFY2(!argv.contains(sim.home() + "/adb.jsonl"), qPrintable(argv.join(' ')));
+    }
+    QVERIFY(filesIn(QDir(getAppPath()).filePath("rec"), "*.png").isEmpty());
+
+    const QStringList files = filesIn(recordFolder(), "*.mkv");
+    QCOMPARE(files.size(), 1);
+    const Probe result = probe(QDir(recordFolder()).absoluteFilePath(files.first()));
+    QVERIFY(result.ok);
+    QCOMPARE(result.codec, QStringLiteral("h264"));
+    QCOMPARE(result.size, kStreamSize);
+    QVERIFY(qAbs(result.frames - framesSent(sim)) <= 1);
+}
+
+QTEST_GUILESS_MAIN(TestDeviceRecording)
+#include "tst_device_recording.moc"
