@@ -50,7 +50,8 @@ QByteArray formatLogLine(const char* fmt, va_list vl)
 void avLogCallback(void* avcl, int level, const char* fmt, va_list vl)
 {
     Q_UNUSED(avcl)
-    if (level > AV_LOG_INFO || !fmt) {
+    // The library's own level still applies, as it does for its default callback.
+    if (level > AV_LOG_INFO || level > av_log_get_level() || !fmt) {
         return;
     }
     const QByteArray line = formatLogLine(fmt, vl);

@@ -194,7 +194,9 @@ void TestVideoStream::framesWithoutConfigPassUnchanged()
 
     Link link;
     QVERIFY(link.m_stream->startDecode());
-    link.send(framePacket(1000, enc.frames[0].data) + framePacket(2000, enc.frames[1].data));
+    // An empty packet in between is skipped, not handed on as an end-of-stream marker.
+    link.send(framePacket(1000, enc.frames[0].data) + framePacket(1500, QByteArray())
+              + framePacket(2000, enc.frames[1].data));
 
     QTRY_COMPARE(link.log.frames().size(), size_t(2));
     const std::vector<SeenPacket> frames = link.log.frames();
@@ -403,6 +405,13 @@ void TestVideoStream::ffmpegLogIsFormattedAndRouted()
     QCOMPARE(capture.lines(QtWarningMsg), QStringList({"[FFmpeg] warn ff"}));
     QCOMPARE(capture.lines(QtInfoMsg), QStringList({"[FFmpeg] info"}));
     QVERIFY(capture.lines(QtDebugMsg).isEmpty());
+
+    // A quieter library level silences the warnings too.
+    const int previousLevel = av_log_get_level();
+    av_log_set_level(AV_LOG_ERROR);
+    logThroughFfmpeg(AV_LOG_WARNING, "quiet\n");
+    av_log_set_level(previousLevel);
+    QCOMPARE(capture.lines(QtWarningMsg).size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestVideoStream)
