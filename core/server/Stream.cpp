@@ -50,7 +50,8 @@ QByteArray formatLogLine(const char* fmt, va_list vl)
 void avLogCallback(void* avcl, int level, const char* fmt, va_list vl)
 {
     Q_UNUSED(avcl)
-    if (level > AV_LOG_INFO || !fmt) {
+    // The library's own level still applies, as it does for its default callback.
+    if (level > AV_LOG_INFO || level > av_log_get_level() || !fmt) {
         return;
     }
     const QByteArray line = formatLogLine(fmt, vl);
@@ -77,9 +78,7 @@ Stream::Stream(std::function<qint32(quint8*, qint32)> recvData, QObject* parent)
 Stream::~Stream()
 {
     // Destroying a running thread aborts the program; the owner closes the socket first.
-    if (isRunning()) {
-        wait();
-    }
+    stopDecode();
 }
 
 bool Stream::init()
@@ -108,6 +107,7 @@ bool Stream::startDecode()
 void Stream::stopDecode()
 {
     wait();
+    m_runEnded.load(std::memory_order_acquire);
 }
 
 void Stream::run()
@@ -140,6 +140,7 @@ void Stream::run()
     }
     avcodec_free_context(&m_codecCtx);
     emit onStreamStop();
+    m_runEnded.store(true, std::memory_order_release);
 }
 
 bool Stream::recvPacket(AVPacket* packet)

@@ -3,6 +3,7 @@
 
 #include <QThread>
 
+#include <atomic>
 #include <cstdarg>
 #include <functional>
 
@@ -54,6 +55,9 @@ private:
     AVCodecParserContext* m_parser = nullptr;
     bool m_hasPending = false;
     AVPacket* m_pending = nullptr;
+    // Makes the end of run() visible to the thread sanitizer, which cannot see
+    // the locking inside QThread::wait().
+    std::atomic<bool> m_runEnded{false};
 };
 
 } // namespace dvk
