@@ -49,6 +49,11 @@ AdbProcessImpl::~AdbProcessImpl()
 
 void AdbProcessImpl::execute(const QString& serial, const QStringList& args)
 {
+    // The process would refuse to start anyway; keep the running command's output intact.
+    if (state() != QProcess::NotRunning) {
+        qWarning("adb is still running a command: %s", qUtf8Printable(args.join(" ")));
+        return;
+    }
     m_rawStandardOutput.clear();
     m_rawErrorOutput.clear();
     m_standardOutput.clear();

@@ -238,6 +238,10 @@ void TestAdbProcess::killedProcess()
     adb.execute("", {"shell"});
     QTRY_COMPARE(results(spy), Results{AdbProcess::ADB_STARTED});
     QVERIFY(adb.isRuning());
+    // A second command while one runs is refused and leaves the first one alone.
+    adb.execute("", {"devices"});
+    QCOMPARE(adb.arguments(), QStringList{"shell"});
+    QVERIFY(adb.isRuning());
     adb.kill();
     QTRY_COMPARE(results(spy),
                  (Results{AdbProcess::ADB_STARTED, AdbProcess::ADB_RUN_ERROR, AdbProcess::ADB_EXIT_ERROR}));

@@ -2,13 +2,12 @@
 #define DEVICETESTSUPPORT_H
 
 #include <QDir>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QSize>
 #include <QString>
 #include <QStringList>
 
 #include <atomic>
+#include <mutex>
 
 #include "SimDevice.h"
 #include "device/DeviceObserver.h"
@@ -25,25 +24,25 @@ public:
 
     static void clear()
     {
-        QMutexLocker locker(&s_mutex);
+        std::lock_guard<std::mutex> locker(s_mutex);
         s_lines.clear();
     }
 
     static QStringList lines()
     {
-        QMutexLocker locker(&s_mutex);
+        std::lock_guard<std::mutex> locker(s_mutex);
         return s_lines;
     }
 
     static int count(const QString& text)
     {
-        QMutexLocker locker(&s_mutex);
+        std::lock_guard<std::mutex> locker(s_mutex);
         return s_lines.count(text);
     }
 
     static int countStartingWith(const QString& prefix)
     {
-        QMutexLocker locker(&s_mutex);
+        std::lock_guard<std::mutex> locker(s_mutex);
         int n = 0;
         for (const QString& line : s_lines) {
             n += line.startsWith(prefix) ? 1 : 0;
@@ -55,7 +54,7 @@ private:
     static void handler(QtMsgType type, const QMessageLogContext& context, const QString& text)
     {
         {
-            QMutexLocker locker(&s_mutex);
+            std::lock_guard<std::mutex> locker(s_mutex);
             s_lines.append(text);
         }
         if (s_previous && type != QtDebugMsg) {
@@ -63,7 +62,8 @@ private:
         }
     }
 
-    static inline QMutex s_mutex;
+    // A standard mutex, so that the thread sanitizer sees the locking.
+    static inline std::mutex s_mutex;
     static inline QStringList s_lines;
     static inline QtMessageHandler s_previous = nullptr;
 };
