@@ -47,6 +47,7 @@ private slots:
     void initTestCase();
     void init();
     void connectsOnceAndStopsOnceWhenDeviceCloses();
+    void disconnectDuringStartReportsNothingLater();
     void screenshotOfWirelessDeviceMatchesPicture();
     void screenshotNeedsFolderAndSafeName();
     void pushAndConcurrentInstallsReportOnce();
@@ -124,6 +125,28 @@ void TestDevice::connectsOnceAndStopsOnceWhenDeviceCloses()
     QCOMPARE(disconnected.count(), 1);
     QCOMPARE(LogCapture::countStartingWith("disconnectDevice m_serverStartSuccess:"), 1);
     QCOMPARE(removed.frames.load(), 0);
+    QVERIFY(!device.connectDevice());
+}
+
+void TestDevice::disconnectDuringStartReportsNothingLater()
+{
+    SimDevice::Options options;
+    options.faults = QJsonObject{{"slowStartMs", 700}};
+    SimDevice sim(options);
+    QVERIFY(sim.isValid());
+
+    Device device(simParams(sim.serial()));
+    QSignalSpy connected(&device, &IDevice::deviceConnected);
+    QSignalSpy disconnected(&device, &IDevice::deviceDisconnected);
+    QVERIFY(device.connectDevice());
+    QVERIFY(sim.waitForServerEvent("start", 10000));
+    device.disconnectDevice();
+    QCOMPARE(disconnected.count(), 1);
+
+    // The server would have connected by now; a connection nobody waits for must not be reported.
+    QTest::qWait(1500);
+    QCOMPARE(connected.count(), 0);
+    QCOMPARE(disconnected.count(), 1);
     QVERIFY(!device.connectDevice());
 }
 
