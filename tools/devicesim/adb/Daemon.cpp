@@ -14,13 +14,13 @@ namespace {
 constexpr qint64 kIdleExitMs = 30000;
 constexpr qint64 kStaleTunnelsExitMs = 10 * 60 * 1000;
 
-bool parseTcp(const QString& spec, quint16& port)
+bool parseTcp(const QString& endpoint, quint16& port)
 {
-    if (!spec.startsWith("tcp:")) {
+    if (!endpoint.startsWith("tcp:")) {
         return false;
     }
     bool ok = false;
-    const uint value = spec.mid(4).toUInt(&ok);
+    const uint value = endpoint.mid(4).toUInt(&ok);
     if (!ok || value > 65535) {
         return false;
     }
@@ -28,9 +28,9 @@ bool parseTcp(const QString& spec, quint16& port)
     return true;
 }
 
-QString abstractName(const QString& spec)
+QString abstractName(const QString& endpoint)
 {
-    return spec.startsWith("localabstract:") ? spec.mid(14) : QString();
+    return endpoint.startsWith("localabstract:") ? endpoint.mid(14) : QString();
 }
 } // namespace
 
