@@ -7,66 +7,11 @@
 #include <QStringList>
 
 #include <atomic>
-#include <mutex>
 
+#include "LogCapture.h"
 #include "SimDevice.h"
 #include "device/DeviceObserver.h"
 #include "device/DeviceParams.h"
-
-// Collects every log line of the process, from any thread.
-class LogCapture
-{
-public:
-    static void install()
-    {
-        s_previous = qInstallMessageHandler(&LogCapture::handler);
-    }
-
-    static void clear()
-    {
-        std::lock_guard<std::mutex> locker(s_mutex);
-        s_lines.clear();
-    }
-
-    static QStringList lines()
-    {
-        std::lock_guard<std::mutex> locker(s_mutex);
-        return s_lines;
-    }
-
-    static int count(const QString& text)
-    {
-        std::lock_guard<std::mutex> locker(s_mutex);
-        return s_lines.count(text);
-    }
-
-    static int countStartingWith(const QString& prefix)
-    {
-        std::lock_guard<std::mutex> locker(s_mutex);
-        int n = 0;
-        for (const QString& line : s_lines) {
-            n += line.startsWith(prefix) ? 1 : 0;
-        }
-        return n;
-    }
-
-private:
-    static void handler(QtMsgType type, const QMessageLogContext& context, const QString& text)
-    {
-        {
-            std::lock_guard<std::mutex> locker(s_mutex);
-            s_lines.append(text);
-        }
-        if (s_previous && type != QtDebugMsg) {
-            s_previous(type, context, text);
-        }
-    }
-
-    // A standard mutex, so that the thread sanitizer sees the locking.
-    static inline std::mutex s_mutex;
-    static inline QStringList s_lines;
-    static inline QtMessageHandler s_previous = nullptr;
-};
 
 // Counts pictures and keeps the size of the last one.
 class FrameObserver : public dvk::DeviceObserver

@@ -15,6 +15,8 @@ extern "C" {
 
 #include "AppPath.h"
 #include "DeviceTestSupport.h"
+
+#include <memory>
 #include "TestPattern.h"
 #include "adb/AdbProcess.h"
 #include "device/Device.h"
@@ -54,6 +56,7 @@ private slots:
 
 private:
     QTemporaryDir m_dataDir;
+    std::unique_ptr<LogCapture> m_log;
 };
 
 void TestDevice::initTestCase()
@@ -62,12 +65,13 @@ void TestDevice::initTestCase()
     setAppPath(m_dataDir.path());
     AdbProcess::setAdbPath(SimDevice::adbPath());
     Stream::init();
-    LogCapture::install();
+    // Debug lines stay out of the output; the bring-up is chatty.
+    m_log = std::make_unique<LogCapture>(LogCapture::Echo::SkipDebug);
 }
 
 void TestDevice::init()
 {
-    LogCapture::clear();
+    m_log->clear();
 }
 
 void TestDevice::connectsOnceAndStopsOnceWhenDeviceCloses()
@@ -119,11 +123,11 @@ void TestDevice::connectsOnceAndStopsOnceWhenDeviceCloses()
     // The device ends the stream: both the stream's end and the shell's end follow, one report.
     QVERIFY(disconnected.wait(15000));
     QCOMPARE(disconnected.first().first().toString(), sim.serial());
-    QTRY_VERIFY(LogCapture::count("stream thread stop") > 0);
-    QTRY_VERIFY(LogCapture::count("server process stop") > 0);
+    QTRY_VERIFY(m_log->count("stream thread stop") > 0);
+    QTRY_VERIFY(m_log->count("server process stop") > 0);
     QTest::qWait(500);
     QCOMPARE(disconnected.count(), 1);
-    QCOMPARE(LogCapture::countStartingWith("disconnectDevice m_serverStartSuccess:"), 1);
+    QCOMPARE(m_log->countStartingWith("disconnectDevice m_serverStartSuccess:"), 1);
     QCOMPARE(removed.frames.load(), 0);
     QVERIFY(!device.connectDevice());
 }
@@ -176,7 +180,7 @@ void TestDevice::screenshotOfWirelessDeviceMatchesPicture()
              qPrintable(files.first()));
     QVERIFY(observer.calls.isEmpty());
     const QString path = QDir(folder).absoluteFilePath(files.first());
-    QCOMPARE(LogCapture::count("screenshot save to " + path), 1);
+    QCOMPARE(m_log->count("screenshot save to " + path), 1);
 
     const QImage image = QImage(path).convertToFormat(QImage::Format_RGB32);
     QCOMPARE(image.size(), kStreamSize);
@@ -220,7 +224,7 @@ void TestDevice::screenshotNeedsFolderAndSafeName()
     quint8 pixels[4 * 4] = {};
     QVERIFY(!device.saveFrame(2, 2, nullptr));
     QVERIFY(!device.saveFrame(2, 2, pixels));
-    QCOMPARE(LogCapture::count("please select record save path!!!"), 1);
+    QCOMPARE(m_log->count("please select record save path!!!"), 1);
 
     QCOMPARE(Device::fileBaseName("192.168.1.5:5555"), QStringLiteral("192.168.1.5"));
     QCOMPARE(Device::fileBaseName("emulator-5554"), QStringLiteral("emulator-5554"));
@@ -250,12 +254,12 @@ void TestDevice::pushAndConcurrentInstallsReportOnce()
     device.installApkRequest(second);
     QCOMPARE(observer.calls, (QStringList{"pushFileRequest", "installApkRequest", "installApkRequest"}));
 
-    QTRY_COMPARE_WITH_TIMEOUT(LogCapture::count("install apk complete, save in /sdcard/"), 2, 15000);
-    QTRY_COMPARE_WITH_TIMEOUT(LogCapture::count("file transfer complete, save in /sdcard/"), 1, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_log->count("install apk complete, save in /sdcard/"), 2, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_log->count("file transfer complete, save in /sdcard/"), 1, 15000);
     QTest::qWait(300);
-    QCOMPARE(LogCapture::count("install apk complete, save in /sdcard/"), 2);
-    QCOMPARE(LogCapture::count("file transfer complete, save in /sdcard/"), 1);
-    QCOMPARE(LogCapture::countStartingWith("install apk failed"), 0);
+    QCOMPARE(m_log->count("install apk complete, save in /sdcard/"), 2);
+    QCOMPARE(m_log->count("file transfer complete, save in /sdcard/"), 1);
+    QCOMPARE(m_log->countStartingWith("install apk failed"), 0);
 
     QFile pushed(sim.devicePath("/sdcard/notes.txt"));
     QVERIFY(pushed.open(QIODevice::ReadOnly));

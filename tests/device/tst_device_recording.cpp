@@ -15,6 +15,8 @@ extern "C" {
 
 #include "AppPath.h"
 #include "DeviceTestSupport.h"
+
+#include <memory>
 #include "adb/AdbProcess.h"
 #include "device/Device.h"
 #include "recorder/Recorder.h"
@@ -89,6 +91,7 @@ private:
     QString recordFolder() const { return QDir(getAppPath()).filePath("rec"); }
 
     QTemporaryDir m_dataDir;
+    std::unique_ptr<LogCapture> m_log;
 };
 
 void TestDeviceRecording::initTestCase()
@@ -98,12 +101,13 @@ void TestDeviceRecording::initTestCase()
     AdbProcess::setAdbPath(SimDevice::adbPath());
     QCoreApplication::setApplicationVersion(VADIZEDE_VERSION);
     Stream::init();
-    LogCapture::install();
+    // Debug lines stay out of the output; the bring-up is chatty.
+    m_log = std::make_unique<LogCapture>(LogCapture::Echo::SkipDebug);
 }
 
 void TestDeviceRecording::init()
 {
-    LogCapture::clear();
+    m_log->clear();
     QDir(recordFolder()).removeRecursively();
 }
 
@@ -145,7 +149,7 @@ void TestDeviceRecording::recordsWhileConnected()
     QCOMPARE(files.size(), 1);
     QVERIFY2(files.first().startsWith(sim.serial() + "_"), qPrintable(files.first()));
     const QString path = QDir(recordFolder()).absoluteFilePath(files.first());
-    QCOMPARE(LogCapture::count("success record " + path), 1);
+    QCOMPARE(m_log->count("success record " + path), 1);
 
     const Probe result = probe(path);
     QVERIFY(result.ok);
@@ -168,9 +172,9 @@ void TestDeviceRecording::capitalSuffixHasNoMuxer()
 
     // The mirror goes on without the recording.
     QVERIFY(observer.frames > 0);
-    QCOMPARE(LogCapture::count("Could not find muxer"), 1);
-    QCOMPARE(LogCapture::count("Could not open recorder"), 1);
-    QVERIFY(LogCapture::count("Could not send packet to recorder") > 0);
+    QCOMPARE(m_log->count("Could not find muxer"), 1);
+    QCOMPARE(m_log->count("Could not open recorder"), 1);
+    QVERIFY(m_log->count("Could not send packet to recorder") > 0);
     QVERIFY(QDir(recordFolder()).entryList(QDir::Files).isEmpty());
 }
 
@@ -188,15 +192,15 @@ void TestDeviceRecording::firstPacketWithTimestampFailsRecording()
     QVERIFY(recorder.push(packet));
     packet->pts = 2000;
     QVERIFY(recorder.push(packet));
-    QTRY_COMPARE(LogCapture::count("The first packet is not a config packet"), 1);
+    QTRY_COMPARE(m_log->count("The first packet is not a config packet"), 1);
     QTRY_VERIFY(!recorder.push(packet));
     av_packet_free(&packet);
 
     recorder.stopRecorder();
     QVERIFY(recorder.wait(5000));
     recorder.close();
-    QCOMPARE(LogCapture::count("Could not record packet"), 1);
-    QCOMPARE(LogCapture::countStartingWith("success record"), 0);
+    QCOMPARE(m_log->count("Could not record packet"), 1);
+    QCOMPARE(m_log->countStartingWith("success record"), 0);
 }
 
 void TestDeviceRecording::withoutDisplayRecordsAndIgnoresOperations()

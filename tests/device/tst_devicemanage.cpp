@@ -4,6 +4,8 @@
 
 #include "AppPath.h"
 #include "DeviceTestSupport.h"
+
+#include <memory>
 #include "adb/AdbProcess.h"
 #include "device/DeviceManage.h"
 
@@ -23,6 +25,7 @@ private slots:
 
 private:
     QTemporaryDir m_dataDir;
+    std::unique_ptr<LogCapture> m_log;
 };
 
 void TestDeviceManage::initTestCase()
@@ -30,12 +33,13 @@ void TestDeviceManage::initTestCase()
     QVERIFY(m_dataDir.isValid());
     setAppPath(m_dataDir.path());
     AdbProcess::setAdbPath(SimDevice::adbPath());
-    LogCapture::install();
+    // Debug lines stay out of the output; the bring-up is chatty.
+    m_log = std::make_unique<LogCapture>(LogCapture::Echo::SkipDebug);
 }
 
 void TestDeviceManage::init()
 {
-    LogCapture::clear();
+    m_log->clear();
 }
 
 void TestDeviceManage::refusesBlankAndDuplicateSerials()
@@ -44,17 +48,17 @@ void TestDeviceManage::refusesBlankAndDuplicateSerials()
     QVERIFY(sim.isValid());
     DeviceManage manage;
     QSignalSpy connected(&manage, &IDeviceManage::deviceConnected);
-    LogCapture::clear();
+    m_log->clear();
 
     QVERIFY(!manage.connectDevice(simParams("   ")));
-    QVERIFY(LogCapture::lines().isEmpty());
+    QVERIFY(m_log->lines().isEmpty());
     QVERIFY(!manage.getDevice("   "));
 
     QVERIFY(manage.connectDevice(simParams(sim.serial())));
     QPointer<IDevice> device = manage.getDevice(sim.serial());
     QVERIFY(device);
     QVERIFY(!manage.connectDevice(simParams(sim.serial())));
-    QCOMPARE(LogCapture::count("connectDevice return connected alerady: " + sim.serial()), 1);
+    QCOMPARE(m_log->count("connectDevice return connected alerady: " + sim.serial()), 1);
     QCOMPARE(manage.getDevice(sim.serial()), device);
 
     // The check trims, the key does not.
@@ -81,10 +85,10 @@ void TestDeviceManage::refusesBeyondTheLimit()
         params.serial = QStringLiteral("LIMIT%1").arg(i, 4, 10, QLatin1Char('0'));
         QVERIFY(manage.connectDevice(params));
     }
-    QCOMPARE(LogCapture::count("over the maximum number of connections"), 0);
+    QCOMPARE(m_log->count("over the maximum number of connections"), 0);
     params.serial = "LIMITX";
     QVERIFY(!manage.connectDevice(params));
-    QCOMPARE(LogCapture::count("over the maximum number of connections"), 1);
+    QCOMPARE(m_log->count("over the maximum number of connections"), 1);
     QVERIFY(!manage.getDevice("LIMITX"));
 
     QSignalSpy disconnected(&manage, &IDeviceManage::deviceDisconnected);

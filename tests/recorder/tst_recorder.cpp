@@ -1,6 +1,7 @@
 #include "recorder/Recorder.h"
 
 #include "H264TestStream.h"
+#include "LogCapture.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -18,64 +19,6 @@ namespace {
 const QSize kFrameSize(160, 120);
 const int kFrameCount = 30;
 const int64_t kFrameStep = 33333;
-
-// Collects every log line so that tests can tell which failures were reported and which not.
-class LogCapture
-{
-public:
-    static void install() { s_previous = qInstallMessageHandler(&LogCapture::handler); }
-
-    static void clear()
-    {
-        QMutexLocker locker(&s_mutex);
-        s_lines.clear();
-    }
-
-    static int count(QtMsgType type, const QString& prefix)
-    {
-        QMutexLocker locker(&s_mutex);
-        int n = 0;
-        for (const auto& line : qAsConst(s_lines)) {
-            if (line.first == type && line.second.startsWith(prefix)) {
-                ++n;
-            }
-        }
-        return n;
-    }
-
-    // Warnings, criticals and infos: what a user would find in the log.
-    static QStringList reported()
-    {
-        QMutexLocker locker(&s_mutex);
-        QStringList out;
-        for (const auto& line : qAsConst(s_lines)) {
-            if (line.first != QtDebugMsg) {
-                out << line.second;
-            }
-        }
-        return out;
-    }
-
-private:
-    static void handler(QtMsgType type, const QMessageLogContext& context, const QString& text)
-    {
-        {
-            QMutexLocker locker(&s_mutex);
-            s_lines.append(qMakePair(type, text));
-        }
-        if (s_previous) {
-            s_previous(type, context, text);
-        }
-    }
-
-    static QMutex s_mutex;
-    static QVector<QPair<QtMsgType, QString>> s_lines;
-    static QtMessageHandler s_previous;
-};
-
-QMutex LogCapture::s_mutex;
-QVector<QPair<QtMsgType, QString>> LogCapture::s_lines;
-QtMessageHandler LogCapture::s_previous = nullptr;
 
 // Pushes one packet and releases it at once, as the stream thread does after its signal returns.
 bool pushOnce(Recorder& recorder, const QByteArray& data, int64_t pts)
@@ -140,11 +83,12 @@ private slots:
 
 private:
     H264TestStream m_stream;
+    std::unique_ptr<LogCapture> m_log;
 };
 
 void TestRecorder::initTestCase()
 {
-    LogCapture::install();
+    m_log = std::make_unique<LogCapture>();
     m_stream = H264TestStream::encode(kFrameSize, kFrameCount);
     QVERIFY2(!m_stream.config.isEmpty(), "libx264 encoder not available");
     QCOMPARE(m_stream.frames.size(), kFrameCount);
@@ -152,7 +96,7 @@ void TestRecorder::initTestCase()
 
 void TestRecorder::init()
 {
-    LogCapture::clear();
+    m_log->clear();
 }
 
 void TestRecorder::guessesFormatFromSuffix_data()
@@ -208,7 +152,7 @@ void TestRecorder::recordsStreamFromAnotherThread()
     QVERIFY(recorder.wait(30000));
     recorder.close();
 
-    QCOMPARE(LogCapture::reported(), QStringList{"success record " + file});
+    QCOMPARE(m_log->reported(), QStringList{"success record " + file});
     const QJsonObject stream = probeStream(file);
     QCOMPARE(stream.value("codec_name").toString(), QString("h264"));
     QCOMPARE(stream.value("width").toInt(), kFrameSize.width());
@@ -290,9 +234,9 @@ void TestRecorder::firstPacketWithTimestampFailsRecording()
     recorder.stopRecorder();
     recorder.close();
 
-    QCOMPARE(LogCapture::reported(),
+    QCOMPARE(m_log->reported(),
              (QStringList{"The first packet is not a config packet", "Could not record packet"}));
-    QCOMPARE(LogCapture::count(QtDebugMsg, "Recorder thread ended"), 1);
+    QCOMPARE(m_log->countStartingWith(QtDebugMsg, "Recorder thread ended"), 1);
 }
 
 void TestRecorder::failedOpenLeavesWorkerHarmless_data()
@@ -318,14 +262,14 @@ void TestRecorder::failedOpenLeavesWorkerHarmless()
         Recorder recorder(file);
         recorder.setFrameSize(kFrameSize);
         QVERIFY(!recorder.open());
-        QCOMPARE(LogCapture::count(QtCriticalMsg, openError), 1);
+        QCOMPARE(m_log->countStartingWith(QtCriticalMsg, openError), 1);
         recorder.startRecorder();
         feed(recorder, m_stream, 0, 5, true);
         QVERIFY(recorder.wait(10000));
         QVERIFY(!pushOnce(recorder, m_stream.frames[5], 5 * kFrameStep));
         recorder.stopRecorder();
         recorder.close();
-        QCOMPARE(LogCapture::count(QtCriticalMsg, "Could not record packet"), 1);
+        QCOMPARE(m_log->countStartingWith(QtCriticalMsg, "Could not record packet"), 1);
     }
     // A stop while only one packet is held goes through the last-packet path instead.
     {
@@ -336,10 +280,10 @@ void TestRecorder::failedOpenLeavesWorkerHarmless()
         recorder.stopRecorder();
         QVERIFY(recorder.wait(10000));
         recorder.close();
-        QCOMPARE(LogCapture::count(QtWarningMsg, "Could not record last packet"), 1);
+        QCOMPARE(m_log->countStartingWith(QtWarningMsg, "Could not record last packet"), 1);
     }
     QVERIFY(!QFile::exists(file));
-    QVERIFY(LogCapture::count(QtInfoMsg, "success record") == 0);
+    QVERIFY(m_log->countStartingWith(QtInfoMsg, "success record") == 0);
 }
 
 void TestRecorder::closeWithoutConfigWritesNothing()
@@ -352,7 +296,7 @@ void TestRecorder::closeWithoutConfigWritesNothing()
     recorder.stopRecorder();
     QVERIFY(recorder.wait(10000));
     recorder.close();
-    QCOMPARE(LogCapture::reported(), QStringList());
+    QCOMPARE(m_log->reported(), QStringList());
 }
 
 void TestRecorder::destroyingRunningRecorderFinishesFile()
@@ -366,7 +310,7 @@ void TestRecorder::destroyingRunningRecorderFinishesFile()
     QCOMPARE(feed(*recorder, m_stream, 0, kFrameCount, true), kFrameCount + 1);
     recorder.reset();
 
-    QCOMPARE(LogCapture::reported(), QStringList{"success record " + file});
+    QCOMPARE(m_log->reported(), QStringList{"success record " + file});
     QCOMPARE(probeStream(file).value("nb_read_frames").toString(), QString::number(kFrameCount));
 }
 

@@ -8,36 +8,10 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
+#include "LogCapture.h"
 #include "SimDevice.h"
 #include "adb/AdbProcess.h"
 #include "server/Server.h"
-
-// Captures every log line of the process while it lives; the test framework's handler still gets them.
-class LogCapture
-{
-public:
-    LogCapture()
-    {
-        s_lines.clear();
-        s_previous = qInstallMessageHandler(&LogCapture::handle);
-    }
-    ~LogCapture() { qInstallMessageHandler(s_previous); }
-
-    int count(const QString& text) const { return s_lines.count(text); }
-    bool contains(const QString& text) const { return s_lines.contains(text); }
-
-private:
-    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& message)
-    {
-        s_lines << message;
-        if (s_previous) {
-            s_previous(type, context, message);
-        }
-    }
-
-    static inline QStringList s_lines;
-    static inline QtMessageHandler s_previous = nullptr;
-};
 
 // One bring-up against one simulated device.
 struct ServerHarness
