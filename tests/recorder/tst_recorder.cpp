@@ -1,5 +1,6 @@
 #include "recorder/Recorder.h"
 
+#include "H264TestEncoder.h"
 #include "H264TestStream.h"
 #include "LogCapture.h"
 
@@ -30,14 +31,15 @@ bool pushOnce(Recorder& recorder, const QByteArray& data, int64_t pts)
 }
 
 // The stream thread sends each configuration on its own and again in front of the next frame.
-int feed(Recorder& recorder, const H264TestStream& stream, int from, int to, bool withConfig)
+int feed(Recorder& recorder, const EncodedStream& stream, int from, int to, bool withConfig)
 {
     int accepted = 0;
     if (withConfig && pushOnce(recorder, stream.config, AV_NOPTS_VALUE)) {
         ++accepted;
     }
     for (int i = from; i < to; ++i) {
-        const QByteArray data = (withConfig && i == from) ? stream.config + stream.frames[i] : stream.frames[i];
+        const QByteArray& frame = stream.frames[i].data;
+        const QByteArray data = (withConfig && i == from) ? stream.config + frame : frame;
         if (pushOnce(recorder, data, i * kFrameStep)) {
             ++accepted;
         }
@@ -82,14 +84,19 @@ private slots:
     void destroyingRunningRecorderFinishesFile();
 
 private:
-    H264TestStream m_stream;
+    EncodedStream m_stream;
     std::unique_ptr<LogCapture> m_log;
 };
 
 void TestRecorder::initTestCase()
 {
     m_log = std::make_unique<LogCapture>();
-    m_stream = H264TestStream::encode(kFrameSize, kFrameCount);
+    EncodeOptions options;
+    options.width = kFrameSize.width();
+    options.height = kFrameSize.height();
+    options.fps = 30;
+    options.gop = 10;
+    m_stream = encodePatternFrames(options, kFrameCount);
     QVERIFY2(!m_stream.config.isEmpty(), "libx264 encoder not available");
     QCOMPARE(m_stream.frames.size(), kFrameCount);
 }
@@ -176,7 +183,8 @@ void TestRecorder::durationsFollowTimestamps()
     recorder.startRecorder();
     QVERIFY(pushOnce(recorder, m_stream.config, AV_NOPTS_VALUE));
     for (int i = 0; i < pts.size(); ++i) {
-        QVERIFY(pushOnce(recorder, i == 0 ? m_stream.config + m_stream.frames[i] : m_stream.frames[i], pts[i]));
+        const QByteArray& frame = m_stream.frames[i].data;
+        QVERIFY(pushOnce(recorder, i == 0 ? m_stream.config + frame : frame, pts[i]));
     }
     recorder.stopRecorder();
     recorder.wait();
@@ -226,11 +234,11 @@ void TestRecorder::firstPacketWithTimestampFailsRecording()
     QVERIFY(recorder.open());
     recorder.startRecorder();
 
-    QVERIFY(pushOnce(recorder, m_stream.frames[0], 0));
+    QVERIFY(pushOnce(recorder, m_stream.frames[0].data, 0));
     // The first packet is held back and only judged once its successor arrives.
-    QVERIFY(pushOnce(recorder, m_stream.frames[1], kFrameStep));
+    QVERIFY(pushOnce(recorder, m_stream.frames[1].data, kFrameStep));
     QVERIFY(recorder.wait(10000));
-    QVERIFY(!pushOnce(recorder, m_stream.frames[2], 2 * kFrameStep));
+    QVERIFY(!pushOnce(recorder, m_stream.frames[2].data, 2 * kFrameStep));
     recorder.stopRecorder();
     recorder.close();
 
@@ -266,7 +274,7 @@ void TestRecorder::failedOpenLeavesWorkerHarmless()
         recorder.startRecorder();
         feed(recorder, m_stream, 0, 5, true);
         QVERIFY(recorder.wait(10000));
-        QVERIFY(!pushOnce(recorder, m_stream.frames[5], 5 * kFrameStep));
+        QVERIFY(!pushOnce(recorder, m_stream.frames[5].data, 5 * kFrameStep));
         recorder.stopRecorder();
         recorder.close();
         QCOMPARE(m_log->countStartingWith(QtCriticalMsg, "Could not record packet"), 1);

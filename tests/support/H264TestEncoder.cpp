@@ -2,6 +2,7 @@
 
 #include <QtEndian>
 #include <cstring>
+#include <functional>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -10,6 +11,8 @@ extern "C" {
 }
 
 namespace {
+
+using FillPicture = std::function<void(AVFrame* frame, int index)>;
 
 void collect(AVCodecContext* ctx, AVPacket* pkt, EncodedStream& out)
 {
@@ -22,9 +25,7 @@ void collect(AVCodecContext* ctx, AVPacket* pkt, EncodedStream& out)
     }
 }
 
-} // namespace
-
-EncodedStream encodeFlatFrames(const EncodeOptions& options, const QVector<int>& lumas, int u, int v)
+EncodedStream encodeFrames(const EncodeOptions& options, int frameCount, const FillPicture& fill)
 {
     EncodedStream out;
     const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
@@ -35,8 +36,8 @@ EncodedStream encodeFlatFrames(const EncodeOptions& options, const QVector<int>&
     ctx->width = options.width;
     ctx->height = options.height;
     ctx->pix_fmt = AV_PIX_FMT_YUV420P;
-    ctx->time_base = AVRational{1, 60};
-    ctx->framerate = AVRational{60, 1};
+    ctx->time_base = AVRational{1, options.fps};
+    ctx->framerate = AVRational{options.fps, 1};
     ctx->gop_size = options.gop;
     ctx->max_b_frames = options.bFrames;
     if (options.separateConfig) {
@@ -60,15 +61,9 @@ EncodedStream encodeFlatFrames(const EncodeOptions& options, const QVector<int>&
     frame->height = ctx->height;
     av_frame_get_buffer(frame, 0);
     AVPacket* pkt = av_packet_alloc();
-    for (int i = 0; i < lumas.size(); ++i) {
+    for (int i = 0; i < frameCount; ++i) {
         av_frame_make_writable(frame);
-        for (int y = 0; y < frame->height; ++y) {
-            std::memset(frame->data[0] + y * frame->linesize[0], lumas[i], static_cast<size_t>(frame->width));
-        }
-        for (int y = 0; y < frame->height / 2; ++y) {
-            std::memset(frame->data[1] + y * frame->linesize[1], u, static_cast<size_t>(frame->width / 2));
-            std::memset(frame->data[2] + y * frame->linesize[2], v, static_cast<size_t>(frame->width / 2));
-        }
+        fill(frame, i);
         frame->pts = i;
         avcodec_send_frame(ctx, frame);
         collect(ctx, pkt, out);
@@ -79,6 +74,41 @@ EncodedStream encodeFlatFrames(const EncodeOptions& options, const QVector<int>&
     av_frame_free(&frame);
     avcodec_free_context(&ctx);
     return out;
+}
+
+void fillPlane(uint8_t* data, int linesize, int width, int height, int value)
+{
+    for (int y = 0; y < height; ++y) {
+        std::memset(data + y * linesize, value, static_cast<size_t>(width));
+    }
+}
+
+} // namespace
+
+EncodedStream encodeFlatFrames(const EncodeOptions& options, const QVector<int>& lumas, int u, int v)
+{
+    return encodeFrames(options, lumas.size(), [&lumas, u, v](AVFrame* frame, int index) {
+        fillPlane(frame->data[0], frame->linesize[0], frame->width, frame->height, lumas[index]);
+        fillPlane(frame->data[1], frame->linesize[1], frame->width / 2, frame->height / 2, u);
+        fillPlane(frame->data[2], frame->linesize[2], frame->width / 2, frame->height / 2, v);
+    });
+}
+
+EncodedStream encodePatternFrames(const EncodeOptions& options, int frameCount)
+{
+    return encodeFrames(options, frameCount, [](AVFrame* frame, int index) {
+        for (int y = 0; y < frame->height; ++y) {
+            for (int x = 0; x < frame->width; ++x) {
+                frame->data[0][y * frame->linesize[0] + x] = static_cast<uint8_t>(x + y + index * 7);
+            }
+        }
+        for (int y = 0; y < frame->height / 2; ++y) {
+            for (int x = 0; x < frame->width / 2; ++x) {
+                frame->data[1][y * frame->linesize[1] + x] = static_cast<uint8_t>(128 + index);
+                frame->data[2][y * frame->linesize[2] + x] = static_cast<uint8_t>(64 + x);
+            }
+        }
+    });
 }
 
 QVector<QByteArray> splitNalUnits(const QByteArray& annexB)

@@ -4,7 +4,7 @@
 #include <QByteArray>
 #include <QVector>
 
-// Small H.264 streams made with libx264 for the video tests.
+// Small H.264 streams made with libx264 for the video, recorder and device tests.
 struct EncodedFrame
 {
     QByteArray data;
@@ -21,6 +21,7 @@ struct EncodeOptions
 {
     int width = 64;
     int height = 64;
+    int fps = 60;
     int gop = 250;
     bool separateConfig = true;
     // Above 0 the decoder has to hold pictures back to reorder them.
@@ -31,6 +32,10 @@ struct EncodeOptions
 // chroma, or, with chroma set, that U and V.
 EncodedStream encodeFlatFrames(const EncodeOptions& options, const QVector<int>& lumas, int u = 128,
                                int v = 128);
+
+// frameCount pictures of a gradient that moves from one picture to the next, so that every
+// frame carries real picture data and no two frames are alike.
+EncodedStream encodePatternFrames(const EncodeOptions& options, int frameCount);
 
 // Splits an Annex B buffer at its start codes; each piece keeps its start code.
 QVector<QByteArray> splitNalUnits(const QByteArray& annexB);
