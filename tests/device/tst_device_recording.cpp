@@ -1,9 +1,7 @@
 #include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QWheelEvent>
@@ -15,6 +13,7 @@ extern "C" {
 
 #include "AppPath.h"
 #include "DeviceTestSupport.h"
+#include "MediaProbe.h"
 
 #include <memory>
 #include "adb/AdbProcess.h"
@@ -39,25 +38,13 @@ struct Probe
 
 Probe probe(const QString& file)
 {
+    const QJsonObject stream = probeVideoStream(file);
     Probe result;
-    QProcess ffprobe;
-    ffprobe.start("ffprobe", {"-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",
-                              "stream=codec_name,width,height,nb_read_frames:format_tags", "-of", "json", file});
-    if (!ffprobe.waitForFinished(30000) || ffprobe.exitCode() != 0) {
-        return result;
-    }
-    const QJsonObject root = QJsonDocument::fromJson(ffprobe.readAllStandardOutput()).object();
-    const QJsonObject stream = root.value("streams").toArray().first().toObject();
+    result.ok = !stream.isEmpty();
     result.codec = stream.value("codec_name").toString();
     result.size = QSize(stream.value("width").toInt(), stream.value("height").toInt());
     result.frames = stream.value("nb_read_frames").toString().toInt();
-    const QJsonObject tags = root.value("format").toObject().value("tags").toObject();
-    for (auto it = tags.begin(); it != tags.end(); ++it) {
-        if (it.key().compare("comment", Qt::CaseInsensitive) == 0) {
-            result.comment = it.value().toString();
-        }
-    }
-    result.ok = true;
+    result.comment = stream.value("comment").toString();
     return result;
 }
 

@@ -1,7 +1,7 @@
 #include "recorder/Recorder.h"
 
 #include "H264TestEncoder.h"
-#include "H264TestStream.h"
+#include "MediaProbe.h"
 #include "LogCapture.h"
 
 #include <QFile>
@@ -45,21 +45,6 @@ int feed(Recorder& recorder, const EncodedStream& stream, int from, int to, bool
         }
     }
     return accepted;
-}
-
-QJsonObject probeStream(const QString& file)
-{
-    const QJsonObject info = probe(file, {"-count_frames", "-count_packets", "-select_streams", "v:0", "-show_entries",
-                                          "stream=codec_name,width,height,nb_read_frames,nb_read_packets:format_tags"});
-    const QJsonObject stream = info.value("streams").toArray().first().toObject();
-    QJsonObject out = stream;
-    const QJsonObject tags = info.value("format").toObject().value("tags").toObject();
-    for (auto it = tags.begin(); it != tags.end(); ++it) {
-        if (it.key().compare("comment", Qt::CaseInsensitive) == 0) {
-            out.insert("comment", it.value());
-        }
-    }
-    return out;
 }
 
 } // namespace
@@ -160,7 +145,7 @@ void TestRecorder::recordsStreamFromAnotherThread()
     recorder.close();
 
     QCOMPARE(m_log->reported(), QStringList{"success record " + file});
-    const QJsonObject stream = probeStream(file);
+    const QJsonObject stream = probeVideoStream(file);
     QCOMPARE(stream.value("codec_name").toString(), QString("h264"));
     QCOMPARE(stream.value("width").toInt(), kFrameSize.width());
     QCOMPARE(stream.value("height").toInt(), kFrameSize.height());
@@ -220,7 +205,7 @@ void TestRecorder::laterConfigPacketIsNotAFrame()
     recorder.wait();
     recorder.close();
 
-    const QJsonObject stream = probeStream(file);
+    const QJsonObject stream = probeVideoStream(file);
     QCOMPARE(stream.value("nb_read_packets").toString(), QString::number(kFrameCount));
     QCOMPARE(stream.value("nb_read_frames").toString(), QString::number(kFrameCount));
 }
@@ -319,7 +304,7 @@ void TestRecorder::destroyingRunningRecorderFinishesFile()
     recorder.reset();
 
     QCOMPARE(m_log->reported(), QStringList{"success record " + file});
-    QCOMPARE(probeStream(file).value("nb_read_frames").toString(), QString::number(kFrameCount));
+    QCOMPARE(probeVideoStream(file).value("nb_read_frames").toString(), QString::number(kFrameCount));
 }
 
 QTEST_GUILESS_MAIN(TestRecorder)

@@ -135,3 +135,13 @@ QByteArray framePacket(quint64 pts, const QByteArray& payload)
     qToBigEndian<quint32>(static_cast<quint32>(payload.size()), out.data() + 8);
     return out + payload;
 }
+
+AVPacket* makePacket(const QByteArray& data, int64_t pts)
+{
+    AVPacket* packet = av_packet_alloc();
+    av_new_packet(packet, data.size());
+    std::memcpy(packet->data, data.constData(), static_cast<size_t>(data.size()));
+    packet->pts = pts;
+    packet->dts = pts;
+    return packet;
+}

@@ -4,6 +4,10 @@
 #include <QByteArray>
 #include <QVector>
 
+#include <cstdint>
+
+struct AVPacket;
+
 // Small H.264 streams made with libx264 for the video, recorder and device tests.
 struct EncodedFrame
 {
@@ -42,5 +46,9 @@ QVector<QByteArray> splitNalUnits(const QByteArray& annexB);
 
 // The 12-byte header and payload of one packet on the video connection.
 QByteArray framePacket(quint64 pts, const QByteArray& payload);
+
+// A packet as the stream thread hands it on, with a copy of data; a null timestamp makes a
+// configuration packet. The caller frees it with av_packet_free.
+AVPacket* makePacket(const QByteArray& data, int64_t pts);
 
 #endif // H264TESTENCODER_H

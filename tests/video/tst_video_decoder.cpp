@@ -18,12 +18,7 @@ namespace {
 
 struct PacketHolder
 {
-    explicit PacketHolder(const QByteArray& bytes, int64_t pts = 0) : packet(av_packet_alloc())
-    {
-        av_new_packet(packet, bytes.size());
-        memcpy(packet->data, bytes.constData(), static_cast<size_t>(bytes.size()));
-        packet->pts = packet->dts = pts;
-    }
+    explicit PacketHolder(const QByteArray& bytes, int64_t pts = 0) : packet(makePacket(bytes, pts)) {}
     ~PacketHolder() { av_packet_free(&packet); }
     AVPacket* packet;
 };
