@@ -2,28 +2,17 @@
 #include <QGuiApplication>
 #include <QtTest>
 
-#include "RecordingWriter.h"
+#include "ControllerFixture.h"
 #include "controller/Controller.h"
 #include "controller/inputconvert/InputConvertNormal.h"
 
 using namespace dvk;
 
-class TestController : public QObject
+class TestController : public ControllerFixture
 {
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        m_recorder = RecordingWriter();
-        m_controller = new Controller(m_recorder.writer(), QString(), this);
-    }
-
-    void cleanup()
-    {
-        delete m_controller;
-    }
-
     void nothingIsWrittenInTheCallersFrame()
     {
         m_controller->postGoHome();
@@ -174,10 +163,6 @@ private slots:
         QCOMPARE(converters().size(), 1);
         QVERIFY(!m_controller->isCurrentCustomKeymap());
     }
-
-private:
-    RecordingWriter m_recorder;
-    QPointer<Controller> m_controller;
 };
 
 QTEST_MAIN(TestController)

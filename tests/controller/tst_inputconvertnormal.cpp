@@ -3,7 +3,7 @@
 #include <QWheelEvent>
 #include <QtTest>
 
-#include "RecordingWriter.h"
+#include "ControllerFixture.h"
 #include "controller/Controller.h"
 #include "controller/inputconvert/InputConvertNormal.h"
 
@@ -49,22 +49,11 @@ QWheelEvent wheel(QPointF pos, QPoint angleDelta)
 
 } // namespace
 
-class TestInputConvertNormal : public QObject
+class TestInputConvertNormal : public ControllerFixture
 {
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        m_recorder = RecordingWriter();
-        m_controller = new Controller(m_recorder.writer(), QString(), this);
-    }
-
-    void cleanup()
-    {
-        delete m_controller;
-    }
-
     void pressAndReleaseAtTheCentre()
     {
         QMouseEvent press(QEvent::MouseButtonPress, QPointF(270, 585), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
@@ -232,18 +221,6 @@ private slots:
             QCOMPARE(int(InputConvertNormal::convertKeyCode(qtKey, Qt::NoModifier)), 0);
         }
     }
-
-private:
-    QList<QByteArray> sent()
-    {
-        QCoreApplication::processEvents();
-        const QList<QByteArray> writes = *m_recorder.writes;
-        m_recorder.writes->clear();
-        return writes;
-    }
-
-    RecordingWriter m_recorder;
-    QPointer<Controller> m_controller;
 };
 
 QTEST_MAIN(TestInputConvertNormal)
