@@ -193,14 +193,7 @@ QJsonObject Daemon::removeForward(const QJsonObject& request)
 {
     const QString serial = request.value("serial").toString();
     if (request.value("all").toBool()) {
-        for (auto it = m_forwards.begin(); it != m_forwards.end();) {
-            if (it->serial == serial) {
-                delete it->listener.data();
-                it = m_forwards.erase(it);
-            } else {
-                ++it;
-            }
-        }
+        closeForwardsOf(serial);
         saveTunnels();
         return QJsonObject{{"ok", true}};
     }
@@ -256,6 +249,19 @@ QJsonObject Daemon::removeReverse(const QJsonObject& request)
     return QJsonObject{{"ok", true}};
 }
 
+// Connections already made live in their relays and stay open.
+void Daemon::closeForwardsOf(const QString& serial)
+{
+    for (auto it = m_forwards.begin(); it != m_forwards.end();) {
+        if (it->serial == serial) {
+            delete it->listener.data();
+            it = m_forwards.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
 QJsonObject Daemon::listForwards(const QString& serial) const
 {
     QJsonArray list;
@@ -280,14 +286,7 @@ QJsonObject Daemon::listReverses(const QString& serial) const
 
 void Daemon::dropSerial(const QString& serial)
 {
-    for (auto it = m_forwards.begin(); it != m_forwards.end();) {
-        if (it->serial == serial) {
-            delete it->listener.data();
-            it = m_forwards.erase(it);
-        } else {
-            ++it;
-        }
-    }
+    closeForwardsOf(serial);
     for (auto it = m_reverses.begin(); it != m_reverses.end();) {
         it = it->serial == serial ? m_reverses.erase(it) : it + 1;
     }

@@ -60,6 +60,7 @@ private:
     QJsonObject listForwards(const QString& serial) const;
     QJsonObject listReverses(const QString& serial) const;
     void dropSerial(const QString& serial);
+    void closeForwardsOf(const QString& serial);
     void connectReverse(const QJsonObject& request, QTcpSocket* client);
     QJsonObject registerAbstract(const QJsonObject& request, QTcpSocket* client);
     void onForwardConnection(quint16 port);
