@@ -5,6 +5,8 @@
 // and the adb invocations and log lines it caused.
 #include <QtTest>
 
+#include <QElapsedTimer>
+
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -38,6 +40,18 @@ struct ServerHarness
     bool waitStarted(int timeoutMs)
     {
         return started.count() > 0 || started.wait(timeoutMs);
+    }
+
+    // Starts the bring-up and waits for its outcome: the milliseconds that took, or -1 when
+    // the start was refused or no outcome came within timeoutMs.
+    qint64 startAndWait(int timeoutMs)
+    {
+        QElapsedTimer elapsed;
+        elapsed.start();
+        if (!server.start(params) || !waitStarted(timeoutMs)) {
+            return -1;
+        }
+        return elapsed.elapsed();
     }
 
     // Invocations whose first argument after the serial selection is the given command.
