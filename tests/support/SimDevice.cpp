@@ -1,5 +1,7 @@
 #include "SimDevice.h"
 
+#include "SimHome.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
@@ -12,22 +14,6 @@
 #include <QUrl>
 
 namespace {
-
-QList<QJsonObject> readLines(const QString& path)
-{
-    QList<QJsonObject> result;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return result;
-    }
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        const QJsonDocument doc = QJsonDocument::fromJson(line);
-        if (doc.isObject()) {
-            result.append(doc.object());
-        }
-    }
-    return result;
-}
 
 QString jsonText(const QJsonValue& value)
 {
@@ -199,22 +185,22 @@ QJsonObject SimDevice::deviceState(const QString& serial) const
 
 QList<QJsonObject> SimDevice::invocations() const
 {
-    return readLines(home() + "/adb.jsonl");
+    return sim::readJsonLines(home() + "/adb.jsonl");
 }
 
 QList<QJsonObject> SimDevice::controlLog(const QString& serial) const
 {
-    return readLines(deviceDir(serial) + "/control.jsonl");
+    return sim::readJsonLines(deviceDir(serial) + "/control.jsonl");
 }
 
 QList<QJsonObject> SimDevice::serverLog(const QString& serial) const
 {
-    return readLines(deviceDir(serial) + "/server.jsonl");
+    return sim::readJsonLines(deviceDir(serial) + "/server.jsonl");
 }
 
 QList<QJsonObject> SimDevice::eventLog(const QString& serial) const
 {
-    return readLines(deviceDir(serial) + "/events.jsonl");
+    return sim::readJsonLines(deviceDir(serial) + "/events.jsonl");
 }
 
 bool SimDevice::waitForControlLog(int count, int timeoutMs, const QString& serial) const
