@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "ControlBytes.h"
 #include "controller/Controller.h"
 
 // A control writer that keeps every write, so tests can look at the exact bytes sent.
@@ -22,10 +23,5 @@ struct RecordingWriter
         };
     }
 };
-
-inline QByteArray hexBytes(const char* text)
-{
-    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
-}
 
 #endif // RECORDINGWRITER_H

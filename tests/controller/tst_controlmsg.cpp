@@ -1,17 +1,13 @@
 #include <QBuffer>
 #include <QtTest>
 
+#include "ControlBytes.h"
 #include "controller/BufferUtil.h"
 #include "controller/ControlMsg.h"
 
 using namespace dvk;
 
 namespace {
-
-QByteArray hex(const char* text)
-{
-    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
-}
 
 QByteArray touchBytes(quint64 id, AndroidMotioneventAction action, AndroidMotioneventButtons buttons, QRect position,
                       float pressure)
@@ -52,7 +48,7 @@ private slots:
         BufferUtil::write32(out, 0xA1B2C3D4u);
         BufferUtil::write64(out, Q_UINT64_C(0x0102030405060708));
         out.close();
-        QCOMPARE(bytes, hex("5678 A1B2C3D4 0102030405060708"));
+        QCOMPARE(bytes, hexBytes("5678 A1B2C3D4 0102030405060708"));
 
         QBuffer in(&bytes);
         in.open(QBuffer::ReadOnly);
@@ -65,12 +61,12 @@ private slots:
     {
         ControlMsg home(ControlMsg::CONTROL_INJECT_KEYCODE);
         home.setInjectKeycodeMsgData(AKEY_EVENT_ACTION_DOWN, AKEYCODE_HOME, 0, AMETA_NONE);
-        QCOMPARE(home.serializeData(), hex("00 00 00000003 00000000 00000000"));
+        QCOMPARE(home.serializeData(), hexBytes("00 00 00000003 00000000 00000000"));
 
         ControlMsg copy(ControlMsg::CONTROL_INJECT_KEYCODE);
         copy.setInjectKeycodeMsgData(AKEY_EVENT_ACTION_UP, AKEYCODE_COPY, 0x01020304,
                                      static_cast<AndroidMetastate>(AMETA_SHIFT_ON | AMETA_CTRL_ON | AMETA_META_ON));
-        QCOMPARE(copy.serializeData(), hex("00 01 00000116 01020304 00011001"));
+        QCOMPARE(copy.serializeData(), hexBytes("00 01 00000116 01020304 00011001"));
     }
 
     void touch()
@@ -78,13 +74,13 @@ private slots:
         const QByteArray down = touchBytes(MOUSE_POINTER_ID, AMOTION_EVENT_ACTION_DOWN, AMOTION_EVENT_BUTTON_PRIMARY,
                                            QRect(QPoint(-3, 10), QSize(1080, 2340)), 1.0f);
         QCOMPARE(down.size(), 28);
-        QCOMPARE(down, hex("02 00 FFFFFFFFFFFFFFFF FFFFFFFD 0000000A 0438 0924 FFFF 00000001"));
+        QCOMPARE(down, hexBytes("02 00 FFFFFFFFFFFFFFFF FFFFFFFD 0000000A 0438 0924 FFFF 00000001"));
 
         const QByteArray move = touchBytes(7, AMOTION_EVENT_ACTION_MOVE,
                                            static_cast<AndroidMotioneventButtons>(AMOTION_EVENT_BUTTON_SECONDARY
                                                                                   | AMOTION_EVENT_BUTTON_FORWARD),
                                            QRect(QPoint(540, 1170), QSize(1080, 2340)), 0.5f);
-        QCOMPARE(move, hex("02 02 0000000000000007 0000021C 00000492 0438 0924 8000 00000012"));
+        QCOMPARE(move, hexBytes("02 02 0000000000000007 0000021C 00000492 0438 0924 8000 00000012"));
     }
 
     void fixedPointPressure_data()
@@ -112,7 +108,7 @@ private slots:
     {
         ControlMsg msg(ControlMsg::CONTROL_INJECT_SCROLL);
         msg.setInjectScrollMsgData(QRect(QPoint(100, -1), QSize(720, 1280)), -2, 2);
-        QCOMPARE(msg.serializeData(), hex("03 00000064 FFFFFFFF 02D0 0500 FFFFFFFE 00000002"));
+        QCOMPARE(msg.serializeData(), hexBytes("03 00000064 FFFFFFFF 02D0 0500 FFFFFFFE 00000002"));
     }
 
     void injectText_data()
@@ -152,12 +148,12 @@ private slots:
         QString text = "abc";
         ControlMsg msg(ControlMsg::CONTROL_SET_CLIPBOARD);
         msg.setSetClipboardMsgData(text, true);
-        QCOMPARE(msg.serializeData(), hex("09 0000000000000000 01 00000003 616263"));
+        QCOMPARE(msg.serializeData(), hexBytes("09 0000000000000000 01 00000003 616263"));
 
         QString other = QString::fromUtf8("\xC3\xA9t\xC3\xA9"); // two-byte characters
         ControlMsg noPaste(ControlMsg::CONTROL_SET_CLIPBOARD);
         noPaste.setSetClipboardMsgData(other, false);
-        QCOMPARE(noPaste.serializeData(), hex("09 0000000000000000 00 00000005 C3A974C3A9"));
+        QCOMPARE(noPaste.serializeData(), hexBytes("09 0000000000000000 00 00000005 C3A974C3A9"));
     }
 
     void setClipboardLimit()
@@ -188,31 +184,31 @@ private slots:
         QString empty;
         ControlMsg msg(ControlMsg::CONTROL_SET_CLIPBOARD);
         msg.setSetClipboardMsgData(empty, true);
-        QCOMPARE(msg.serializeData(), hex("09 0000000000000000 00 00000000"));
+        QCOMPARE(msg.serializeData(), hexBytes("09 0000000000000000 00 00000000"));
     }
 
     void shortMessages()
     {
         ControlMsg backDown(ControlMsg::CONTROL_BACK_OR_SCREEN_ON);
         backDown.setBackOrScreenOnData(true);
-        QCOMPARE(backDown.serializeData(), hex("04 00"));
+        QCOMPARE(backDown.serializeData(), hexBytes("04 00"));
         ControlMsg backUp(ControlMsg::CONTROL_BACK_OR_SCREEN_ON);
         backUp.setBackOrScreenOnData(false);
-        QCOMPARE(backUp.serializeData(), hex("04 01"));
+        QCOMPARE(backUp.serializeData(), hexBytes("04 01"));
 
         ControlMsg getCopy(ControlMsg::CONTROL_GET_CLIPBOARD);
         getCopy.setGetClipboardMsgData(ControlMsg::COPY_KEY_COPY);
-        QCOMPARE(getCopy.serializeData(), hex("08 01"));
+        QCOMPARE(getCopy.serializeData(), hexBytes("08 01"));
         ControlMsg getCut(ControlMsg::CONTROL_GET_CLIPBOARD);
         getCut.setGetClipboardMsgData(ControlMsg::COPY_KEY_CUT);
-        QCOMPARE(getCut.serializeData(), hex("08 02"));
+        QCOMPARE(getCut.serializeData(), hexBytes("08 02"));
 
         ControlMsg powerOn(ControlMsg::CONTROL_SET_SCREEN_POWER_MODE);
         powerOn.setSetScreenPowerModeData(ControlMsg::SCREEN_POWER_NORMAL);
-        QCOMPARE(powerOn.serializeData(), hex("0A 02"));
+        QCOMPARE(powerOn.serializeData(), hexBytes("0A 02"));
         ControlMsg powerOff(ControlMsg::CONTROL_SET_SCREEN_POWER_MODE);
         powerOff.setSetScreenPowerModeData(ControlMsg::SCREEN_POWER_OFF);
-        QCOMPARE(powerOff.serializeData(), hex("0A 00"));
+        QCOMPARE(powerOff.serializeData(), hexBytes("0A 00"));
 
         for (int type : {5, 6, 7, 11}) {
             ControlMsg bare(static_cast<ControlMsg::ControlMsgType>(type));

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "ControlBytes.h"
 #include "controller/Controller.h"
 #include "controller/DeviceMsg.h"
 #include "controller/DeviceMsgReader.h"
@@ -15,19 +16,9 @@ using namespace dvk;
 
 namespace {
 
-QByteArray hex(const char* text)
-{
-    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
-}
-
 QByteArray clipboardMsg(const QByteArray& text)
 {
-    QByteArray bytes(1, '\0');
-    const quint32 n = static_cast<quint32>(text.size());
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        bytes.append(static_cast<char>((n >> shift) & 0xFF));
-    }
-    return bytes + text;
+    return QByteArray(1, '\0') + be32(text.size()) + text;
 }
 
 } // namespace
@@ -58,14 +49,14 @@ private slots:
     void deserializeWaitsForWholeMessage()
     {
         DeviceMsg msg;
-        QByteArray four = hex("00 00 00 00");
+        QByteArray four = hexBytes("00 00 00 00");
         QCOMPARE(msg.deserialize(four), 0);
         QCOMPARE(msg.type(), DeviceMsg::DEVICE_MSG_NONE);
 
-        QByteArray partial = hex("00 00000003 6162");
+        QByteArray partial = hexBytes("00 00000003 6162");
         QCOMPARE(msg.deserialize(partial), 0);
 
-        QByteArray whole = partial + hex("63 00 00"); // the next message's start follows
+        QByteArray whole = partial + hexBytes("63 00 00"); // the next message's start follows
         QCOMPARE(msg.deserialize(whole), 8);
         QCOMPARE(msg.type(), DeviceMsg::DEVICE_MSG_CLIPBOARD);
         QString text;
@@ -76,7 +67,7 @@ private slots:
     void deserializeEmptyAndUtf8()
     {
         DeviceMsg empty;
-        QByteArray bytes = hex("00 00000000");
+        QByteArray bytes = hexBytes("00 00000000");
         QCOMPARE(empty.deserialize(bytes), 5);
         QString text = "x";
         empty.getClipboardMsgData(text);
@@ -93,19 +84,19 @@ private slots:
     {
         DeviceMsg unknown;
         QTest::ignoreMessage(QtWarningMsg, "Unsupported device msg type: -1");
-        QByteArray ff = hex("FF 00000000");
+        QByteArray ff = hexBytes("FF 00000000");
         QCOMPARE(unknown.deserialize(ff), -1);
 
         // A short message of an unknown type is judged at once rather than waiting for 5 bytes.
         DeviceMsg shortUnknown;
         QTest::ignoreMessage(QtWarningMsg, "Unsupported device msg type: 1");
-        QByteArray one = hex("01 07");
+        QByteArray one = hexBytes("01 07");
         QCOMPARE(shortUnknown.deserialize(one), -1);
 
         // A length beyond what any byte array holds must not overflow the returned size.
         DeviceMsg huge;
         QTest::ignoreMessage(QtWarningMsg, "Device clipboard msg too long: 4294967295");
-        QByteArray ffff = hex("00 FFFFFFFF 61");
+        QByteArray ffff = hexBytes("00 FFFFFFFF 61");
         QCOMPARE(huge.deserialize(ffff), -1);
     }
 
@@ -113,13 +104,13 @@ private slots:
 
     void splitAcrossArrivals()
     {
-        send(hex("00 00 00 00"));
+        send(hexBytes("00 00 00 00"));
         QTRY_COMPARE(m_appSide->bytesAvailable(), qint64(4));
-        send(hex("03 61 62"));
+        send(hexBytes("03 61 62"));
         QTRY_COMPARE(m_appSide->bytesAvailable(), qint64(7));
         QVERIFY(m_changes.isEmpty());
 
-        send(hex("63"));
+        send(hexBytes("63"));
         QTRY_COMPARE(m_changes, QStringList{"abc"});
         QCOMPARE(m_appSide->bytesAvailable(), qint64(0));
     }
@@ -138,7 +129,7 @@ private slots:
         text[0] = 'A';
         text[69999] = 'Z';
         const QByteArray msg = clipboardMsg(text);
-        QCOMPARE(msg.mid(1, 4), hex("00 01 11 70"));
+        QCOMPARE(msg.mid(1, 4), hexBytes("00 01 11 70"));
         send(msg.left(40000));
         QTRY_COMPARE(m_appSide->bytesAvailable(), qint64(40000));
         QVERIFY(m_changes.isEmpty());
@@ -150,7 +141,7 @@ private slots:
 
     void emptyTextClearsClipboard()
     {
-        send(hex("00 00000000"));
+        send(hexBytes("00 00000000"));
         QTRY_COMPARE(m_changes, QStringList{QString()});
     }
 
@@ -169,7 +160,7 @@ private slots:
     {
         QTest::ignoreMessage(QtWarningMsg, "Unsupported device msg type: 1");
         QTest::ignoreMessage(QtWarningMsg, "Discarded 9 unreadable bytes from the device");
-        send(hex("01 00 00 00 00 00 00 00 08"));
+        send(hexBytes("01 00 00 00 00 00 00 00 08"));
         QTRY_COMPARE(m_arrivals->count(), 1);
         QCOMPARE(m_appSide->bytesAvailable(), qint64(0));
         QVERIFY(m_changes.isEmpty());
@@ -181,7 +172,7 @@ private slots:
         // A length no array can hold is dropped too, rather than waited for.
         QTest::ignoreMessage(QtWarningMsg, "Device clipboard msg too long: 4294967295");
         QTest::ignoreMessage(QtWarningMsg, "Discarded 6 unreadable bytes from the device");
-        send(hex("00 FFFFFFFF 61"));
+        send(hexBytes("00 FFFFFFFF 61"));
         QTRY_COMPARE(m_arrivals->count(), 3);
         QCOMPARE(m_appSide->bytesAvailable(), qint64(0));
     }

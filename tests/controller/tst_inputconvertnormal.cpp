@@ -14,15 +14,6 @@ namespace {
 const QSize kFrame(1080, 2340);
 const QSize kShown(540, 1170);
 
-QByteArray be32(qint32 value)
-{
-    QByteArray bytes;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        bytes.append(static_cast<char>((static_cast<quint32>(value) >> shift) & 0xFF));
-    }
-    return bytes;
-}
-
 QByteArray position(int x, int y, const QSize& frame)
 {
     QByteArray bytes = be32(x) + be32(y);
