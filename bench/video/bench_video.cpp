@@ -3,6 +3,7 @@
 // compares it with a bare libavcodec decode loop over the same packets.
 // BENCH_VIDEO_DUMP=1 also prints the latency parts of every frame of the 60 fps run.
 
+#include "H264TestEncoder.h"
 #include "decoder/Decoder.h"
 #include "server/Stream.h"
 #include "server/VideoSocket.h"
@@ -16,7 +17,6 @@
 #include <QProcess>
 #include <QTcpServer>
 #include <QTimer>
-#include <QtEndian>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -283,7 +283,7 @@ private:
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         m_firstByte = Clock::now();
-        QByteArray wire = header(~quint64(0), m_rec.config.size()) + m_rec.config;
+        QByteArray wire = framePacket(~quint64(0), m_rec.config);
         sendAll(fd, wire.constData(), size_t(wire.size()));
         const auto period = std::chrono::nanoseconds(1000000000LL / std::max(m_fps, 1));
         for (int i = 0; i < m_frames; ++i) {
@@ -291,21 +291,13 @@ private:
                 std::this_thread::sleep_until(m_firstByte + period * i);
             }
             const QByteArray& au = m_rec.frames[size_t(i) % m_rec.frames.size()];
-            wire = header(quint64(i) * 1000000 / kFps, au.size()) + au;
+            wire = framePacket(quint64(i) * 1000000 / kFps, au);
             if (!sendAll(fd, wire.constData(), size_t(wire.size()), &m_sentAt[size_t(i)])) {
                 break;
             }
         }
         ::shutdown(fd, SHUT_WR);
         ::close(fd);
-    }
-
-    static QByteArray header(quint64 pts, int size)
-    {
-        QByteArray h(12, '\0');
-        qToBigEndian<quint64>(pts, h.data());
-        qToBigEndian<quint32>(quint32(size), h.data() + 8);
-        return h;
     }
 
     const Recording& m_rec;
