@@ -152,10 +152,10 @@ void TestProtocol::parsesLaunchArguments()
     QVERIFY(options.stayAwake);
     QCOMPARE(options.codecOptions, QString("profile=1"));
 
-    for (const QString& bad : {"max_size=big", "tunnel_forward=yes", "crop=1:2:3", "noequals", "color=red",
-                               "max_size=-1"}) {
+    for (const char* bad : {"max_size=big", "tunnel_forward=yes", "crop=1:2:3", "noequals", "color=red",
+                            "max_size=-1"}) {
         sim::ServerOptions o;
-        QVERIFY2(!sim::ServerOptions::parse({"1.21", bad}, o, &error), qPrintable(bad));
+        QVERIFY2(!sim::ServerOptions::parse({"1.21", bad}, o, &error), bad);
     }
     QVERIFY(!sim::ServerOptions::parse({}, options, &error));
 }
