@@ -4,7 +4,6 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
-#include <QMutexLocker>
 
 #include <cstring>
 
@@ -139,7 +138,7 @@ bool Recorder::startRecorder()
 
 bool Recorder::push(const AVPacket* packet)
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> locker(m_mutex);
     if (m_failed) {
         return false;
     }
@@ -148,15 +147,15 @@ bool Recorder::push(const AVPacket* packet)
         return false;
     }
     m_queue.enqueue(rec);
-    m_queueCond.wakeOne();
+    m_queueCond.notify_one();
     return true;
 }
 
 void Recorder::stopRecorder()
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> locker(m_mutex);
     m_stopped = true;
-    m_queueCond.wakeOne();
+    m_queueCond.notify_one();
 }
 
 void Recorder::close()
@@ -168,13 +167,13 @@ void Recorder::close()
         const int ret = av_write_trailer(m_formatCtx);
         if (ret < 0) {
             qCritical("Failed to write trailer to %s", qUtf8Printable(m_fileName));
-            QMutexLocker locker(&m_mutex);
+            std::lock_guard<std::mutex> locker(m_mutex);
             m_failed = true;
         } else {
             qInfo("success record %s", qUtf8Printable(m_fileName));
         }
     } else {
-        QMutexLocker locker(&m_mutex);
+        std::lock_guard<std::mutex> locker(m_mutex);
         m_failed = true;
     }
     avio_closep(&m_formatCtx->pb);
@@ -187,16 +186,14 @@ void Recorder::close()
 void Recorder::run()
 {
     bool failed = false;
-    m_mutex.lock();
+    std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
-        while (!m_stopped && m_queue.isEmpty()) {
-            m_queueCond.wait(&m_mutex);
-        }
+        m_queueCond.wait(lock, [this] { return m_stopped || !m_queue.isEmpty(); });
         if (m_stopped && m_queue.isEmpty()) {
             break;
         }
         AVPacket* rec = m_queue.dequeue();
-        m_mutex.unlock();
+        lock.unlock();
 
         // Each packet is held back until the next one arrives, so that its duration is known.
         AVPacket* previous = m_previous;
@@ -209,14 +206,14 @@ void Recorder::run()
             packetDelete(&previous);
             if (!ok) {
                 qCritical("Could not record packet");
-                m_mutex.lock();
+                lock.lock();
                 m_failed = true;
                 queueClear();
                 failed = true;
                 break;
             }
         }
-        m_mutex.lock();
+        lock.lock();
     }
 
     if (!failed && m_previous) {
@@ -226,7 +223,7 @@ void Recorder::run()
         }
     }
     packetDelete(&m_previous);
-    m_mutex.unlock();
+    lock.unlock();
     qDebug("Recorder thread ended");
 }
 

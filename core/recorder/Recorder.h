@@ -1,12 +1,13 @@
 #ifndef RECORDER_H
 #define RECORDER_H
 
-#include <QMutex>
 #include <QQueue>
 #include <QSize>
 #include <QString>
 #include <QThread>
-#include <QWaitCondition>
+
+#include <condition_variable>
+#include <mutex>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -60,8 +61,9 @@ private:
     QSize m_declaredFrameSize = QSize(-1, -1);
     bool m_headerWritten = false;
     RecorderFormat m_format = RECORDER_FORMAT_NULL;
-    QMutex m_mutex;
-    QWaitCondition m_queueCond;
+    // Standard primitives, so that thread-sanitizer builds can see the locking.
+    std::mutex m_mutex;
+    std::condition_variable m_queueCond;
     bool m_stopped = false;
     bool m_failed = false;
     QQueue<AVPacket*> m_queue;
