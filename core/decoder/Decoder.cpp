@@ -22,9 +22,7 @@ Decoder::Decoder(FrameCallback onFrame, QObject* parent)
 Decoder::~Decoder()
 {
     // A context left open by an owner that never called close().
-    if (m_codecCtx) {
-        avcodec_free_context(&m_codecCtx);
-    }
+    avcodec_free_context(&m_codecCtx);
     m_vb->deInit();
     delete m_vb;
 }
@@ -36,10 +34,7 @@ bool Decoder::open()
         qCritical("H.264 decoder not found");
         return false;
     }
-    if (m_codecCtx) {
-        avcodec_free_context(&m_codecCtx);
-        m_isCodecCtxOpen = false;
-    }
+    avcodec_free_context(&m_codecCtx);
     m_codecCtx = avcodec_alloc_context3(codec);
     if (!m_codecCtx) {
         qCritical("Could not allocate decoder context");
@@ -47,26 +42,23 @@ bool Decoder::open()
     }
     if (avcodec_open2(m_codecCtx, codec, nullptr) < 0) {
         qCritical("Could not open H.264 codec");
+        // Only an opened context is kept, so its presence alone says the decoder is ready.
+        avcodec_free_context(&m_codecCtx);
         return false;
     }
-    m_isCodecCtxOpen = true;
     return true;
 }
 
 void Decoder::close()
 {
     m_vb->interrupt();
-    if (!m_codecCtx) {
-        return;
-    }
-    // Freeing the context also closes it when it was opened.
+    // Freeing the context also closes it.
     avcodec_free_context(&m_codecCtx);
-    m_isCodecCtxOpen = false;
 }
 
 bool Decoder::push(const AVPacket* packet)
 {
-    if (!m_codecCtx || !m_isCodecCtxOpen || !m_vb) {
+    if (!m_codecCtx) {
         return false;
     }
     int ret = avcodec_send_packet(m_codecCtx, packet);

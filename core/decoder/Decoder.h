@@ -47,7 +47,6 @@ private:
 
     VideoBuffer* m_vb = nullptr;
     AVCodecContext* m_codecCtx = nullptr;
-    bool m_isCodecCtxOpen = false;
     FrameCallback m_onFrame;
 };
 
