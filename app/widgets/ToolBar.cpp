@@ -80,23 +80,33 @@ void ToolBar::initLabels()
 
 void ToolBar::initButtons()
 {
-    m_home = addButton(ui->topwidget, tr("Home"), "home", &ToolBar::onHome);
-    m_back = addButton(ui->topwidget, tr("Back"), "back", &ToolBar::onBack);
-    m_settings = addButton(ui->topwidget, tr("Settings"), "setting", &ToolBar::onSettings);
-    m_snapshot = addButton(ui->topwidget, tr("Snapshot"), "snapshot", &ToolBar::onSnapshot);
-    m_uninstall = addButton(ui->topwidget, tr("Uninstall"), "uninstall", &ToolBar::onUninstall);
-    m_recent = addButton(ui->topwidget, tr("Recent Tasks"), "recent", &ToolBar::onRecent);
-    m_logcat = addButton(ui->bottomwidget, tr("LOGCAT"), "logcat", &ToolBar::onLogcat);
-    m_adb = addButton(ui->bottomwidget, tr("ADB"), "adb", &ToolBar::onAdb);
-    m_more = addButton(ui->bottomwidget, tr("More"), "more", &ToolBar::onMore);
+    m_home = addButton(ui->topwidget, tr("Home"), ":/images/toolbar/home.png",
+                       ":/images/toolbar/home_h.png", &ToolBar::onHome);
+    m_back = addButton(ui->topwidget, tr("Back"), ":/images/toolbar/back.png",
+                       ":/images/toolbar/back_h.png", &ToolBar::onBack);
+    m_settings = addButton(ui->topwidget, tr("Settings"), ":/images/toolbar/setting.png",
+                           ":/images/toolbar/setting_h.png", &ToolBar::onSettings);
+    m_snapshot = addButton(ui->topwidget, tr("Snapshot"), ":/images/toolbar/snapshot.png",
+                           ":/images/toolbar/snapshot_h.png", &ToolBar::onSnapshot);
+    m_uninstall = addButton(ui->topwidget, tr("Uninstall"), ":/images/toolbar/uninstall.png",
+                            ":/images/toolbar/uninstall_h.png", &ToolBar::onUninstall);
+    m_recent = addButton(ui->topwidget, tr("Recent Tasks"), ":/images/toolbar/recent.png",
+                         ":/images/toolbar/recent_h.png", &ToolBar::onRecent);
+    m_logcat = addButton(ui->bottomwidget, tr("LOGCAT"), ":/images/toolbar/logcat.png",
+                         ":/images/toolbar/logcat_h.png", &ToolBar::onLogcat);
+    m_adb = addButton(ui->bottomwidget, tr("ADB"), ":/images/toolbar/adb.png",
+                      ":/images/toolbar/adb_h.png", &ToolBar::onAdb);
+    m_more = addButton(ui->bottomwidget, tr("More"), ":/images/toolbar/more.png",
+                       ":/images/toolbar/more_h.png", &ToolBar::onMore);
 }
 
-ToolButton* ToolBar::addButton(QWidget* area, const QString& text, const QString& image, void (ToolBar::*slot)())
+// The button is named after its image, so that tests and style sheets can find it.
+ToolButton* ToolBar::addButton(QWidget* area, const QString& text, const QString& image, const QString& hoverImage,
+                               void (ToolBar::*slot)())
 {
     auto* button = new ToolButton(text, area);
-    button->setObjectName(image);
-    const QString base = ":/images/toolbar/" + image;
-    setButtonStyle(button, base + ".png", base + "_h.png");
+    button->setObjectName(QFileInfo(image).baseName());
+    setButtonStyle(button, image, hoverImage);
     area->layout()->addWidget(button);
     connect(button, &QPushButton::clicked, this, slot);
     return button;

@@ -51,7 +51,8 @@ protected:
 private:
     void initLabels();
     void initButtons();
-    ToolButton* addButton(QWidget* area, const QString& text, const QString& image, void (ToolBar::*slot)());
+    ToolButton* addButton(QWidget* area, const QString& text, const QString& image, const QString& hoverImage,
+                          void (ToolBar::*slot)());
     void hideMenu();
     void placeMenu();
     bool hasDevice() const;
