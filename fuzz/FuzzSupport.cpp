@@ -46,7 +46,9 @@ std::vector<QByteArray> chunked(const QByteArray& bytes, uint64_t seed)
         z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
         z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
         z ^= z >> 31;
-        const int limit = (z & 7) == 0 ? 4096 : 16;
+        // Long inputs in proportionally longer pieces, or a run is spent cutting.
+        const int scale = 1 + bytes.size() / 65536;
+        const int limit = ((z & 7) == 0 ? 4096 : 16) * scale;
         const int size = 1 + static_cast<int>((z >> 8) % limit);
         pieces.push_back(bytes.mid(pos, size));
         pos += size;
@@ -73,6 +75,9 @@ qint64 ChunkFeed::bytesAvailable() const
 qint64 ChunkFeed::readData(char* data, qint64 maxSize)
 {
     const int n = static_cast<int>(qMin<qint64>(maxSize, m_pending.size()));
+    if (n == 0) {
+        return 0;
+    }
     std::memcpy(data, m_pending.constData(), static_cast<size_t>(n));
     m_pending.remove(0, n);
     return n;

@@ -131,7 +131,7 @@ def controlmsg_seeds():
     text = bytes([1, 1]) + struct.pack("<I", ord("h")) + bytes([5])
     scroll = bytes([3]) + struct.pack("<IIHH", 0x40000000, 0x40000000, 720, 1280) + struct.pack("<ii", 0, -1)
     clip = bytes([9, 2]) + struct.pack("<I", 0x4F60) + bytes([3]) + struct.pack("<I", 0x1F600) + bytes([1, 1])
-    long_clip = bytes([9, 1]) + struct.pack("<I", ord("x")) + bytes([0xC1, 1])
+    long_clip = bytes([9, 1]) + struct.pack("<I", ord("x")) + bytes([0xFF, 1])
     simple = bytes([4, 1, 5, 6, 7, 8, 1, 10, 2, 11])
     write("controlmsg", "touch", cut + touch)
     write("controlmsg", "keycode", cut + key)

@@ -28,12 +28,28 @@ bool digitsAndDots(const QString& text)
     return re.match(text).hasMatch();
 }
 
+// The serial somewhere followed by tabs and "device" (a plain search: the serial may hold anything).
+bool namedAsDevice(const QString& text, const QString& serial)
+{
+    for (int at = text.indexOf(serial); at >= 0; at = text.indexOf(serial, at + 1)) {
+        int next = at + serial.size();
+        const int tabsFrom = next;
+        while (next < text.size() && text.at(next) == '\t') {
+            ++next;
+        }
+        if (next > tabsFrom && text.midRef(next).startsWith(QLatin1String("device"))) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void checkSerials(const QString& text)
 {
     const QStringList serials = dvk::AdbProcessImpl::parseDevicesSerial(text);
     for (const QString& serial : serials) {
         check(!serial.isEmpty() && !serial.contains('\t') && !serial.contains('\n'), "a serial with a separator");
-        check(text.contains(serial + "\tdevice"), "a serial that no device line names");
+        check(namedAsDevice(text, serial), "a serial that no device line names");
     }
 }
 

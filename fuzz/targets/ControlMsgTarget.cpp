@@ -42,14 +42,15 @@ QString takeText(FuzzInput& in, bool allowLong)
 {
     QString text;
     const int pieces = in.take<uint8_t>() % 8;
-    for (int i = 0; i < pieces; ++i) {
+    // Past the clipboard limit by a little is all the cutting needs; more only slows the run.
+    for (int i = 0; i < pieces && text.size() <= ControlMsg::CLIPBOARD_TEXT_MAX_LENGTH + 64; ++i) {
         uint32_t code = in.take<uint32_t>() % 0x110000;
         if (code >= 0xD800 && code <= 0xDFFF) {
             code = 0xFFFD;
         }
         const uint8_t repeatByte = in.take<uint8_t>();
-        // Now and then a run long enough to pass the clipboard limit.
-        const int repeat = (allowLong && (repeatByte & 0x80)) ? (repeatByte & 0x7F) * 4096 : repeatByte;
+        // One marker value makes a run long enough to pass the clipboard limit: rare, as it is slow.
+        const int repeat = (allowLong && repeatByte == 0xFF) ? 0x41000 : repeatByte;
         const QString unit = QString::fromUcs4(&code, 1);
         text += unit.repeated(repeat);
     }
@@ -186,7 +187,7 @@ void compareText(const Built& b, const QJsonObject& got)
     if (got.value("length").toDouble() != utf8.size()) {
         fail("the text length field does not match its bytes");
     }
-    if (!b.text.startsWith(text) || text.size() > b.textLimit) {
+    if (b.text.left(text.size()) != text || text.size() > b.textLimit) {
         fail(QString("text of %1 units arrived as %2 units that are not its prefix within the limit")
                  .arg(b.text.size()).arg(text.size()));
     }

@@ -49,6 +49,9 @@ void readPlanes(int width, int height, uint8_t* y, uint8_t* u, uint8_t* v, int l
 int fuzzStream(const uint8_t* data, size_t size)
 {
     ensureApp();
+    // The library's complaints about bad data go into the (silenced) log, as in the application.
+    static const bool routed = dvk::Stream::init();
+    Q_UNUSED(routed)
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<int>(size));
     int pos = 0;
     // Reads as the video socket does: all the bytes asked for, or 0 once the stream has ended.

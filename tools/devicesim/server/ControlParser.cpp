@@ -91,7 +91,7 @@ ControlParser::Result ControlParser::parseOne(const QByteArray& b, QJsonObject& 
             return NeedMore;
         }
         m.insert("length", double(length));
-        m.insert("text", QString::fromUtf8(b.mid(5, int(length))));
+        m.insert("text", QString::fromUtf8(b.constData() + 5, int(length)));
         break;
     }
     case 2: {
@@ -148,7 +148,7 @@ ControlParser::Result ControlParser::parseOne(const QByteArray& b, QJsonObject& 
         m.insert("sequence", double(be64(b, 1)));
         m.insert("paste", quint8(b[9]) != 0);
         m.insert("length", double(length));
-        m.insert("text", QString::fromUtf8(b.mid(14, int(length))));
+        m.insert("text", QString::fromUtf8(b.constData() + 14, int(length)));
         break;
     }
     case 10:
