@@ -5,6 +5,7 @@
 //   bench_scale [SECONDS=30] [COUNT...=1 2 4 8]
 
 #include "SimDevice.h"
+#include "adb/AdbProcess.h"
 #include "device/DeviceManage.h"
 #include "device/DeviceObserver.h"
 #include "device/IDevice.h"
@@ -151,6 +152,7 @@ int runRound(int count, int seconds)
         connections.push_back(std::make_unique<Connection>());
         connections.back()->serial = options.serial;
     }
+    dvk::AdbProcess::setAdbPath(SimDevice::adbPath());
     const double rssBefore = rssMiB();
     dvk::DeviceManage manage;
     bringUp(manage, connections);
