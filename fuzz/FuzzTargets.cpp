@@ -6,7 +6,8 @@ const std::vector<Target>& allTargets()
 {
     static const std::vector<Target> targets = {
         {"stream", fuzzStream},         {"handshake", fuzzHandshake}, {"devicemsg", fuzzDeviceMsg},
-        {"adboutput", fuzzAdbOutput},   {"config", fuzzConfig},       {"controlmsg", fuzzControlMsg},
+        {"adboutput", fuzzAdbOutput},   {"adbrunner", fuzzAdbRunner}, {"config", fuzzConfig},
+        {"controlmsg", fuzzControlMsg},
     };
     return targets;
 }

@@ -21,6 +21,7 @@ int fuzzStream(const uint8_t* data, size_t size);
 int fuzzHandshake(const uint8_t* data, size_t size);
 int fuzzDeviceMsg(const uint8_t* data, size_t size);
 int fuzzAdbOutput(const uint8_t* data, size_t size);
+int fuzzAdbRunner(const uint8_t* data, size_t size);
 int fuzzConfig(const uint8_t* data, size_t size);
 int fuzzControlMsg(const uint8_t* data, size_t size);
 

@@ -108,6 +108,13 @@ def adboutput_seeds():
     write("adboutput", "wm-size", b"Physical size: 1080x2400\nOverride size: 720x1600\n")
 
 
+def adbrunner_seeds():
+    cut = struct.pack("<Q", 5)
+    write("adbrunner", "devices", cut + b"List of devices attached\nSIM0001\tdevice\n\n")
+    write("adbrunner", "utf8-across-reads", struct.pack("<Q", 99) + "Gerät: 设备 ✓\r\n".encode() * 40)
+    write("adbrunner", "logcat", struct.pack("<Q", 1) + b"12-09 10:00:00.000  1000  1000 I Tag: line\n" * 200)
+
+
 def sized(data):
     return struct.pack("<H", len(data)) + data
 
@@ -143,6 +150,7 @@ def controlmsg_seeds():
 
 
 if __name__ == "__main__":
-    for make in (stream_seeds, handshake_seeds, devicemsg_seeds, adboutput_seeds, config_seeds, controlmsg_seeds):
+    for make in (stream_seeds, handshake_seeds, devicemsg_seeds, adboutput_seeds, adbrunner_seeds, config_seeds,
+                 controlmsg_seeds):
         make()
     sys.exit(0)

@@ -210,8 +210,9 @@ int runAll(const QStringList& counts, int seconds)
 {
     printf("%d s per round, %dx%d at %d fps; CPU and memory of the application process only.\n", seconds, kWidth,
            kHeight, kFps);
-    printf("%-7s %9s %9s %9s %9s %9s %9s %9s %9s  %s\n", "devices", "cpu %", "cpu/dev", "rss MiB", "rss/dev",
-           "sent", "decoded", "shown", "skipped", "bring-up ms");
+    // unread: sent but still on the way when the connection closed; pending: decoded, not yet taken.
+    printf("%-7s %8s %8s %8s %8s %7s %7s %7s %7s %6s %7s  %s\n", "devices", "cpu %", "cpu/dev", "rss MiB",
+           "rss/dev", "sent", "decoded", "shown", "skipped", "unread", "pending", "bring-up ms");
     double cpuOne = 0, rssOne = 0;
     for (const QString& count : counts) {
         QProcess child;
@@ -236,8 +237,10 @@ int runAll(const QStringList& counts, int seconds)
             cpuOne = cpuPct;
             rssOne = rss;
         }
-        printf("%-7d %9.1f %9.1f %9.1f %9.1f %9s %9s %9s %9s  %s%s\n", n, cpuPct, cpuPct / n, rss, rss / n,
-               f[5].constData(), f[6].constData(), f[7].constData(), f[8].constData(), f[11].constData(),
+        const qint64 sent = f[5].toLongLong(), decoded = f[6].toLongLong(), shown = f[7].toLongLong(),
+                     skipped = f[8].toLongLong();
+        printf("%-7d %8.1f %8.1f %8.1f %8.1f %7lld %7lld %7lld %7lld %6lld %7lld  %s%s\n", n, cpuPct, cpuPct / n, rss,
+               rss / n, sent, decoded, shown, skipped, sent - decoded, decoded - shown - skipped, f[11].constData(),
                f[10].toInt() ? "  (bring-up failed)" : "");
         if (n > 1 && cpuOne > 0 && rssOne > 0) {
             printf("        per device vs one: cpu %.2fx, rss %.2fx\n", cpuPct / n / cpuOne, rss / n / rssOne);
