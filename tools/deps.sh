@@ -8,6 +8,7 @@ packages=(
     libavcodec-dev libavformat-dev libavutil-dev libswscale-dev ffmpeg
     libx11-dev libxfixes-dev libqt5x11extras5-dev
     xvfb xauth libgl1-mesa-dri fonts-dejavu-core
+    librsvg2-bin
 )
 
 missing=()

@@ -25,6 +25,23 @@ AdbProcess::~AdbProcess()
     delete m_adbImpl;
 }
 
+AdbProcess* AdbProcess::selfDeleting(std::function<void(ADB_EXEC_RESULT)> onFinished)
+{
+    auto* runner = new AdbProcess();
+    connect(runner, &AdbProcess::adbProcessResult, runner, [runner, onFinished](ADB_EXEC_RESULT processResult) {
+        if (processResult == ADB_STARTED) {
+            return;
+        }
+        // A killed adb reports a run error and then its exit: the end is reported once.
+        disconnect(runner, &AdbProcess::adbProcessResult, runner, nullptr);
+        runner->deleteLater();
+        if (onFinished) {
+            onFinished(processResult);
+        }
+    });
+    return runner;
+}
+
 void AdbProcess::execute(const QString& serial, const QStringList& args)
 {
     m_adbImpl->execute(serial, args);

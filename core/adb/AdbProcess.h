@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QStringList>
 
+#include <functional>
+
 namespace dvk {
 
 class AdbProcessImpl;
@@ -24,6 +26,10 @@ public:
 
     explicit AdbProcess(QObject* parent = nullptr);
     ~AdbProcess() override;
+
+    // A runner without a parent, for a command whose end nobody waits for: it hands its final
+    // result (any but ADB_STARTED) to onFinished once, then deletes itself.
+    static AdbProcess* selfDeleting(std::function<void(ADB_EXEC_RESULT)> onFinished = nullptr);
 
     void execute(const QString& serial, const QStringList& args);
     void forward(const QString& serial, quint16 localPort, const QString& deviceSocketName);

@@ -309,202 +309,141 @@ void Device::onFileHandlerResult(FileHandler::FILE_HANDLER_RESULT processResult,
     qInfo("%s", qUtf8Printable(text));
 }
 
-void Device::mouseEvent(const QMouseEvent* from, const QSize& frameSize, const QSize& showSize)
+template <typename Component, typename Act, typename Tell>
+void Device::forward(Component* component, Act&& act, Tell&& tell)
 {
-    if (!m_controller) {
+    if (!component) {
         return;
     }
-    m_controller->mouseEvent(from, frameSize, showSize);
-    forEachObserver([&](DeviceObserver* observer) { observer->mouseEvent(from, frameSize, showSize); });
+    act(component);
+    forEachObserver(tell);
+}
+
+template <typename... ActArgs, typename... TellArgs, typename... Args>
+void Device::forwardToController(void (Controller::*act)(ActArgs...), void (DeviceObserver::*tell)(TellArgs...),
+                                 Args&&... args)
+{
+    forward(
+        m_controller.data(), [&](Controller* controller) { (controller->*act)(args...); },
+        [&](DeviceObserver* observer) { (observer->*tell)(args...); });
+}
+
+void Device::mouseEvent(const QMouseEvent* from, const QSize& frameSize, const QSize& showSize)
+{
+    forwardToController(&Controller::mouseEvent, &DeviceObserver::mouseEvent, from, frameSize, showSize);
 }
 
 void Device::wheelEvent(const QWheelEvent* from, const QSize& frameSize, const QSize& showSize)
 {
-    if (!m_controller) {
-        return;
-    }
-    m_controller->wheelEvent(from, frameSize, showSize);
-    forEachObserver([&](DeviceObserver* observer) { observer->wheelEvent(from, frameSize, showSize); });
+    forwardToController(&Controller::wheelEvent, &DeviceObserver::wheelEvent, from, frameSize, showSize);
 }
 
 void Device::keyEvent(const QKeyEvent* from, const QSize& frameSize, const QSize& showSize)
 {
-    if (!m_controller) {
-        return;
-    }
-    m_controller->keyEvent(from, frameSize, showSize);
-    forEachObserver([&](DeviceObserver* observer) { observer->keyEvent(from, frameSize, showSize); });
+    forwardToController(&Controller::keyEvent, &DeviceObserver::keyEvent, from, frameSize, showSize);
 }
 
 void Device::postGoBack()
 {
-    if (!m_controller) {
-        return;
-    }
-    m_controller->postGoBack();
-    forEachObserver([](DeviceObserver* observer) { observer->postGoBack(); });
+    forwardToController(&Controller::postGoBack, &DeviceObserver::postGoBack);
 }
 
 void Device::postGoHome()
 {
-    if (!m_controller) {
-        return;
-    }
-    m_controller->postGoHome();
-    forEachObserver([](DeviceObserver* observer) { observer->postGoHome(); });
+    forwardToController(&Controller::postGoHome, &DeviceObserver::postGoHome);
 }
 
 void Device::postGoMenu()
 {
-    if (!m_controller) {
-        return;
-    }
-    m_controller->postGoMenu();
-    forEachObserver([](DeviceObserver* observer) { observer->postGoMenu(); });
+    forwardToController(&Controller::postGoMenu, &DeviceObserver::postGoMenu);
 }
 
 void Device::postAppSwitch()
 {
-    if (!m_controller) {
-        return;
-    }
-    m_controller->postAppSwitch();
-    forEachObserver([](DeviceObserver* observer) { observer->postAppSwitch(); });
+    forwardToController(&Controller::postAppSwitch, &DeviceObserver::postAppSwitch);
 }
 
 void Device::postPower()
 {
-    if (!m_controller) {
-        return;
-    }
-    m_controller->postPower();
-    forEachObserver([](DeviceObserver* observer) { observer->postPower(); });
+    forwardToController(&Controller::postPower, &DeviceObserver::postPower);
 }
 
 void Device::postVolumeUp()
 {
-    if (!m_controller) {
-        return;
-    }
-    m_controller->postVolumeUp();
-    forEachObserver([](DeviceObserver* observer) { observer->postVolumeUp(); });
+    forwardToController(&Controller::postVolumeUp, &DeviceObserver::postVolumeUp);
 }
 
 void Device::postVolumeDown()
 {
-    if (!m_controller) {
-        return;
-    }
-    m_controller->postVolumeDown();
-    forEachObserver([](DeviceObserver* observer) { observer->postVolumeDown(); });
+    forwardToController(&Controller::postVolumeDown, &DeviceObserver::postVolumeDown);
 }
 
 void Device::postCopy()
 {
-    if (!m_controller) {
-        return;
-    }
-    m_controller->copy();
-    forEachObserver([](DeviceObserver* observer) { observer->postCopy(); });
+    forwardToController(&Controller::copy, &DeviceObserver::postCopy);
 }
 
 void Device::postCut()
 {
-    if (!m_controller) {
-        return;
-    }
-    m_controller->cut();
-    forEachObserver([](DeviceObserver* observer) { observer->postCut(); });
-}
-
-void Device::setScreenPowerMode(bool open)
-{
-    if (!m_controller) {
-        return;
-    }
-    m_controller->setScreenPowerMode(open ? ControlMsg::SCREEN_POWER_NORMAL : ControlMsg::SCREEN_POWER_OFF);
-    forEachObserver([open](DeviceObserver* observer) { observer->setScreenPowerMode(open); });
+    forwardToController(&Controller::cut, &DeviceObserver::postCut);
 }
 
 void Device::expandNotificationPanel()
 {
-    if (!m_controller) {
-        return;
-    }
-    m_controller->expandNotificationPanel();
-    forEachObserver([](DeviceObserver* observer) { observer->expandNotificationPanel(); });
+    forwardToController(&Controller::expandNotificationPanel, &DeviceObserver::expandNotificationPanel);
 }
 
 void Device::collapsePanel()
 {
-    if (!m_controller) {
-        return;
-    }
-    m_controller->collapsePanel();
-    forEachObserver([](DeviceObserver* observer) { observer->collapsePanel(); });
-}
-
-void Device::postBackOrScreenOn(bool down)
-{
-    if (!m_controller) {
-        return;
-    }
-    m_controller->postBackOrScreenOn(down);
-    forEachObserver([down](DeviceObserver* observer) { observer->postBackOrScreenOn(down); });
-}
-
-void Device::postTextInput(QString& text)
-{
-    if (!m_controller) {
-        return;
-    }
-    m_controller->postTextInput(text);
-    forEachObserver([&text](DeviceObserver* observer) { observer->postTextInput(text); });
+    forwardToController(&Controller::collapsePanel, &DeviceObserver::collapsePanel);
 }
 
 void Device::requestDeviceClipboard()
 {
-    if (!m_controller) {
-        return;
-    }
-    m_controller->requestDeviceClipboard();
-    forEachObserver([](DeviceObserver* observer) { observer->requestDeviceClipboard(); });
-}
-
-void Device::setDeviceClipboard(bool paste)
-{
-    if (!m_controller) {
-        return;
-    }
-    m_controller->setDeviceClipboard(paste);
-    forEachObserver([paste](DeviceObserver* observer) { observer->setDeviceClipboard(paste); });
+    forwardToController(&Controller::requestDeviceClipboard, &DeviceObserver::requestDeviceClipboard);
 }
 
 void Device::clipboardPaste()
 {
-    if (!m_controller) {
-        return;
-    }
-    m_controller->clipboardPaste();
-    forEachObserver([](DeviceObserver* observer) { observer->clipboardPaste(); });
+    forwardToController(&Controller::clipboardPaste, &DeviceObserver::clipboardPaste);
+}
+
+void Device::postBackOrScreenOn(bool down)
+{
+    forwardToController(&Controller::postBackOrScreenOn, &DeviceObserver::postBackOrScreenOn, down);
+}
+
+void Device::setDeviceClipboard(bool paste)
+{
+    forwardToController(&Controller::setDeviceClipboard, &DeviceObserver::setDeviceClipboard, paste);
+}
+
+void Device::postTextInput(QString& text)
+{
+    forwardToController(&Controller::postTextInput, &DeviceObserver::postTextInput, text);
+}
+
+void Device::setScreenPowerMode(bool open)
+{
+    const ControlMsg::ScreenPowerMode mode = open ? ControlMsg::SCREEN_POWER_NORMAL : ControlMsg::SCREEN_POWER_OFF;
+    forward(
+        m_controller.data(), [mode](Controller* controller) { controller->setScreenPowerMode(mode); },
+        [open](DeviceObserver* observer) { observer->setScreenPowerMode(open); });
 }
 
 void Device::pushFileRequest(const QString& file, const QString& devicePath)
 {
-    if (!m_fileHandler) {
-        return;
-    }
-    m_fileHandler->onPushFileRequest(getSerial(), file, devicePath);
-    forEachObserver([&](DeviceObserver* observer) { observer->pushFileRequest(file, devicePath); });
+    forward(
+        m_fileHandler.data(),
+        [&](FileHandler* handler) { handler->onPushFileRequest(getSerial(), file, devicePath); },
+        [&](DeviceObserver* observer) { observer->pushFileRequest(file, devicePath); });
 }
 
 void Device::installApkRequest(const QString& apkFile)
 {
-    if (!m_fileHandler) {
-        return;
-    }
-    m_fileHandler->onInstallApkRequest(getSerial(), apkFile);
-    forEachObserver([&](DeviceObserver* observer) { observer->installApkRequest(apkFile); });
+    forward(
+        m_fileHandler.data(), [&](FileHandler* handler) { handler->onInstallApkRequest(getSerial(), apkFile); },
+        [&](DeviceObserver* observer) { observer->installApkRequest(apkFile); });
 }
 
 void Device::screenshot()
@@ -544,14 +483,7 @@ bool Device::saveFrame(int width, int height, uint8_t* rgb32)
 
 void Device::showTouch(bool show)
 {
-    // Nobody waits for the outcome: the runner deletes itself after its final report.
-    AdbProcess* adb = new AdbProcess();
-    connect(adb, &AdbProcess::adbProcessResult, adb, [adb](AdbProcess::ADB_EXEC_RESULT processResult) {
-        if (processResult != AdbProcess::ADB_STARTED) {
-            adb->deleteLater();
-        }
-    });
-    adb->setShowTouchesEnabled(getSerial(), show);
+    AdbProcess::selfDeleting()->setShowTouchesEnabled(getSerial(), show);
     qInfo("%s", qUtf8Printable(getSerial() + QStringLiteral(" show touch ")
                                + (show ? QStringLiteral("enable") : QStringLiteral("disable"))));
 }

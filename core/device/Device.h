@@ -97,6 +97,12 @@ private:
     void onStreamConfigFrame(AVPacket* packet);
 
     template <typename F> void forEachObserver(F&& call);
+    // Carries an operation out on a component, then repeats it to every observer;
+    // a device without that component (no display) does neither.
+    template <typename Component, typename Act, typename Tell> void forward(Component* component, Act&& act, Tell&& tell);
+    template <typename... ActArgs, typename... TellArgs, typename... Args>
+    void forwardToController(void (Controller::*act)(ActArgs...), void (DeviceObserver::*tell)(TellArgs...),
+                             Args&&... args);
 
     QPointer<Server> m_server;
     QPointer<Decoder> m_decoder;

@@ -25,24 +25,14 @@ void FileHandler::onInstallApkRequest(const QString& serial, const QString& apkF
 
 AdbProcess* FileHandler::newRunner(bool isApk)
 {
-    // The runner has no parent: a transfer already under way finishes even if its device goes away,
-    // and the runner deletes itself once it has reported.
-    AdbProcess* adb = new AdbProcess();
+    // A transfer already under way finishes even if its device goes away.
     QPointer<FileHandler> handler(this);
-    connect(adb, &AdbProcess::adbProcessResult, adb, [adb, handler, isApk](AdbProcess::ADB_EXEC_RESULT processResult) {
-        if (processResult == AdbProcess::ADB_STARTED) {
-            return;
+    return AdbProcess::selfDeleting([handler, isApk](AdbProcess::ADB_EXEC_RESULT processResult) {
+        if (handler) {
+            emit handler->fileHandlerResult(processResult == AdbProcess::ADB_EXIT_OK ? FAR_SUCCESS_EXEC : FAR_ERROR_EXEC,
+                                            isApk);
         }
-        // A crashed adb reports a run error and then its exit; the request is answered once.
-        QObject::disconnect(adb, &AdbProcess::adbProcessResult, adb, nullptr);
-        adb->deleteLater();
-        if (!handler) {
-            return;
-        }
-        const FILE_HANDLER_RESULT result = processResult == AdbProcess::ADB_EXIT_OK ? FAR_SUCCESS_EXEC : FAR_ERROR_EXEC;
-        emit handler->fileHandlerResult(result, isApk);
     });
-    return adb;
 }
 
 } // namespace dvk

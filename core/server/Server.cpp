@@ -209,7 +209,7 @@ bool Server::enableTunnelReverse()
 
 void Server::disableTunnelReverse()
 {
-    selfDeletingRunner()->reverseRemove(m_params.serial, kSocketName);
+    AdbProcess::selfDeleting()->reverseRemove(m_params.serial, kSocketName);
 }
 
 bool Server::enableTunnelForward()
@@ -221,7 +221,7 @@ bool Server::enableTunnelForward()
 
 void Server::disableTunnelForward()
 {
-    selfDeletingRunner()->forwardRemove(m_params.serial, m_params.localPort);
+    AdbProcess::selfDeleting()->forwardRemove(m_params.serial, m_params.localPort);
 }
 
 bool Server::execute()
@@ -541,17 +541,6 @@ void Server::killAndWait(AdbProcess* process)
     const QSignalBlocker blocker(process);
     process->kill();
     process->waitForFinished();
-}
-
-AdbProcess* Server::selfDeletingRunner()
-{
-    auto* runner = new AdbProcess(nullptr);
-    connect(runner, &AdbProcess::adbProcessResult, runner, [runner](AdbProcess::ADB_EXEC_RESULT processResult) {
-        if (processResult != AdbProcess::ADB_STARTED) {
-            runner->deleteLater();
-        }
-    });
-    return runner;
 }
 
 } // namespace dvk

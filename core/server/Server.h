@@ -109,7 +109,6 @@ private:
     void stopConnectTimeoutTimer();
 
     static void killAndWait(AdbProcess* process);
-    static AdbProcess* selfDeletingRunner();
 
     QPointer<AdbProcess> m_workProcess;
     QPointer<AdbProcess> m_serverProcess;

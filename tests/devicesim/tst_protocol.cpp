@@ -22,6 +22,8 @@ private slots:
     void stopsAtAnUnknownType();
     void refusesImpossibleTextLengths();
     void parsesLaunchArguments();
+    void acceptsValuesItCannotUse_data();
+    void acceptsValuesItCannotUse();
     void scalesTheFrame_data();
     void scalesTheFrame();
     void pictureCarriesFrameNumberAndTouch();
@@ -152,12 +154,47 @@ void TestProtocol::parsesLaunchArguments()
     QVERIFY(options.stayAwake);
     QCOMPARE(options.codecOptions, QString("profile=1"));
 
-    for (const char* bad : {"max_size=big", "tunnel_forward=yes", "crop=1:2:3", "noequals", "color=red",
-                            "max_size=-1"}) {
+    QVERIFY(options.unusable.isEmpty());
+
+    // Only text that is not a value of the argument's type refuses the launch.
+    for (const char* bad : {"max_size=big", "tunnel_forward=yes", "noequals", "color=red", "max_size=-1",
+                            "max_size=65536", "bit_rate=4294967296", "max_fps=-1", "bit_rate=", "display_id=x"}) {
         sim::ServerOptions o;
         QVERIFY2(!sim::ServerOptions::parse({"1.21", bad}, o, &error), bad);
     }
     QVERIFY(!sim::ServerOptions::parse({}, options, &error));
+}
+
+void TestProtocol::acceptsValuesItCannotUse_data()
+{
+    QTest::addColumn<QString>("arg");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QVariant>("used");
+    QTest::newRow("free-text log level") << "log_level=warning" << "logLevel" << QVariant("info");
+    QTest::newRow("frame rate above the screen's") << "max_fps=2000" << "maxFps" << QVariant(120);
+    QTest::newRow("widest frame rate") << "max_fps=4294967295" << "maxFps" << QVariant(120);
+    QTest::newRow("bit rate above 2^31-1") << "bit_rate=4000000000" << "bitRate" << QVariant(200000000u);
+    QTest::newRow("zero bit rate") << "bit_rate=0" << "bitRate" << QVariant(8000000u);
+    QTest::newRow("unknown orientation") << "lock_video_orientation=7" << "lockVideoOrientation" << QVariant(-1);
+    QTest::newRow("other display") << "display_id=3" << "displayId" << QVariant(0);
+    QTest::newRow("malformed crop") << "crop=1:2:3" << "crop" << QVariant(QRect());
+    QTest::newRow("empty crop") << "crop=0:0:0:0" << "crop" << QVariant(QRect());
+}
+
+void TestProtocol::acceptsValuesItCannotUse()
+{
+    QFETCH(QString, arg);
+    QFETCH(QString, field);
+    QFETCH(QVariant, used);
+    sim::ServerOptions o;
+    QString error;
+    QVERIFY2(sim::ServerOptions::parse({"1.21", arg}, o, &error), qPrintable(error));
+    const QHash<QString, QVariant> fields{{"logLevel", o.logLevel},   {"maxFps", o.maxFps},
+                                          {"bitRate", o.bitRate},     {"displayId", o.displayId},
+                                          {"crop", o.crop},           {"lockVideoOrientation", o.lockVideoOrientation}};
+    QCOMPARE(fields.value(field), used);
+    QCOMPARE(o.unusable.size(), 1);
+    QVERIFY2(o.unusable.first().startsWith(arg + " "), qPrintable(o.unusable.first()));
 }
 
 void TestProtocol::scalesTheFrame_data()

@@ -46,6 +46,7 @@ class TestServer : public QObject
 private slots:
     void initTestCase();
     void reverseStartHandsOverBothSockets();
+    void valuesTheDeviceCannotUseStillStream();
     void forwardMode_data();
     void forwardMode();
     void failureReportedOnce_data();
@@ -102,6 +103,26 @@ void TestServer::reverseStartHandsOverBothSockets()
                       "stay_awake=false"};
     QCOMPARE(expected.size(), 15);
     QCOMPARE(ServerHarness::argv(h.invocations("shell").first()), expected);
+}
+
+void TestServer::valuesTheDeviceCannotUseStillStream()
+{
+    ServerHarness h;
+    h.params.logLevel = "warning";
+    h.params.maxFps = 2000;
+    h.params.bitRate = 4000000000u;
+    QVERIFY(h.startAndWait(15000) >= 0);
+    QCOMPARE(h.started.takeFirst().at(0).toBool(), true);
+    QTRY_VERIFY_WITH_TIMEOUT(h.server.getVideoSocket()->bytesAvailable() > 100, 5000);
+
+    QStringList named;
+    for (const QJsonObject& entry : h.sim.serverLog()) {
+        if (entry.value("event").toString() == "unusable") {
+            named << entry.value("what").toString().section(' ', 0, 0);
+        }
+    }
+    named.sort();
+    QCOMPARE(named, QStringList({"bit_rate=4000000000", "log_level=warning", "max_fps=2000"}));
 }
 
 void TestServer::forwardMode_data()

@@ -247,4 +247,19 @@ qint64 nowMs()
     return QDateTime::currentMSecsSinceEpoch();
 }
 
+void setJsonPath(QJsonObject& object, const QStringList& path, const QJsonValue& value)
+{
+    if (path.size() == 1) {
+        if (value.isNull()) {
+            object.remove(path.first());
+        } else {
+            object.insert(path.first(), value);
+        }
+        return;
+    }
+    QJsonObject child = object.value(path.first()).toObject();
+    setJsonPath(child, path.mid(1), value);
+    object.insert(path.first(), child);
+}
+
 } // namespace sim

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QLockFile>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -65,6 +66,9 @@ bool appendJsonLine(const QString& path, const QJsonObject& object);
 QList<QJsonObject> readJsonLines(const QString& path);
 bool writeJsonFile(const QString& path, const QJsonObject& object);
 bool readJsonFile(const QString& path, QJsonObject& object);
+// Sets object.a.b.c for the path [a, b, c], creating the objects on the way;
+// a null value removes the key.
+void setJsonPath(QJsonObject& object, const QStringList& path, const QJsonValue& value);
 qint64 nowMs();
 
 } // namespace sim

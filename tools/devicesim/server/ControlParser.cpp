@@ -21,23 +21,6 @@ quint64 be64(const QByteArray& b, int at)
     return (quint64(be32(b, at)) << 32) | be32(b, at + 4);
 }
 
-const char* typeName(int type)
-{
-    static const char* const names[] = {"INJECT_KEYCODE",
-                                        "INJECT_TEXT",
-                                        "INJECT_TOUCH",
-                                        "INJECT_SCROLL",
-                                        "BACK_OR_SCREEN_ON",
-                                        "EXPAND_NOTIFICATION_PANEL",
-                                        "RESERVED_6",
-                                        "COLLAPSE_PANEL",
-                                        "GET_CLIPBOARD",
-                                        "SET_CLIPBOARD",
-                                        "SET_SCREEN_POWER_MODE",
-                                        "RESERVED_11"};
-    return type >= 0 && type < 12 ? names[type] : "UNKNOWN";
-}
-
 void putPosition(QJsonObject& m, const QByteArray& b, int at)
 {
     m.insert("x", qint32(be32(b, at)));
@@ -56,6 +39,142 @@ QJsonValue pointerIdValue(quint64 id)
     return QString::number(id);
 }
 
+using Result = ControlParser::Result;
+
+// A message of a fixed size: its fields can be read once that many bytes are there.
+bool whole(const QByteArray& b, int fixedSize, int& size)
+{
+    size = fixedSize;
+    return b.size() >= size;
+}
+
+// A 32-bit length at lengthAt, then that many bytes of UTF-8.
+Result readText(const QByteArray& b, int lengthAt, const char* what, QJsonObject& m, int& size)
+{
+    if (b.size() < lengthAt + 4) {
+        return ControlParser::NeedMore;
+    }
+    const quint32 length = be32(b, lengthAt);
+    if (length > ControlParser::kMaxTextBytes) {
+        m.insert("error", QString("%1 length %2 too large").arg(what).arg(length));
+        return ControlParser::Malformed;
+    }
+    size = lengthAt + 4 + int(length);
+    if (b.size() < size) {
+        return ControlParser::NeedMore;
+    }
+    m.insert("length", double(length));
+    m.insert("text", QString::fromUtf8(b.mid(lengthAt + 4, int(length))));
+    return ControlParser::Complete;
+}
+
+Result decodeKeycode(const QByteArray& b, QJsonObject& m, int& size)
+{
+    if (!whole(b, 14, size)) {
+        return ControlParser::NeedMore;
+    }
+    m.insert("action", quint8(b[1]));
+    m.insert("keycode", double(be32(b, 2)));
+    m.insert("repeat", double(be32(b, 6)));
+    m.insert("metastate", double(be32(b, 10)));
+    return ControlParser::Complete;
+}
+
+Result decodeText(const QByteArray& b, QJsonObject& m, int& size)
+{
+    return readText(b, 1, "text", m, size);
+}
+
+Result decodeTouch(const QByteArray& b, QJsonObject& m, int& size)
+{
+    if (!whole(b, 28, size)) {
+        return ControlParser::NeedMore;
+    }
+    const quint32 pressure = be16(b, 22);
+    m.insert("action", quint8(b[1]));
+    m.insert("pointerId", pointerIdValue(be64(b, 2)));
+    putPosition(m, b, 10);
+    m.insert("pressureRaw", int(pressure));
+    m.insert("pressure", pressure == 0xFFFF ? 1.0 : pressure / 65536.0);
+    m.insert("buttons", double(be32(b, 24)));
+    return ControlParser::Complete;
+}
+
+Result decodeScroll(const QByteArray& b, QJsonObject& m, int& size)
+{
+    if (!whole(b, 21, size)) {
+        return ControlParser::NeedMore;
+    }
+    putPosition(m, b, 1);
+    m.insert("hscroll", qint32(be32(b, 13)));
+    m.insert("vscroll", qint32(be32(b, 17)));
+    return ControlParser::Complete;
+}
+
+// The messages made of the type and one byte: back-or-screen-on's action,
+// get-clipboard's copy key, the screen power mode.
+Result decodeOneByte(const QByteArray& b, QJsonObject& m, int& size, const char* field)
+{
+    if (!whole(b, 2, size)) {
+        return ControlParser::NeedMore;
+    }
+    m.insert(field, quint8(b[1]));
+    return ControlParser::Complete;
+}
+
+Result decodeBackOrScreenOn(const QByteArray& b, QJsonObject& m, int& size)
+{
+    return decodeOneByte(b, m, size, "action");
+}
+
+Result decodeGetClipboard(const QByteArray& b, QJsonObject& m, int& size)
+{
+    return decodeOneByte(b, m, size, "copyKey");
+}
+
+Result decodeScreenPowerMode(const QByteArray& b, QJsonObject& m, int& size)
+{
+    return decodeOneByte(b, m, size, "mode");
+}
+
+Result decodeSetClipboard(const QByteArray& b, QJsonObject& m, int& size)
+{
+    const Result text = readText(b, 10, "clipboard", m, size);
+    if (text == ControlParser::Complete) {
+        m.insert("sequence", double(be64(b, 1)));
+        m.insert("paste", quint8(b[9]) != 0);
+    }
+    return text;
+}
+
+Result decodeTypeOnly(const QByteArray&, QJsonObject&, int& size)
+{
+    size = 1;
+    return ControlParser::Complete;
+}
+
+struct MessageKind
+{
+    const char* name;
+    Result (*decode)(const QByteArray&, QJsonObject&, int&);
+};
+
+// Indexed by ControlParser::MessageType.
+const MessageKind kKinds[ControlParser::MessageTypeCount] = {
+    {"INJECT_KEYCODE", decodeKeycode},
+    {"INJECT_TEXT", decodeText},
+    {"INJECT_TOUCH", decodeTouch},
+    {"INJECT_SCROLL", decodeScroll},
+    {"BACK_OR_SCREEN_ON", decodeBackOrScreenOn},
+    {"EXPAND_NOTIFICATION_PANEL", decodeTypeOnly},
+    {"RESERVED_6", decodeTypeOnly},
+    {"COLLAPSE_PANEL", decodeTypeOnly},
+    {"GET_CLIPBOARD", decodeGetClipboard},
+    {"SET_CLIPBOARD", decodeSetClipboard},
+    {"SET_SCREEN_POWER_MODE", decodeScreenPowerMode},
+    {"RESERVED_11", decodeTypeOnly},
+};
+
 } // namespace
 
 ControlParser::Result ControlParser::parseOne(const QByteArray& b, QJsonObject& m, int& consumed)
@@ -64,109 +183,15 @@ ControlParser::Result ControlParser::parseOne(const QByteArray& b, QJsonObject& 
         return NeedMore;
     }
     const int type = quint8(b[0]);
-    m = QJsonObject{{"type", type}, {"name", typeName(type)}};
-    int size = 0;
-    switch (type) {
-    case 0:
-        size = 14;
-        if (b.size() < size) {
-            return NeedMore;
-        }
-        m.insert("action", quint8(b[1]));
-        m.insert("keycode", double(be32(b, 2)));
-        m.insert("repeat", double(be32(b, 6)));
-        m.insert("metastate", double(be32(b, 10)));
-        break;
-    case 1: {
-        if (b.size() < 5) {
-            return NeedMore;
-        }
-        const quint32 length = be32(b, 1);
-        if (length > kMaxTextBytes) {
-            m.insert("error", QString("text length %1 too large").arg(length));
-            return Malformed;
-        }
-        size = 5 + int(length);
-        if (b.size() < size) {
-            return NeedMore;
-        }
-        m.insert("length", double(length));
-        m.insert("text", QString::fromUtf8(b.mid(5, int(length))));
-        break;
-    }
-    case 2: {
-        size = 28;
-        if (b.size() < size) {
-            return NeedMore;
-        }
-        const quint64 id = be64(b, 2);
-        const quint32 pressure = be16(b, 22);
-        m.insert("action", quint8(b[1]));
-        m.insert("pointerId", pointerIdValue(id));
-        putPosition(m, b, 10);
-        m.insert("pressureRaw", int(pressure));
-        m.insert("pressure", pressure == 0xFFFF ? 1.0 : pressure / 65536.0);
-        m.insert("buttons", double(be32(b, 24)));
-        break;
-    }
-    case 3:
-        size = 21;
-        if (b.size() < size) {
-            return NeedMore;
-        }
-        putPosition(m, b, 1);
-        m.insert("hscroll", qint32(be32(b, 13)));
-        m.insert("vscroll", qint32(be32(b, 17)));
-        break;
-    case 4:
-        size = 2;
-        if (b.size() < size) {
-            return NeedMore;
-        }
-        m.insert("action", quint8(b[1]));
-        break;
-    case 8:
-        size = 2;
-        if (b.size() < size) {
-            return NeedMore;
-        }
-        m.insert("copyKey", quint8(b[1]));
-        break;
-    case 9: {
-        if (b.size() < 14) {
-            return NeedMore;
-        }
-        const quint32 length = be32(b, 10);
-        if (length > kMaxTextBytes) {
-            m.insert("error", QString("clipboard length %1 too large").arg(length));
-            return Malformed;
-        }
-        size = 14 + int(length);
-        if (b.size() < size) {
-            return NeedMore;
-        }
-        m.insert("sequence", double(be64(b, 1)));
-        m.insert("paste", quint8(b[9]) != 0);
-        m.insert("length", double(length));
-        m.insert("text", QString::fromUtf8(b.mid(14, int(length))));
-        break;
-    }
-    case 10:
-        size = 2;
-        if (b.size() < size) {
-            return NeedMore;
-        }
-        m.insert("mode", quint8(b[1]));
-        break;
-    case 5:
-    case 6:
-    case 7:
-    case 11:
-        size = 1;
-        break;
-    default:
-        m.insert("error", QString("unknown message type %1").arg(type));
+    if (type >= MessageTypeCount) {
+        m = QJsonObject{{"type", type}, {"name", "UNKNOWN"}, {"error", QString("unknown message type %1").arg(type)}};
         return Malformed;
+    }
+    m = QJsonObject{{"type", type}, {"name", kKinds[type].name}};
+    int size = 0;
+    const Result result = kKinds[type].decode(b, m, size);
+    if (result != Complete) {
+        return result;
     }
     if (size <= 64) {
         m.insert("bytes", QString::fromLatin1(b.left(size).toHex(' ')));

@@ -12,6 +12,24 @@ namespace sim {
 class ControlParser
 {
 public:
+    // The first byte of every message.
+    enum MessageType : quint8
+    {
+        InjectKeycode = 0,
+        InjectText = 1,
+        InjectTouch = 2,
+        InjectScroll = 3,
+        BackOrScreenOn = 4,
+        ExpandNotificationPanel = 5,
+        Reserved6 = 6,
+        CollapsePanel = 7,
+        GetClipboard = 8,
+        SetClipboard = 9,
+        SetScreenPowerMode = 10,
+        Reserved11 = 11,
+        MessageTypeCount
+    };
+
     enum Result
     {
         Complete,   // one message decoded

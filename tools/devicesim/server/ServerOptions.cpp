@@ -1,8 +1,11 @@
 #include "ServerOptions.h"
 
+#include <QHash>
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <functional>
+#include <limits>
 
 namespace sim {
 
@@ -10,26 +13,159 @@ namespace {
 
 bool parseBool(const QString& value, bool& out)
 {
-    if (value == "true") {
-        out = true;
-        return true;
-    }
-    if (value == "false") {
-        out = false;
-        return true;
-    }
-    return false;
-}
-
-bool parseInt(const QString& value, int& out, int min, int max)
-{
-    bool ok = false;
-    const qlonglong parsed = value.toLongLong(&ok);
-    if (!ok || parsed < min || parsed > max) {
+    if (value != "true" && value != "false") {
         return false;
     }
-    out = static_cast<int>(parsed);
+    out = value == "true";
     return true;
+}
+
+// Decimal text that fits the field's width, as the application writes it.
+bool parseSigned(const QString& value, qint64 min, qint64 max, qint64& out)
+{
+    bool ok = false;
+    out = value.toLongLong(&ok, 10);
+    return ok && out >= min && out <= max;
+}
+
+bool parseUnsigned(const QString& value, quint64 max, quint64& out)
+{
+    bool ok = false;
+    out = value.toULongLong(&ok, 10);
+    return ok && !value.trimmed().startsWith('-') && out <= max;
+}
+
+void note(ServerOptions& o, const QString& key, const QString& value, const QString& instead)
+{
+    o.unusable.append(QString("%1=%2 cannot be used; %3").arg(key, value, instead));
+}
+
+bool parseMaxSize(const QString& v, ServerOptions& o)
+{
+    quint64 size = 0;
+    if (!parseUnsigned(v, std::numeric_limits<quint16>::max(), size)) {
+        return false;
+    }
+    o.maxSize = static_cast<int>(size);
+    return true;
+}
+
+bool parseBitRate(const QString& v, ServerOptions& o)
+{
+    quint64 rate = 0;
+    if (!parseUnsigned(v, std::numeric_limits<quint32>::max(), rate)) {
+        return false;
+    }
+    o.bitRate = static_cast<quint32>(rate);
+    if (rate == 0) {
+        o.bitRate = ServerOptions::kDefaultBitRate;
+        note(o, "bit_rate", v, QString("using %1").arg(o.bitRate));
+    } else if (rate > ServerOptions::kMaxBitRate) {
+        o.bitRate = ServerOptions::kMaxBitRate;
+        note(o, "bit_rate", v, QString("the encoder's highest rate %1 is used").arg(o.bitRate));
+    }
+    return true;
+}
+
+bool parseMaxFps(const QString& v, ServerOptions& o)
+{
+    quint64 fps = 0;
+    if (!parseUnsigned(v, std::numeric_limits<quint32>::max(), fps)) {
+        return false;
+    }
+    o.maxFps = static_cast<int>(std::min<quint64>(fps, ServerOptions::kMaxFrameRate));
+    if (fps > ServerOptions::kMaxFrameRate) {
+        note(o, "max_fps", v, QString("the screen refreshes %1 times a second").arg(ServerOptions::kMaxFrameRate));
+    }
+    return true;
+}
+
+bool parseOrientation(const QString& v, ServerOptions& o)
+{
+    qint64 lock = 0;
+    if (!parseSigned(v, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max(), lock)) {
+        return false;
+    }
+    o.lockVideoOrientation = static_cast<int>(lock);
+    if (lock < -2 || lock > 3) {
+        o.lockVideoOrientation = -1;
+        note(o, "lock_video_orientation", v, "the orientation stays unlocked");
+    }
+    return true;
+}
+
+bool parseDisplayId(const QString& v, ServerOptions& o)
+{
+    qint64 id = 0;
+    if (!parseSigned(v, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max(), id)) {
+        return false;
+    }
+    if (id != 0) {
+        note(o, "display_id", v, "the device has only display 0");
+    }
+    return true;
+}
+
+bool parseLogLevel(const QString& v, ServerOptions& o)
+{
+    o.logLevel = ServerOptions::logLevels().contains(v) ? v : QString("info");
+    if (o.logLevel != v) {
+        note(o, "log_level", v, "logging at info");
+    }
+    return true;
+}
+
+bool parseCrop(const QString& v, ServerOptions& o)
+{
+    static const QRegularExpression pattern("^(\\d+):(\\d+):(\\d+):(\\d+)$");
+    o.crop = QRect();
+    if (v.isEmpty()) {
+        return true;
+    }
+    const QRegularExpressionMatch m = pattern.match(v);
+    if (m.hasMatch()) {
+        o.crop = QRect(m.captured(3).toInt(), m.captured(4).toInt(), m.captured(1).toInt(), m.captured(2).toInt());
+    }
+    if (!o.crop.isValid()) {
+        o.crop = QRect();
+        note(o, "crop", v, "the whole screen is captured");
+    }
+    return true;
+}
+
+using Handler = std::function<bool(const QString&, ServerOptions&)>;
+
+Handler flag(bool ServerOptions::*field)
+{
+    return [field](const QString& v, ServerOptions& o) { return parseBool(v, o.*field); };
+}
+
+Handler text(QString ServerOptions::*field)
+{
+    return [field](const QString& v, ServerOptions& o) {
+        o.*field = v;
+        return true;
+    };
+}
+
+const QHash<QString, Handler>& handlers()
+{
+    static const QHash<QString, Handler> table{
+        {"log_level", parseLogLevel},
+        {"max_size", parseMaxSize},
+        {"bit_rate", parseBitRate},
+        {"max_fps", parseMaxFps},
+        {"lock_video_orientation", parseOrientation},
+        {"tunnel_forward", flag(&ServerOptions::tunnelForward)},
+        {"crop", parseCrop},
+        {"control", flag(&ServerOptions::control)},
+        {"display_id", parseDisplayId},
+        {"show_touches", flag(&ServerOptions::showTouches)},
+        {"stay_awake", flag(&ServerOptions::stayAwake)},
+        {"codec_options", text(&ServerOptions::codecOptions)},
+        {"encoder_name", text(&ServerOptions::encoderName)},
+    };
+    return table;
 }
 
 int even(int value)
@@ -38,6 +174,12 @@ int even(int value)
 }
 
 } // namespace
+
+const QStringList& ServerOptions::logLevels()
+{
+    static const QStringList levels{"verbose", "debug", "info", "warn", "error"};
+    return levels;
+}
 
 bool ServerOptions::parse(const QStringList& args, ServerOptions& options, QString* error)
 {
@@ -54,48 +196,12 @@ bool ServerOptions::parse(const QStringList& args, ServerOptions& options, QStri
         }
         const QString key = arg.left(eq);
         const QString value = arg.mid(eq + 1);
-        bool ok = true;
-        if (key == "log_level") {
-            ok = QStringList{"verbose", "debug", "info", "warn", "error"}.contains(value);
-            options.logLevel = value;
-        } else if (key == "max_size") {
-            ok = parseInt(value, options.maxSize, 0, 65535);
-        } else if (key == "bit_rate") {
-            int rate = 0;
-            ok = parseInt(value, rate, 1, 0x7FFFFFFF);
-            options.bitRate = static_cast<quint32>(rate);
-        } else if (key == "max_fps") {
-            ok = parseInt(value, options.maxFps, 0, 1000);
-        } else if (key == "lock_video_orientation") {
-            ok = parseInt(value, options.lockVideoOrientation, -2, 3);
-        } else if (key == "tunnel_forward") {
-            ok = parseBool(value, options.tunnelForward);
-        } else if (key == "crop") {
-            static const QRegularExpression pattern("^(\\d+):(\\d+):(\\d+):(\\d+)$");
-            const QRegularExpressionMatch match = pattern.match(value);
-            ok = value.isEmpty() || match.hasMatch();
-            if (match.hasMatch()) {
-                options.crop = QRect(match.captured(3).toInt(), match.captured(4).toInt(), match.captured(1).toInt(),
-                                     match.captured(2).toInt());
-                ok = options.crop.width() > 0 && options.crop.height() > 0;
-            }
-        } else if (key == "control") {
-            ok = parseBool(value, options.control);
-        } else if (key == "display_id") {
-            ok = parseInt(value, options.displayId, 0, 0x7FFFFFFF);
-        } else if (key == "show_touches") {
-            ok = parseBool(value, options.showTouches);
-        } else if (key == "stay_awake") {
-            ok = parseBool(value, options.stayAwake);
-        } else if (key == "codec_options") {
-            options.codecOptions = value;
-        } else if (key == "encoder_name") {
-            options.encoderName = value;
-        } else {
+        const auto handler = handlers().constFind(key);
+        if (handler == handlers().constEnd()) {
             *error = QString("Unknown server option: %1").arg(key);
             return false;
         }
-        if (!ok) {
+        if (!(*handler)(value, options)) {
             *error = QString("Invalid value for %1: \"%2\"").arg(key, value);
             return false;
         }

@@ -53,8 +53,7 @@ void putBe64(QByteArray& b, quint64 v)
 
 int levelRank(const QString& level)
 {
-    static const QStringList levels{"verbose", "debug", "info", "warn", "error"};
-    return std::max(0, levels.indexOf(level));
+    return std::max(0, ServerOptions::logLevels().indexOf(level));
 }
 
 } // namespace
@@ -98,9 +97,13 @@ void SimServer::serverEvent(const QString& event, QJsonObject fields)
 
 void SimServer::updateDevice(const std::function<void(QJsonObject&)>& change)
 {
-    auto lock = m_home.lock();
+    const auto lock = m_home.lock();
+    if (!lock) {
+        log("warn", "The device state is locked; the change is not stored");
+        return;
+    }
     QJsonObject device;
-    if (!lock || !m_home.readDevice(m_deviceSerial, device)) {
+    if (!m_home.readDevice(m_deviceSerial, device)) {
         return;
     }
     change(device);
@@ -108,20 +111,81 @@ void SimServer::updateDevice(const std::function<void(QJsonObject&)>& change)
     m_device = device;
 }
 
-bool SimServer::start(const QStringList& args, int& exitCode)
+bool SimServer::refuse(const QString& error)
 {
-    exitCode = 1;
+    log("error", error);
+    serverEvent("error", {{"error", error}});
+    return false;
+}
+
+bool SimServer::readOptions(const QStringList& args)
+{
     QString error;
     if (!ServerOptions::parse(args, m_options, &error)) {
-        log("error", error);
-        serverEvent("error", {{"error", error}});
-        return false;
+        return refuse(error);
     }
     const QString fileVersion = QString::fromLocal8Bit(qgetenv("DEVICESIM_FILE_VERSION"));
     if (m_options.version != fileVersion) {
-        error = QString("The server version (%1) does not match the client (%2)").arg(fileVersion, m_options.version);
-        log("error", error);
-        serverEvent("error", {{"error", error}});
+        return refuse(QString("The server version (%1) does not match the client (%2)").arg(fileVersion, m_options.version));
+    }
+    return true;
+}
+
+// The arguments were of the right type but the device cannot do what they ask:
+// say so in the log, as a device would, and carry on with what it can do.
+void SimServer::reportUnusable()
+{
+    for (const QString& text : qAsConst(m_options.unusable)) {
+        log("warn", text);
+        serverEvent("unusable", {{"what", text}});
+    }
+}
+
+QSize SimServer::captureSize() const
+{
+    QSize screen(m_device.value("width").toInt(1080), m_device.value("height").toInt(2340));
+    // A "wm size" override changes the display that is captured, as on a device.
+    const QStringList override = m_device.value("wmSize").toString().split('x');
+    if (override.size() == 2 && override.at(0).toInt() > 0 && override.at(1).toInt() > 0) {
+        screen = QSize(override.at(0).toInt(), override.at(1).toInt());
+    }
+    return screen;
+}
+
+void SimServer::fitCrop(const QSize& screen)
+{
+    if (!m_options.crop.isValid() || QRect(QPoint(0, 0), screen).contains(m_options.crop)) {
+        return;
+    }
+    m_options.unusable.append(QString("crop=%1:%2:%3:%4 lies outside the %5x%6 screen; the whole screen is captured")
+                                  .arg(m_options.crop.width())
+                                  .arg(m_options.crop.height())
+                                  .arg(m_options.crop.x())
+                                  .arg(m_options.crop.y())
+                                  .arg(screen.width())
+                                  .arg(screen.height()));
+    m_options.crop = QRect();
+}
+
+bool SimServer::openEncoder()
+{
+    const quint32 rate = m_options.bitRate;
+    QString error;
+    if (m_encoder.open(m_frameSize, m_fps, rate, m_options.encoderName, m_options.codecOptions, &error)) {
+        return true;
+    }
+    if (m_options.encoderName.isEmpty() && m_options.codecOptions.isEmpty()) {
+        return refuse(error);
+    }
+    m_options.unusable.append(QString("encoder_name=%1 codec_options=%2 cannot be used (%3); the default encoder is used")
+                                  .arg(m_options.encoderName, m_options.codecOptions, error));
+    return m_encoder.open(m_frameSize, m_fps, rate, QString(), QString(), &error) || refuse(error);
+}
+
+bool SimServer::start(const QStringList& args, int& exitCode)
+{
+    exitCode = 1;
+    if (!readOptions(args)) {
         return false;
     }
     if (!m_home.readDevice(m_deviceSerial, m_device)) {
@@ -136,26 +200,14 @@ bool SimServer::start(const QStringList& args, int& exitCode)
         serverEvent("exit", {{"reason", "exitAtOnce"}, {"code", exitCode}});
         return false;
     }
-    if (m_options.displayId != 0) {
-        log("error", QString("Display %1 not found").arg(m_options.displayId));
-        return false;
-    }
-    QSize screen(m_device.value("width").toInt(1080), m_device.value("height").toInt(2340));
-    // A "wm size" override changes the display that is captured, as on a device.
-    const QStringList override = m_device.value("wmSize").toString().split('x');
-    if (override.size() == 2 && override.at(0).toInt() > 0 && override.at(1).toInt() > 0) {
-        screen = QSize(override.at(0).toInt(), override.at(1).toInt());
-    }
-    if (m_options.crop.isValid() && !QRect(QPoint(0, 0), screen).contains(m_options.crop)) {
-        log("error", "Crop rectangle outside the screen");
-        return false;
-    }
+    const QSize screen = captureSize();
+    fitCrop(screen);
     m_frameSize = computeFrameSize(screen, m_options, m_device.value("sizeLimit").toInt());
     av_log_set_level(levelRank(m_options.logLevel) <= levelRank("debug") ? AV_LOG_INFO : AV_LOG_ERROR);
-    m_fps = m_options.maxFps > 0 ? std::min(m_options.maxFps, 120) : 60;
-    if (!m_encoder.open(m_frameSize, m_fps, m_options.bitRate, m_options.encoderName, m_options.codecOptions, &error)) {
-        log("error", error);
-        serverEvent("error", {{"error", error}});
+    m_fps = m_options.frameRate();
+    const bool opened = openEncoder();
+    reportUnusable();
+    if (!opened) {
         return false;
     }
     m_clipboard = m_device.value("clipboard").toString();
@@ -166,8 +218,7 @@ bool SimServer::start(const QStringList& args, int& exitCode)
                     .arg(m_frameSize.width())
                     .arg(m_frameSize.height())
                     .arg(m_fps));
-    const int delay = fault("slowStartMs").toInt();
-    QTimer::singleShot(delay, this, [this] {
+    QTimer::singleShot(fault("slowStartMs").toInt(), this, [this] {
         if (m_options.tunnelForward) {
             listenForward();
         } else {

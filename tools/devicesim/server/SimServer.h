@@ -32,6 +32,12 @@ public:
     bool start(const QStringList& args, int& exitCode);
 
 private:
+    bool readOptions(const QStringList& args);
+    bool refuse(const QString& error);
+    QSize captureSize() const;
+    void fitCrop(const QSize& screen);
+    bool openEncoder();
+    void reportUnusable();
     void connectReverse();
     void listenForward();
     void onForwardConnection();

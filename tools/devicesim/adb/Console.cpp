@@ -1,0 +1,43 @@
+#include "Console.h"
+
+#include <cstdio>
+
+namespace sim {
+
+namespace {
+
+void writeLine(const QString& text, FILE* stream)
+{
+    const QByteArray bytes = text.toUtf8() + "\n";
+    fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+}
+
+} // namespace
+
+void Console::out(const QString& text)
+{
+    writeLine(text, stdout);
+}
+
+void Console::err(const QString& text)
+{
+    writeLine(text, stderr);
+}
+
+void Console::raw(const QByteArray& bytes)
+{
+    fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+}
+
+int Console::fail(const QString& text, int code)
+{
+    err(text);
+    return code;
+}
+
+int Console::failNoLock()
+{
+    return fail("adb: error: the simulator's state is locked by another command");
+}
+
+} // namespace sim
