@@ -1,0 +1,27 @@
+#ifndef NOTICEPOPUP_H
+#define NOTICEPOPUP_H
+
+#include <QDialog>
+
+namespace Ui {
+class NoticePopup;
+}
+
+// "Successful connection", closing by itself two seconds after it appears.
+class NoticePopup : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit NoticePopup(QWidget* parent = nullptr);
+    ~NoticePopup() override;
+
+    static constexpr int kShowMs = 2000;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    Ui::NoticePopup* ui;
+};
+
+#endif // NOTICEPOPUP_H

@@ -1,0 +1,291 @@
+#include "ToolBar.h"
+#include "ui_ToolBar.h"
+
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTextStream>
+#include <QUrl>
+
+#include "AppPath.h"
+#include "DropTip.h"
+#include "ToolButton.h"
+#include "ToolMenuMore.h"
+#include "adb/AdbProcess.h"
+#include "device/Device.h"
+#include "device/IDeviceManage.h"
+
+namespace {
+
+const QString kSettingsCommand = QStringLiteral("shell am start com.android.settings/com.android.settings.Settings");
+// The launcher starts its own uninstall flow on this broadcast; the shell strips the quotes.
+const QString kUninstallCommand =
+    QStringLiteral("shell am broadcast -a com.zel.launcher.action.uninstall --es command \"")
+    + QString::fromUtf8("卸载应用") + QStringLiteral("\"");
+const QString kLogcatCommand = QStringLiteral("logcat -d");
+
+QStringList splitCommand(const QString& command)
+{
+    return command.split(' ', Qt::SkipEmptyParts);
+}
+
+QPointer<dvk::IDevice> deviceOf(const QString& serial)
+{
+    return dvk::IDeviceManage::getInstance().getDevice(serial);
+}
+
+} // namespace
+
+ToolBar::ToolBar(QWidget* parent) : QWidget(parent), ui(new Ui::ToolBar), m_adbProcess(new dvk::AdbProcess())
+{
+    ui->setupUi(this);
+    initLabels();
+    initButtons();
+    m_dropTip = new DropTip(ui->dropwidget);
+    ui->dropLayout->addWidget(m_dropTip);
+    setStyleSheet("QPushButton{background: #1B2845; border: none;}");
+}
+
+ToolBar::~ToolBar()
+{
+    delete m_adbProcess;
+    delete ui;
+}
+
+void ToolBar::setSerial(const QString& serial)
+{
+    m_serial = serial;
+}
+
+void ToolBar::initLabels()
+{
+    m_logo = new QLabel(ui->logowidget);
+    m_logo->setMaximumSize(164, 15);
+    m_logo->setPixmap(QPixmap(":/images/logo/logo.png"));
+    m_logo->setScaledContents(true);
+    m_logo->setAlignment(Qt::AlignCenter);
+    ui->logoLayout->addWidget(m_logo);
+
+    m_split = new QLabel(ui->splitwidget);
+    m_split->setPixmap(QPixmap(":/images/toolbar/split.png")
+                           .scaled(164, 1, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    m_split->setAlignment(Qt::AlignCenter);
+    ui->splitLayout->addWidget(m_split);
+}
+
+void ToolBar::initButtons()
+{
+    m_home = addButton(ui->topwidget, tr("Home"), ":/images/toolbar/home.png",
+                       ":/images/toolbar/home_h.png", &ToolBar::onHome);
+    m_back = addButton(ui->topwidget, tr("Back"), ":/images/toolbar/back.png",
+                       ":/images/toolbar/back_h.png", &ToolBar::onBack);
+    m_settings = addButton(ui->topwidget, tr("Settings"), ":/images/toolbar/setting.png",
+                           ":/images/toolbar/setting_h.png", &ToolBar::onSettings);
+    m_snapshot = addButton(ui->topwidget, tr("Snapshot"), ":/images/toolbar/snapshot.png",
+                           ":/images/toolbar/snapshot_h.png", &ToolBar::onSnapshot);
+    m_uninstall = addButton(ui->topwidget, tr("Uninstall"), ":/images/toolbar/uninstall.png",
+                            ":/images/toolbar/uninstall_h.png", &ToolBar::onUninstall);
+    m_recent = addButton(ui->topwidget, tr("Recent Tasks"), ":/images/toolbar/recent.png",
+                         ":/images/toolbar/recent_h.png", &ToolBar::onRecent);
+    m_logcat = addButton(ui->bottomwidget, tr("LOGCAT"), ":/images/toolbar/logcat.png",
+                         ":/images/toolbar/logcat_h.png", &ToolBar::onLogcat);
+    m_adb = addButton(ui->bottomwidget, tr("ADB"), ":/images/toolbar/adb.png",
+                      ":/images/toolbar/adb_h.png", &ToolBar::onAdb);
+    m_more = addButton(ui->bottomwidget, tr("More"), ":/images/toolbar/more.png",
+                       ":/images/toolbar/more_h.png", &ToolBar::onMore);
+}
+
+// The button is named after its image, so that tests and style sheets can find it.
+ToolButton* ToolBar::addButton(QWidget* area, const QString& text, const QString& image, const QString& hoverImage,
+                               void (ToolBar::*slot)())
+{
+    auto* button = new ToolButton(text, area);
+    button->setObjectName(QFileInfo(image).baseName());
+    setButtonStyle(button, image, hoverImage);
+    area->layout()->addWidget(button);
+    connect(button, &QPushButton::clicked, this, slot);
+    return button;
+}
+
+void ToolBar::setButtonStyle(ToolButton* button, QString normalImage, QString hoverImage)
+{
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setMinimumHeight(35);
+    button->setIconSize(QSize(32, 32));
+    button->setIcons(normalImage, hoverImage, hoverImage);
+    button->setTextColor("#FFFFFF", "#428AFF", "#428AFF");
+}
+
+bool ToolBar::hasDevice() const
+{
+    return !deviceOf(m_serial).isNull();
+}
+
+void ToolBar::hideMenu()
+{
+    if (m_menu && !m_menu->isHidden()) {
+        m_menu->hide();
+    }
+}
+
+void ToolBar::onHome()
+{
+    hideMenu();
+    if (auto device = deviceOf(m_serial)) {
+        device->postGoHome();
+    }
+}
+
+void ToolBar::onBack()
+{
+    hideMenu();
+    if (auto device = deviceOf(m_serial)) {
+        device->postGoBack();
+    }
+}
+
+void ToolBar::onRecent()
+{
+    hideMenu();
+    if (auto device = deviceOf(m_serial)) {
+        device->postAppSwitch();
+    }
+}
+
+void ToolBar::onSnapshot()
+{
+    hideMenu();
+    if (auto device = deviceOf(m_serial)) {
+        device->screenshot();
+    }
+}
+
+void ToolBar::onSettings()
+{
+    hideMenu();
+    if (hasDevice()) {
+        runShellCommand(kSettingsCommand);
+    }
+}
+
+void ToolBar::onUninstall()
+{
+    hideMenu();
+    if (hasDevice()) {
+        runShellCommand(kUninstallCommand);
+    }
+}
+
+void ToolBar::runShellCommand(const QString& command)
+{
+    m_adbProcess->execute(m_serial, splitCommand(command));
+}
+
+QString ToolBar::logcatFilePath(const QString& serial)
+{
+    const QString directory = getAppPath() + "/logcat_output/";
+    return directory + dvk::Device::fileBaseName(serial)
+        + QDateTime::currentDateTime().toString("_yyyyMMdd_hhmmss_zzz") + ".log";
+}
+
+// The dump runs on its own runner and is written when adb ends, so the window keeps painting
+// while a long log is read.
+void ToolBar::onLogcat()
+{
+    hideMenu();
+    if (!hasDevice()) {
+        return;
+    }
+    const QString path = logcatFilePath(m_serial);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+
+    auto* adb = new dvk::AdbProcess(this);
+    connect(adb, &dvk::AdbProcess::adbProcessResult, adb, [adb, path](dvk::AdbProcess::ADB_EXEC_RESULT result) {
+        if (result == dvk::AdbProcess::ADB_STARTED) {
+            return;
+        }
+        writeLogcat(path, adb->getStdOut());
+        adb->deleteLater();
+    });
+    adb->execute(m_serial, splitCommand(kLogcatCommand));
+}
+
+void ToolBar::writeLogcat(const QString& path, const QString& output)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Truncate)) {
+        QTextStream stream(&file);
+        stream << output << Qt::endl;
+        stream.flush();
+        file.close();
+    } else {
+        qWarning("%s", qUtf8Printable(QStringLiteral("logcat dump to %1 failed").arg(path)));
+    }
+    const QString target = QFile::exists(path) ? path : QFileInfo(path).absolutePath();
+    QDesktopServices::openUrl(QUrl::fromLocalFile(target));
+}
+
+void ToolBar::onAdb()
+{
+    hideMenu();
+    const QString adbDir = QFileInfo(dvk::AdbProcess::getAdbPath()).absoluteDir().absolutePath();
+    // The console starts in the current directory, so that "adb" can be typed there at once.
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(adbDir);
+    openTerminalIn(adbDir);
+    QDir::setCurrent(previous);
+}
+
+QString ToolBar::terminalProgram()
+{
+    const QString preferred = QStandardPaths::findExecutable("x-terminal-emulator");
+    return preferred.isEmpty() ? QStandardPaths::findExecutable("xterm") : preferred;
+}
+
+void ToolBar::openTerminalIn(const QString& directory)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(directory)
+    QDesktopServices::openUrl(QUrl("file:///C:/Windows/System32/cmd.exe"));
+#else
+    const QString terminal = terminalProgram();
+    if (terminal.isEmpty() || !QProcess::startDetached(terminal, QStringList(), directory)) {
+        qWarning("%s", qUtf8Printable(QStringLiteral("could not open a terminal in %1").arg(directory)));
+    }
+#endif
+}
+
+void ToolBar::onMore()
+{
+    if (!m_menu) {
+        m_menu = new ToolMenuMore(this);
+        m_menu->hide();
+    }
+    if (!m_menu->isHidden()) {
+        m_menu->hide();
+        return;
+    }
+    placeMenu();
+    m_menu->raise();
+    m_menu->show();
+}
+
+// The menu's bottom edge touches the More button's top edge.
+void ToolBar::placeMenu()
+{
+    if (!m_menu || !m_more) {
+        return;
+    }
+    m_menu->move(7, ui->bottomwidget->y() + m_more->y() - m_menu->height());
+}
+
+void ToolBar::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    placeMenu();
+}

@@ -1,0 +1,42 @@
+#include "ToolMenuMore.h"
+#include "ui_ToolMenuMore.h"
+
+#include <QPointer>
+
+#include "SettingDialog.h"
+#include "StatementDialog.h"
+#include "VersionDialog.h"
+
+ToolMenuMore::ToolMenuMore(QWidget* parent) : QWidget(parent), ui(new Ui::ToolMenuMore)
+{
+    ui->setupUi(this);
+}
+
+ToolMenuMore::~ToolMenuMore()
+{
+    delete ui;
+}
+
+void ToolMenuMore::on_btAdb_clicked()
+{
+    openDialog<SettingDialog>();
+}
+
+void ToolMenuMore::on_btStatement_clicked()
+{
+    openDialog<StatementDialog>();
+}
+
+void ToolMenuMore::on_btVersion_clicked()
+{
+    openDialog<VersionDialog>();
+}
+
+template <typename Dialog> void ToolMenuMore::openDialog()
+{
+    hide();
+    // Guarded: the tool bar, and the dialog with it, may go while the dialog runs its own loop.
+    QPointer<Dialog> dialog = new Dialog(parentWidget());
+    dialog->exec();
+    delete dialog;
+}

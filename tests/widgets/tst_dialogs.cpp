@@ -1,0 +1,251 @@
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTranslator>
+#include <QXmlStreamReader>
+#include <QtTest>
+
+#include "Config.h"
+#include "NoticePopup.h"
+#include "SettingDialog.h"
+#include "StatementDialog.h"
+#include "VersionDialog.h"
+#include "adb/AdbProcess.h"
+
+// The dialogs on a real display, with the settings store in a directory of their own.
+class TestDialogs : public QObject
+{
+    Q_OBJECT
+private slots:
+    void settingDialogShowsAndStoresFrameRate();
+    void browsedAdbIsUsedByTheNextCommandAndKept();
+    void cancelledBrowseChangesNothing();
+    void releaseOutsideClosesSettingDialog();
+    void closeButtonsClose();
+    void versionFallsBackToZeros();
+    void noticeClosesItself();
+    void catalogueIsComplete_data();
+    void catalogueIsComplete();
+    void dialogsSpeakChinese();
+
+private:
+    static QString configFile() { return Config::getConfigPath() + "/config.ini"; }
+    // Answers the file chooser that the next modal loop opens.
+    static void answerFileDialog(const QString& file);
+};
+
+static QTemporaryDir* s_dir = nullptr;
+
+void TestDialogs::settingDialogShowsAndStoresFrameRate()
+{
+    // The template holds 45, which the dialog does not offer.
+    SettingDialog dialog;
+    auto* radio30 = dialog.findChild<QRadioButton*>("radio30fps");
+    auto* radio60 = dialog.findChild<QRadioButton*>("radio60fps");
+    QVERIFY(!radio30->isChecked());
+    QVERIFY(!radio60->isChecked());
+
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QTest::mouseClick(radio30, Qt::LeftButton, {}, QPoint(9, radio30->height() / 2));
+    QCOMPARE(Config::getInstance()->getMaxFps(), 30);
+    QVERIFY(radio30->isChecked());
+    QTest::mouseClick(radio60, Qt::LeftButton, {}, QPoint(9, radio60->height() / 2));
+    QCOMPARE(Config::getInstance()->getMaxFps(), 60);
+    QVERIFY(radio60->isChecked() && !radio30->isChecked());
+    QCOMPARE(QSettings(configFile(), QSettings::IniFormat).value("common/MaxFps").toInt(), 60);
+
+    SettingDialog reopened;
+    QVERIFY(reopened.findChild<QRadioButton*>("radio60fps")->isChecked());
+}
+
+void TestDialogs::answerFileDialog(const QString& file)
+{
+    QTimer::singleShot(0, [file]() {
+        auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        QVERIFY(chooser);
+        if (file.isEmpty()) {
+            chooser->reject();
+            return;
+        }
+        chooser->selectFile(file);
+        static_cast<QDialog*>(chooser)->accept();
+    });
+}
+
+void TestDialogs::browsedAdbIsUsedByTheNextCommandAndKept()
+{
+    // A stand-in adb that leaves a mark when it runs.
+    const QString adb = s_dir->filePath("my-adb");
+    const QString mark = s_dir->filePath("my-adb.ran");
+    QFile script(adb);
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write(QString("#!/bin/sh\necho \"$@\" > '%1'\n").arg(mark).toUtf8());
+    script.close();
+    script.setPermissions(script.permissions() | QFile::ExeOwner);
+
+    SettingDialog dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    answerFileDialog(adb);
+    QTest::mouseClick(dialog.findChild<QPushButton*>("buttonBrowse"), Qt::LeftButton);
+    QCOMPARE(dialog.findChild<QLineEdit*>("editAdb")->text(), adb);
+    QCOMPARE(QSettings(configFile(), QSettings::IniFormat).value("common/AdbPath").toString(), adb);
+
+    dvk::AdbProcess process;
+    QSignalSpy results(&process, &dvk::AdbProcess::adbProcessResult);
+    process.execute(QString(), {"devices"});
+    QTRY_VERIFY(results.contains(QVariantList{QVariant::fromValue(dvk::AdbProcess::ADB_EXIT_OK)}));
+    QFile ran(mark);
+    QVERIFY(ran.open(QIODevice::ReadOnly));
+    QCOMPARE(ran.readAll().trimmed(), QByteArray("devices"));
+}
+
+void TestDialogs::cancelledBrowseChangesNothing()
+{
+    SettingDialog dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    const QString before = dvk::AdbProcess::getAdbPath();
+    answerFileDialog(QString());
+    QTest::mouseClick(dialog.findChild<QPushButton*>("buttonBrowse"), Qt::LeftButton);
+    QCOMPARE(dvk::AdbProcess::getAdbPath(), before);
+    QCOMPARE(dialog.findChild<QLineEdit*>("editAdb")->text(), before);
+}
+
+void TestDialogs::releaseOutsideClosesSettingDialog()
+{
+    SettingDialog dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    // Inside the window nothing happens; past its edge the release dismisses it.
+    QTest::mouseRelease(&dialog, Qt::LeftButton, {}, QPoint(5, 5));
+    QVERIFY(dialog.isVisible());
+    QTest::mouseRelease(&dialog, Qt::LeftButton, {}, QPoint(-5, dialog.height() + 5));
+    QTRY_VERIFY(!dialog.isVisible());
+}
+
+void TestDialogs::closeButtonsClose()
+{
+    SettingDialog setting;
+    StatementDialog statement;
+    VersionDialog version;
+    for (QDialog* dialog : QList<QDialog*>{&setting, &statement, &version}) {
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        QVERIFY(dialog->windowFlags() & Qt::FramelessWindowHint);
+        QTest::mouseClick(dialog->findChild<QPushButton*>("buttonClose"), Qt::LeftButton);
+        QTRY_VERIFY2(!dialog->isVisible(), qPrintable(dialog->objectName()));
+    }
+}
+
+void TestDialogs::versionFallsBackToZeros()
+{
+    const QString saved = QCoreApplication::applicationVersion();
+    QCoreApplication::setApplicationVersion(QString());
+    VersionDialog empty;
+    QCOMPARE(empty.findChild<QLabel*>("labelContent")->text(), QString("Version Number:0.0.0"));
+    QCoreApplication::setApplicationVersion("1.2.3");
+    VersionDialog set;
+    QCOMPARE(set.findChild<QLabel*>("labelContent")->text(), QString("Version Number:1.2.3"));
+    QCoreApplication::setApplicationVersion(saved);
+}
+
+void TestDialogs::noticeClosesItself()
+{
+    NoticePopup notice;
+    QSignalSpy finished(&notice, &QDialog::finished);
+    QTimer::singleShot(0, &notice, [&notice]() { QVERIFY(notice.isVisible()); });
+    notice.exec();
+    QCOMPARE(finished.count(), 1);
+    QVERIFY(!notice.isVisible());
+}
+
+// Every text the program shows has an entry in both catalogues, and none is left unfinished.
+void TestDialogs::catalogueIsComplete_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::newRow("English") << "en_US";
+    QTest::newRow("Chinese") << "zh_CN";
+}
+
+void TestDialogs::catalogueIsComplete()
+{
+    QFETCH(QString, language);
+    QFile file(VADIZEDE_SOURCE_DIR "/res/i18n/" + language + ".ts");
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QSet<QString> present;
+    QString context;
+    QString source;
+    QXmlStreamReader xml(&file);
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement) {
+            continue;
+        }
+        if (xml.name() == QLatin1String("name")) {
+            context = xml.readElementText();
+        } else if (xml.name() == QLatin1String("source")) {
+            source = xml.readElementText();
+        } else if (xml.name() == QLatin1String("translation")) {
+            const bool unfinished = xml.attributes().hasAttribute("type");
+            const QString key = context + "/" + source;
+            QVERIFY2(!unfinished && !xml.readElementText().isEmpty(), qPrintable(key));
+            present.insert(key);
+        }
+    }
+    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+    const QStringList shown = {"ToolBar/Home", "ToolBar/Back", "ToolBar/Settings", "ToolBar/Snapshot",
+        "ToolBar/Uninstall", "ToolBar/Recent Tasks", "ToolBar/LOGCAT", "ToolBar/ADB", "ToolBar/More",
+        "ToolMenuMore/Adb Location", "ToolMenuMore/Statement", "ToolMenuMore/Version",
+        "DropTip/Hi,\nDrag App to Left \nto Install it.", "SettingDialog/ADB File Location", "SettingDialog/Browse",
+        "SettingDialog/FPS", "StatementDialog/Open Source Code Statement", "VersionDialog/Version Info",
+        "VersionDialog/Version Number:", "NoticePopup/Successful connection", "LogoWidget/Please connect device",
+        "VideoForm/wireless", "DropAreaBase/Install Success:", "DropAreaBase/Install Failure:",
+        "ProgressDialog/Installing Apk", "ProgressDialog/Confirm"};
+    for (const QString& key : shown) {
+        QVERIFY2(present.contains(key), qPrintable(language + " lacks " + key));
+    }
+}
+
+void TestDialogs::dialogsSpeakChinese()
+{
+    QTranslator chinese;
+    QVERIFY(chinese.load(":/i18n/zh_CN.qm"));
+    QApplication::installTranslator(&chinese);
+    SettingDialog setting;
+    VersionDialog version;
+    NoticePopup notice;
+    QApplication::removeTranslator(&chinese);
+
+    QCOMPARE(setting.findChild<QLabel*>("labelFps")->text(), QString::fromUtf8("帧率设置"));
+    QCOMPARE(setting.findChild<QPushButton*>("buttonBrowse")->text(), QString::fromUtf8("浏览"));
+    QVERIFY(version.findChild<QLabel*>("labelContent")->text().startsWith(QString::fromUtf8("版本号：")));
+    QCOMPARE(notice.findChild<QLabel*>("label")->text(), QString::fromUtf8("连接成功"));
+
+    QTranslator english;
+    QVERIFY(english.load(":/i18n/en_US.qm"));
+    QCOMPARE(english.translate("NoticePopup", "Successful connection"), QString("Successful connection"));
+}
+
+int main(int argc, char* argv[])
+{
+    QTemporaryDir dir;
+    s_dir = &dir;
+    QDir(dir.path()).mkdir("config");
+    QSettings(dir.filePath("config/config.ini"), QSettings::IniFormat).setValue("common/MaxFps", 45);
+    qputenv("VADIZEDE_CONFIG_PATH", QFile::encodeName(dir.filePath("config")));
+    // The file chooser of Qt itself, the same on every desktop.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+
+    QApplication app(argc, argv);
+    TestDialogs test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_dialogs.moc"
