@@ -27,6 +27,9 @@ struct DeviceParams
     QString recordPath = "./snapshot/";
     QString recordFileFormat = "mp4";
     bool recordFile = false;
+    // When set, the recording goes to exactly this file (its container from recordFileFormat)
+    // instead of a time-stamped name in recordPath.
+    QString recordFileName = "";
     // Device folder named in the transfer-complete message.
     QString pushFilePath = "/sdcard/";
     bool closeScreen = false;
