@@ -65,13 +65,13 @@ QJsonObject keysOnly()
                     click("LeftButton", 0.9, 0.8), click("Key_F", 0.7, 0.7, true)}}};
 }
 
-QJsonObject withView(double ratio = 1.0)
+QJsonObject withView(double ratio = 1.0, const char* smallEyes = "Key_Alt")
 {
     QJsonObject keymap = keysOnly();
     keymap.insert("mouseMoveMap", QJsonObject{{"startPos", pos(0.5, 0.5)},
                                               {"speedRatioX", ratio},
                                               {"speedRatioY", ratio},
-                                              {"smallEyes", click("Key_Alt", 0.8, 0.2)}});
+                                              {"smallEyes", click(smallEyes, 0.8, 0.2)}});
     return keymap;
 }
 
@@ -543,16 +543,32 @@ private slots:
         press(Qt::Key_QuoteLeft);
     }
 
+    void smallEyesMovesTheViewFinger_data()
+    {
+        QTest::addColumn<bool>("onButton");
+        QTest::newRow("key") << false;
+        QTest::newRow("mouse button") << true;
+    }
+
     void smallEyesMovesTheViewFinger()
     {
-        start(withView());
+        QFETCH(bool, onButton);
+        start(withView(1.0, onButton ? "RightButton" : "Key_Alt"));
+        const auto smallEyes = [this, onButton](bool down) {
+            if (!onButton) {
+                down ? press(Qt::Key_Alt) : release(Qt::Key_Alt);
+                return;
+            }
+            mouse(down ? QEvent::MouseButtonPress : QEvent::MouseButtonRelease, QPointF(600, 500), Qt::RightButton,
+                  down ? Qt::RightButton : Qt::NoButton);
+        };
         enterGame();
         moveTo(500, 500);
         moveTo(520, 500);
         m_recorder.take();
 
         const qint64 pressed = m_recorder.now();
-        press(Qt::Key_Alt);
+        smallEyes(true);
         QCOMPARE(pendingSteps(), (QList<int>{30, 60}));
         moveTo(560, 500);
         QList<Sent> sent = takeUntil(GameRecorder::Down, 5000);
@@ -563,7 +579,7 @@ private slots:
         moveTo(600, 500);
         QCOMPARE(shape(m_recorder.take()), shape({touch(2, 0, 840, 200)}));
 
-        release(Qt::Key_Alt);
+        smallEyes(false);
         QCOMPARE(shape(m_recorder.take()), shape({touch(1, 0, 840, 200), touch(0, 0, 500, 500)}));
         QTest::ignoreMessage(QtInfoMsg, "current keymap mode: normal");
         press(Qt::Key_QuoteLeft);

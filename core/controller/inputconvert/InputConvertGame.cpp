@@ -160,10 +160,9 @@ void InputConvertGame::mouseEvent(const QMouseEvent* event, const QSize& frameSi
             processMouseMove(event);
             return;
         }
+        // The view's small-eyes key may be a button; a double-click counts as its second press.
         if (event->type() != QEvent::MouseMove && isSmallEyes(KeyMap::AT_MOUSE, event->button())) {
-            if (event->type() != QEvent::MouseButtonDblClick) {
-                processSmallEyes(isPress(event));
-            }
+            processSmallEyes(isPress(event));
             return;
         }
         if (processMouseClick(event)) {
