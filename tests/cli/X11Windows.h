@@ -25,7 +25,8 @@ public:
 
     bool isValid() const { return m_display != nullptr; }
 
-    // The first mapped top-level window of the process; 0 when it has none.
+    // The process's largest mapped top-level window (its main window, not a notice or a menu);
+    // 0 when it has none.
     Window findByPid(qint64 pid) const
     {
         Window root = DefaultRootWindow(m_display), parent = 0, *children = nullptr;
@@ -34,13 +35,18 @@ public:
             return 0;
         }
         Window found = 0;
+        int foundArea = 0;
         const Atom pidAtom = XInternAtom(m_display, "_NET_WM_PID", False);
-        for (unsigned int i = 0; i < count && !found; ++i) {
+        for (unsigned int i = 0; i < count; ++i) {
             XWindowAttributes attributes;
-            if (XGetWindowAttributes(m_display, children[i], &attributes) && attributes.map_state == IsViewable
-                && property(children[i], pidAtom, XA_CARDINAL).size() >= 4
-                && *reinterpret_cast<const quint32*>(property(children[i], pidAtom, XA_CARDINAL).constData()) == pid) {
+            const QByteArray windowPid = property(children[i], pidAtom, XA_CARDINAL);
+            if (!XGetWindowAttributes(m_display, children[i], &attributes) || attributes.map_state != IsViewable
+                || windowPid.size() < 4 || *reinterpret_cast<const quint32*>(windowPid.constData()) != pid) {
+                continue;
+            }
+            if (attributes.width * attributes.height > foundArea) {
                 found = children[i];
+                foundArea = attributes.width * attributes.height;
             }
         }
         XFree(children);
