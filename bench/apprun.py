@@ -216,6 +216,16 @@ class App:
                 return False
         return True
 
+    def end_children(self, marker):
+        """Ends the application's child processes whose command line holds marker (a stuck adb)."""
+        for pid, _, _ in children(self.proc.pid):
+            try:
+                with open(f"/proc/{pid}/cmdline", "rb") as f:
+                    if marker.encode() in f.read():
+                        os.kill(pid, signal.SIGKILL)
+            except (FileNotFoundError, ProcessLookupError):
+                pass
+
     def sample(self):
         return sample(self.proc.pid)
 
