@@ -2,18 +2,71 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QFile>
 #include <QFileInfo>
 
 #include "ConnectionDefaults.h"
 
 namespace {
 const QString kCommonGroup = QStringLiteral("common");
+
+// The settings reader turns a value such as "@Variant(...)" into an object decoded from binary data,
+// and a damaged one crashes inside the library. Our settings are plain text and numbers, so a line
+// that could spell such a value ('@' itself, an escape that could yield it, or a continued line) is
+// dropped before the reader sees the file.
+bool isUnsafeIniLine(const QByteArray& line)
+{
+    if (line.contains('@') || line.trimmed().endsWith('\\')) {
+        return true;
+    }
+    for (int i = line.indexOf('\\'); i >= 0 && i + 1 < line.size(); i = line.indexOf('\\', i + 2)) {
+        const char next = line.at(i + 1);
+        if (next == 'x' || next == 'X' || (next >= '0' && next <= '9')) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void dropUnsafeIniLines(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return;
+    }
+    const QByteArray contents = file.readAll();
+    file.close();
+    QByteArray kept;
+    bool dropped = false;
+    for (const QByteArray& line : contents.split('\n')) {
+        if (isUnsafeIniLine(line)) {
+            qWarning("Ignoring a line of %s that the settings reader cannot take safely", qUtf8Printable(path));
+            dropped = true;
+            continue;
+        }
+        kept += line + '\n';
+    }
+    if (!dropped) {
+        return;
+    }
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(kept.left(kept.size() - 1)) < 0) {
+        qWarning("Could not rewrite %s", qUtf8Printable(path));
+    }
+}
+
+void syncSafely(QSettings* settings)
+{
+    dropUnsafeIniLines(settings->fileName());
+    settings->sync();
+}
 } // namespace
 
 QString Config::s_configPath;
 
 Config::Config()
 {
+    dropUnsafeIniLines(getConfigPath() + "/config.ini");
+    dropUnsafeIniLines(getConfigPath() + "/userdata.ini");
     m_settings = new QSettings(getConfigPath() + "/config.ini", QSettings::IniFormat);
     m_settings->setIniCodec("UTF-8");
     m_userData = new QSettings(getConfigPath() + "/userdata.ini", QSettings::IniFormat);
@@ -80,7 +133,7 @@ void Config::writeCommon(Key key, const QVariant& value)
     m_settings->setValue(commonSettings().at(key).key, value);
     m_settings->endGroup();
     // A choice made in the settings dialog must survive however the program ends.
-    m_settings->sync();
+    syncSafely(m_settings);
 }
 
 QString Config::getServerVersion()
@@ -166,5 +219,5 @@ void Config::setRect(const QString& serial, const QRect& rect)
     m_userData->setValue("WindowRectW", rect.right() - rect.left() + 1);
     m_userData->setValue("WindowRectH", rect.bottom() - rect.top() + 1);
     m_userData->endGroup();
-    m_userData->sync();
+    syncSafely(m_userData);
 }
