@@ -1,0 +1,463 @@
+#include "VideoForm.h"
+
+#include <QDebug>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QRegExp>
+#include <QShortcut>
+#include <QStyleOption>
+#include <QWheelEvent>
+
+#include <climits>
+#include <cmath>
+
+#include "Config.h"
+#include "KeepRatioWidget.h"
+#include "MouseTap.h"
+#include "QYUVOpenGLWidget.h"
+#include "device/IDevice.h"
+#include "device/IDeviceManage.h"
+#include "ui_videoform.h"
+
+namespace {
+
+// Where the quick bar's lower-right button sits, in from the form's bottom-right corner.
+const int kQuickBarMargin = 26;
+
+// Four dotted octets 0-255, a colon and a port 0-65535 without leading zeros.
+const QString kIpPortPattern =
+    "\\b(?:(?:25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\\.){3}(?:25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\\:([0-9]|[1-9]\\d|"
+    "[1-9]\\d{2}|[1-9]\\d{3}|[1-5]\\d{4}|6[0-4]\\d{3}|65[0-4]\\d{2}|655[0-2]\\d|6553[0-5])\\b";
+
+QPushButton* makeQuickBarButton(QWidget* parent, const QSize& size, const QString& styleSheet)
+{
+    auto* button = new QPushButton(parent);
+    button->setFixedSize(size);
+    button->setStyleSheet(styleSheet);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->hide();
+    return button;
+}
+
+QString screenButtonStyle(const QString& image)
+{
+    return QString("QPushButton{background:transparent; border-image:url(:/images/quickbar/%1.png);}"
+                   "QPushButton:hover{background:transparent; border-image:url(:/images/quickbar/%1_h.png);}"
+                   "QPushButton:pressed{background:transparent; border-image:url(:/images/quickbar/%1_h.png);}")
+        .arg(image);
+}
+
+QString wirelessButtonStyle()
+{
+    const QString look = "background:transparent; border-image:url(:/images/quickbar/bg_button.png);color:%1;"
+                         "font-size: 21px;text-align:top;padding-top:22px;";
+    return QString("QPushButton{%1}QPushButton:hover{%2}QPushButton:pressed{%2}")
+        .arg(look.arg("white"), look.arg("#428AFF"));
+}
+
+} // namespace
+
+VideoForm::VideoForm(bool framelessWindow, bool skin, QWidget* parent) : DropAreaBase(parent), ui(new Ui::videoForm)
+{
+    Q_UNUSED(framelessWindow)
+    Q_UNUSED(skin)
+    ui->setupUi(this);
+    initUI();
+    initQuickBar();
+    installShortcut();
+    setStyleSheet("QWidget {background: #0A0F1B;}");
+}
+
+VideoForm::~VideoForm()
+{
+    delete m_fullScreenButton;
+    delete m_normalScreenButton;
+    delete ui;
+}
+
+void VideoForm::initUI()
+{
+    m_videoWidget = new QYUVOpenGLWidget();
+    m_videoWidget->hide();
+    ui->keepRatioWidget->setWidget(m_videoWidget);
+    ui->keepRatioWidget->setWidthHeightRatio(m_widthHeightRatio);
+
+    setMouseTracking(true);
+    m_videoWidget->setMouseTracking(true);
+    ui->keepRatioWidget->setMouseTracking(true);
+
+    connect(this, &VideoForm::mouseEnter, this, &VideoForm::onShowQuickBar);
+    connect(this, &VideoForm::mouseLeave, this, &VideoForm::onHideQuickBar);
+}
+
+void VideoForm::initQuickBar()
+{
+    m_fullScreenButton = makeQuickBarButton(this, QSize(43, 43), screenButtonStyle("fullscreen"));
+    m_normalScreenButton = makeQuickBarButton(this, QSize(43, 43), screenButtonStyle("normalscreen"));
+    m_wirelessButton = makeQuickBarButton(this, QSize(206, 85), wirelessButtonStyle());
+    m_wirelessButton->setText(tr("wireless"));
+    m_fullScreenButton->setObjectName("fullScreenButton");
+    m_normalScreenButton->setObjectName("normalScreenButton");
+    m_wirelessButton->setObjectName("wirelessButton");
+
+    connect(m_fullScreenButton, &QPushButton::clicked, this, &VideoForm::onSwitchFullScreen);
+    connect(m_normalScreenButton, &QPushButton::clicked, this, &VideoForm::onSwitchFullScreen);
+    connect(m_wirelessButton, &QPushButton::clicked, this, &VideoForm::onWirelessClicked);
+    updateQuickBar();
+}
+
+void VideoForm::updateQuickBar()
+{
+    const QSize screenButton = m_fullScreenButton->size();
+    const QPoint corner(width() - screenButton.width() - kQuickBarMargin,
+                        height() - screenButton.height() - kQuickBarMargin);
+    m_fullScreenButton->move(corner);
+    m_normalScreenButton->move(corner);
+    m_wirelessButton->move(width() - screenButton.width() - m_wirelessButton->width() - kQuickBarMargin,
+                           height() - m_wirelessButton->height());
+}
+
+void VideoForm::onFrame(int width, int height, uint8_t* dataY, uint8_t* dataU, uint8_t* dataV, int linesizeY,
+                        int linesizeU, int linesizeV)
+{
+    if (m_videoWidget->isHidden()) {
+        m_videoWidget->show();
+    }
+    const QSize newSize(width, height);
+    if (newSize != m_frameSize) {
+        m_frameSize = newSize;
+        m_widthHeightRatio = float(width) / float(height);
+        ui->keepRatioWidget->setWidthHeightRatio(m_widthHeightRatio);
+    }
+    // A negative line size (a bottom-up picture) would read far outside the plane.
+    if (linesizeY < 0 || linesizeU < 0 || linesizeV < 0) {
+        qDebug("onFrame: negative line size dropped");
+        return;
+    }
+    m_videoWidget->setFrameSize(newSize);
+    m_videoWidget->updateTextures(dataY, dataU, dataV, quint32(linesizeY), quint32(linesizeU), quint32(linesizeV));
+}
+
+const QSize& VideoForm::frameSize()
+{
+    return m_frameSize;
+}
+
+void VideoForm::clearVideo()
+{
+    m_videoWidget->clear();
+}
+
+bool VideoForm::isWirelessConnected()
+{
+    return isWirelessSerial(serial());
+}
+
+bool VideoForm::isWirelessSerial(const QString& serial)
+{
+    QRegExp ipPort(kIpPortPattern, Qt::CaseSensitive, QRegExp::RegExp);
+    return ipPort.exactMatch(serial);
+}
+
+void VideoForm::onSwitchFullScreen()
+{
+    const bool fullScreen = parentIsFullScreen();
+    if (fullScreen) {
+        m_normalScreenButton->hide();
+    } else {
+        m_fullScreenButton->hide();
+        m_normalScreenButton->show();
+    }
+    emit fullScreenSwitch(!fullScreen);
+}
+
+void VideoForm::onShowQuickBar()
+{
+    if (parentIsFullScreen()) {
+        m_normalScreenButton->show();
+    } else {
+        m_fullScreenButton->show();
+    }
+    if (!isWirelessConnected()) {
+        m_wirelessButton->show();
+    }
+}
+
+void VideoForm::onHideQuickBar()
+{
+    if (parentIsFullScreen()) {
+        m_normalScreenButton->hide();
+    } else {
+        m_fullScreenButton->hide();
+    }
+    m_wirelessButton->hide();
+}
+
+void VideoForm::onWirelessClicked()
+{
+    emit switchWireless();
+}
+
+QPointer<dvk::IDevice> VideoForm::device() const
+{
+    return dvk::IDeviceManage::getInstance().getDevice(serial());
+}
+
+bool VideoForm::parentIsFullScreen() const
+{
+    return parentWidget() && parentWidget()->isFullScreen();
+}
+
+bool VideoForm::insideVideo(const QPointF& pos) const
+{
+    return m_videoWidget->geometry().contains(pos.toPoint());
+}
+
+QSize VideoForm::videoSize() const
+{
+    return m_videoWidget->size();
+}
+
+void VideoForm::forwardMouse(QMouseEvent* event, bool clampToVideo)
+{
+    QPointer<dvk::IDevice> target = device();
+    if (!target) {
+        return;
+    }
+    // The form's coordinates shifted into the video widget's, keeping fractions of a pixel.
+    QPointF local = event->localPos() + QPointF(m_videoWidget->mapFrom(this, QPoint(0, 0)));
+    if (clampToVideo) {
+        local.setX(qBound(0.0, local.x(), qreal(videoSize().width())));
+        local.setY(qBound(0.0, local.y(), qreal(videoSize().height())));
+    }
+    event->setLocalPos(local);
+    target->mouseEvent(event, m_videoWidget->frameSize(), videoSize());
+}
+
+void VideoForm::mousePressEvent(QMouseEvent* event)
+{
+    QPointer<dvk::IDevice> target = device();
+    if (!target) {
+        return;
+    }
+    if (event->button() == Qt::MiddleButton && !target->isCurrentCustomKeymap()) {
+        target->postGoHome();
+        return;
+    }
+    if (event->button() == Qt::RightButton && !target->isCurrentCustomKeymap()) {
+        target->postBackOrScreenOn(true);
+        return;
+    }
+    if (!insideVideo(event->localPos())) {
+        return;
+    }
+    forwardMouse(event, false);
+    if (event->button() == Qt::LeftButton) {
+        // A relative position in the form a key map file takes.
+        const QPointF local = event->localPos();
+        qInfo().noquote() << QString(R"("pos": {"x": %1, "y": %2})")
+                                 .arg(local.x() / videoSize().width())
+                                 .arg(local.y() / videoSize().height());
+    }
+}
+
+void VideoForm::mouseReleaseEvent(QMouseEvent* event)
+{
+    QPointer<dvk::IDevice> target = device();
+    if (!target) {
+        return;
+    }
+    if (event->button() == Qt::RightButton && !target->isCurrentCustomKeymap()) {
+        target->postBackOrScreenOn(false);
+        return;
+    }
+    // A drag that ends outside the video still releases, at the video's edge.
+    forwardMouse(event, true);
+}
+
+void VideoForm::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    QPointer<dvk::IDevice> target = device();
+    if (!target) {
+        return;
+    }
+    const bool inside = insideVideo(event->localPos());
+    if (event->button() == Qt::LeftButton && !inside && !isMaximized()) {
+        resizeToGoodSize();
+    }
+    if (event->button() == Qt::RightButton && !target->isCurrentCustomKeymap()) {
+        target->postBackOrScreenOn(true);
+    }
+    if (inside) {
+        forwardMouse(event, false);
+    }
+}
+
+void VideoForm::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!insideVideo(event->localPos())) {
+        return;
+    }
+    forwardMouse(event, false);
+}
+
+void VideoForm::wheelEvent(QWheelEvent* event)
+{
+    QPointer<dvk::IDevice> target = device();
+    if (!target || !insideVideo(event->position())) {
+        return;
+    }
+    const QPointF local = event->position() + QPointF(m_videoWidget->mapFrom(this, QPoint(0, 0)));
+    const QWheelEvent wheel(local, event->globalPosition(), event->pixelDelta(), event->angleDelta(), event->buttons(),
+                            event->modifiers(), event->phase(), event->inverted(), event->source());
+    target->wheelEvent(&wheel, m_videoWidget->frameSize(), videoSize());
+}
+
+void VideoForm::keyPressEvent(QKeyEvent* event)
+{
+    QPointer<dvk::IDevice> target = device();
+    if (!target) {
+        return;
+    }
+    if (event->key() == Qt::Key_Escape && !event->isAutoRepeat() && parentIsFullScreen()) {
+        onSwitchFullScreen();
+        return;
+    }
+    target->keyEvent(event, m_videoWidget->frameSize(), videoSize());
+}
+
+void VideoForm::keyReleaseEvent(QKeyEvent* event)
+{
+    QPointer<dvk::IDevice> target = device();
+    if (!target) {
+        return;
+    }
+    target->keyEvent(event, m_videoWidget->frameSize(), videoSize());
+}
+
+void VideoForm::enterEvent(QEvent* event)
+{
+    Q_UNUSED(event)
+    emit mouseEnter();
+}
+
+void VideoForm::leaveEvent(QEvent* event)
+{
+    Q_UNUSED(event)
+    emit mouseLeave();
+}
+
+void VideoForm::paintEvent(QPaintEvent* event)
+{
+    Q_UNUSED(event)
+    // Lets the style sheet's background reach a plain QWidget subclass.
+    QStyleOption option;
+    option.initFrom(this);
+    QPainter painter(this);
+    style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
+}
+
+void VideoForm::resizeEvent(QResizeEvent* event)
+{
+    Q_UNUSED(event)
+    updateQuickBar();
+}
+
+void VideoForm::closeEvent(QCloseEvent* event)
+{
+    QPointer<dvk::IDevice> target = device();
+    if (target) {
+        Config::getInstance()->setRect(target->getSerial(), geometry());
+        target->disconnectDevice();
+    }
+    event->accept();
+}
+
+void VideoForm::showEvent(QShowEvent* event)
+{
+    Q_UNUSED(event)
+}
+
+void VideoForm::resizeToGoodSize()
+{
+    const QSize goodSize = ui->keepRatioWidget->goodSize();
+    // Before the first frame there is no ratio to fit; shrinking to nothing would lose the form.
+    if (!goodSize.isValid()) {
+        return;
+    }
+    resize(goodSize);
+}
+
+void VideoForm::installShortcut()
+{
+    connect(makeShortcut("Ctrl+w", false), &QShortcut::activated, this, &VideoForm::resizeToGoodSize);
+
+    addDeviceShortcut("Ctrl+h", &dvk::IDevice::postGoHome);
+    addDeviceShortcut("Ctrl+b", &dvk::IDevice::postGoBack);
+    addDeviceShortcut("Ctrl+s", &dvk::IDevice::postAppSwitch);
+    addDeviceShortcut("Ctrl+m", &dvk::IDevice::postGoMenu);
+    // Holding a volume key keeps stepping the volume.
+    addDeviceShortcut("Ctrl+up", &dvk::IDevice::postVolumeUp, true);
+    addDeviceShortcut("Ctrl+down", &dvk::IDevice::postVolumeDown, true);
+    addDeviceShortcut("Ctrl+p", &dvk::IDevice::postPower);
+    // The device's own screen goes dark while mirroring goes on.
+    addDeviceShortcut("Ctrl+o", &dvk::IDevice::setScreenPowerMode, false);
+    addDeviceShortcut("Ctrl+n", &dvk::IDevice::expandNotificationPanel);
+    addDeviceShortcut("Ctrl+Shift+n", &dvk::IDevice::collapsePanel);
+    addDeviceShortcut("Ctrl+c", &dvk::IDevice::postCopy);
+    addDeviceShortcut("Ctrl+x", &dvk::IDevice::postCut);
+    addDeviceShortcut("Ctrl+v", &dvk::IDevice::setDeviceClipboard, true);
+    addDeviceShortcut("Ctrl+Shift+v", &dvk::IDevice::clipboardPaste);
+}
+
+QShortcut* VideoForm::makeShortcut(const QString& keys, bool autoRepeat)
+{
+    auto* shortcut = new QShortcut(QKeySequence(keys), this);
+    shortcut->setContext(Qt::WindowShortcut);
+    shortcut->setAutoRepeat(autoRepeat);
+    return shortcut;
+}
+
+void VideoForm::addDeviceShortcut(const QString& keys, void (dvk::IDevice::*action)(), bool autoRepeat)
+{
+    connect(makeShortcut(keys, autoRepeat), &QShortcut::activated, this, [this, action]() {
+        QPointer<dvk::IDevice> target = device();
+        if (target) {
+            (target.data()->*action)();
+        }
+    });
+}
+
+void VideoForm::addDeviceShortcut(const QString& keys, void (dvk::IDevice::*action)(bool), bool argument)
+{
+    connect(makeShortcut(keys, false), &QShortcut::activated, this, [this, action, argument]() {
+        QPointer<dvk::IDevice> target = device();
+        if (target) {
+            (target.data()->*action)(argument);
+        }
+    });
+}
+
+void VideoForm::grabCursor(bool grab)
+{
+    MouseTap::getInstance()->enableMouseEventTap(getGrabCursorRect(), grab);
+}
+
+QRect VideoForm::getGrabCursorRect()
+{
+    const QRect video = m_videoWidget->geometry();
+    const QPoint global = ui->keepRatioWidget->mapToGlobal(video.topLeft());
+    return grabCursorRect(global, video.size(), m_videoWidget->devicePixelRatioF());
+}
+
+QRect VideoForm::grabCursorRect(const QPoint& globalTopLeft, const QSize& size, qreal devicePixelRatio)
+{
+    // Rounded half away from zero; 10 pixels in at the top-left, 20 at the bottom-right.
+    const auto nearest = [devicePixelRatio](int logical) { return int(std::round(logical * devicePixelRatio)); };
+    const int left = nearest(globalTopLeft.x()) + 10;
+    const int top = nearest(globalTopLeft.y()) + 10;
+    const int right = nearest(globalTopLeft.x() + size.width() - 1) - 20;
+    const int bottom = nearest(globalTopLeft.y() + size.height() - 1) - 20;
+    return QRect(QPoint(left, top), QPoint(right, bottom));
+}

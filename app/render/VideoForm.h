@@ -1,0 +1,96 @@
+#ifndef VIDEOFORM_H
+#define VIDEOFORM_H
+
+#include <QPointer>
+#include <QSize>
+
+#include "DropAreaBase.h"
+#include "device/DeviceObserver.h"
+
+namespace Ui {
+class videoForm;
+}
+
+class QPushButton;
+class QShortcut;
+class QYUVOpenGLWidget;
+
+namespace dvk {
+class IDevice;
+}
+
+// Shows one device at its aspect ratio and turns mouse, wheel and key input on it into calls on
+// that device. Lives inside the main window, which owns full screen.
+class VideoForm : public DropAreaBase, public dvk::DeviceObserver
+{
+    Q_OBJECT
+public:
+    explicit VideoForm(bool framelessWindow = false, bool skin = false, QWidget* parent = nullptr);
+    ~VideoForm() override;
+
+    void onFrame(int width, int height, uint8_t* dataY, uint8_t* dataU, uint8_t* dataV, int linesizeY,
+                 int linesizeU, int linesizeV) override;
+    void grabCursor(bool grab) override;
+
+    const QSize& frameSize();
+    void clearVideo();
+    bool isWirelessConnected();
+    static bool isWirelessSerial(const QString& serial);
+    QRect getGrabCursorRect();
+    // The grab rectangle, in physical pixels, of a video area at a logical global position.
+    static QRect grabCursorRect(const QPoint& globalTopLeft, const QSize& size, qreal devicePixelRatio);
+
+signals:
+    void fullScreenSwitch(bool flag);
+    void exitFullScreen();
+    void mouseEnter();
+    void mouseLeave();
+    void switchWireless();
+
+private slots:
+    void onSwitchFullScreen();
+    void onShowQuickBar();
+    void onHideQuickBar();
+    void onWirelessClicked();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void enterEvent(QEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void initUI();
+    void initQuickBar();
+    void updateQuickBar();
+    void installShortcut();
+    QShortcut* makeShortcut(const QString& keys, bool autoRepeat);
+    void addDeviceShortcut(const QString& keys, void (dvk::IDevice::*action)(), bool autoRepeat = false);
+    void addDeviceShortcut(const QString& keys, void (dvk::IDevice::*action)(bool), bool argument);
+    void resizeToGoodSize();
+
+    QPointer<dvk::IDevice> device() const;
+    bool parentIsFullScreen() const;
+    bool insideVideo(const QPointF& pos) const;
+    QSize videoSize() const;
+    void forwardMouse(QMouseEvent* event, bool clampToVideo);
+
+    Ui::videoForm* ui;
+    QPointer<QYUVOpenGLWidget> m_videoWidget;
+    QPointer<QPushButton> m_fullScreenButton;
+    QPointer<QPushButton> m_normalScreenButton;
+    QPointer<QPushButton> m_wirelessButton;
+    QSize m_frameSize = {-1, -1};
+    float m_widthHeightRatio = -1.0f;
+};
+
+#endif // VIDEOFORM_H

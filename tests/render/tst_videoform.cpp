@@ -1,0 +1,310 @@
+#include <QMainWindow>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QWheelEvent>
+#include <QtTest>
+
+#include <vector>
+
+#include "Config.h"
+#include "ConnectedForm.h"
+#include "KeepRatioWidget.h"
+#include "LogCapture.h"
+#include "QYUVOpenGLWidget.h"
+#include "TestPattern.h"
+#include "VideoForm.h"
+#include "device/IDevice.h"
+#include "device/IDeviceManage.h"
+
+namespace {
+
+// The simulated stream is 148 x 320; in a 400 x 640 form the video is 296 x 640 at x 52.
+const QSize kFormSize(400, 640);
+const QRect kVideoRect(52, 0, 296, 640);
+const QPoint kVideoCentre(52 + 148, 320);
+
+QYUVOpenGLWidget* videoWidget(VideoForm* form)
+{
+    return form->findChild<QYUVOpenGLWidget*>();
+}
+
+QPushButton* button(VideoForm* form, const QString& name)
+{
+    return form->findChild<QPushButton*>(name);
+}
+
+QString names(const QList<QJsonObject>& messages)
+{
+    QStringList list;
+    for (const QJsonObject& m : messages) {
+        list << m.value("name").toString() + "/" + QString::number(m.value("action").toInt(-1));
+    }
+    return list.join(" ");
+}
+
+// The limited-range luma a BT.709 picture of this colour came from.
+quint8 lumaOf(QRgb rgb)
+{
+    const double full = 0.2126 * qRed(rgb) + 0.7152 * qGreen(rgb) + 0.0722 * qBlue(rgb);
+    return quint8(qBound(0.0, 16.0 + full / 1.1644 + 0.5, 255.0));
+}
+
+// A flat grey picture, as the decoder hands it over.
+struct GreyFrame
+{
+    explicit GreyFrame(QSize s) : size(s), y(size_t(s.width() * s.height()), 120), uv(size_t(s.width() * s.height()), 128) {}
+    void deliver(VideoForm& form)
+    {
+        form.onFrame(size.width(), size.height(), y.data(), uv.data(), uv.data(), size.width(), (size.width() + 1) / 2,
+                     (size.width() + 1) / 2);
+    }
+    QSize size;
+    std::vector<quint8> y;
+    std::vector<quint8> uv;
+};
+
+} // namespace
+
+class TestVideoForm : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void framesFromDeviceArePaintedUpright();
+    void leftPressTouchesFrameAndReleaseIsClamped();
+    void rightAndMiddleButtonsActAnywhereWithoutTouch();
+    void wheelIsRebuiltInVideoCoordinates();
+    void escapeLeavesFullScreenUnlessRepeated();
+    void doubleClickOnBlackBarsFitsTheForm();
+    void closeStoresGeometryAndDisconnects();
+    void quickBarFollowsSerialAndCorner_data();
+    void quickBarFollowsSerialAndCorner();
+    void newFrameSizeChangesRatioNotForm();
+};
+
+void TestVideoForm::initTestCase()
+{
+    prepareFormTests();
+}
+
+void TestVideoForm::framesFromDeviceArePaintedUpright()
+{
+    // Shown at the stream's own size every texel is one pixel, so the bar code can be read back.
+    ConnectedForm connected;
+    QString why;
+    QVERIFY2(connected.start(QSize(148, 320), why), qPrintable(why));
+    QYUVOpenGLWidget* video = videoWidget(connected.form.get());
+    QVERIFY(video->isVisible());
+    QCOMPARE(video->size(), QSize(148, 320));
+
+    const QImage image = video->grabFramebuffer();
+    std::vector<quint8> luma(size_t(image.width() * image.height()));
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            luma[size_t(y * image.width() + x)] = lumaOf(image.pixel(x, y));
+        }
+    }
+    const quint32 frameNumber = sim::TestPattern::readCode(luma.data(), image.width(), image.size());
+    QVERIFY2(frameNumber >= 1, qPrintable(QString::number(frameNumber)));
+}
+
+void TestVideoForm::leftPressTouchesFrameAndReleaseIsClamped()
+{
+    ConnectedForm connected;
+    QString why;
+    QVERIFY2(connected.start(kFormSize, why), qPrintable(why));
+    QCOMPARE(videoWidget(connected.form.get())->geometry(), kVideoRect);
+
+    LogCapture log;
+    connected.mark();
+    QTest::mousePress(connected.form.get(), Qt::LeftButton, {}, kVideoCentre);
+    QTest::mouseRelease(connected.form.get(), Qt::LeftButton, {}, QPoint(kVideoRect.right() + 50, 100));
+    const QList<QJsonObject> messages = connected.messagesSinceMark(2);
+    QCOMPARE(names(messages), QString("INJECT_TOUCH/0 INJECT_TOUCH/1"));
+    QCOMPARE(messages[0].value("x").toInt(), 74);
+    QCOMPARE(messages[0].value("y").toInt(), 160);
+    QCOMPARE(messages[0].value("screenWidth").toInt(), 148);
+    QCOMPARE(messages[0].value("screenHeight").toInt(), 320);
+    // Released 50 pixels right of the video: at its right edge, at the height of the release.
+    QCOMPARE(messages[1].value("x").toInt(), 148);
+    QCOMPARE(messages[1].value("y").toInt(), 50);
+    QCOMPARE(log.count(R"("pos": {"x": 0.5, "y": 0.5})"), 1);
+}
+
+void TestVideoForm::rightAndMiddleButtonsActAnywhereWithoutTouch()
+{
+    ConnectedForm connected;
+    QString why;
+    QVERIFY2(connected.start(kFormSize, why), qPrintable(why));
+
+    connected.mark();
+    QTest::mouseClick(connected.form.get(), Qt::RightButton, {}, kVideoCentre);
+    QTest::mouseClick(connected.form.get(), Qt::RightButton, {}, QPoint(10, 10)); // a black bar
+    QCOMPARE(names(connected.messagesUntilMarker()),
+             QString("BACK_OR_SCREEN_ON/0 BACK_OR_SCREEN_ON/1 BACK_OR_SCREEN_ON/0 BACK_OR_SCREEN_ON/1"));
+
+    connected.mark();
+    QTest::mouseClick(connected.form.get(), Qt::MiddleButton, {}, QPoint(10, 10));
+    const QList<QJsonObject> messages = connected.messagesUntilMarker();
+    QCOMPARE(names(messages.mid(0, 2)), QString("INJECT_KEYCODE/0 INJECT_KEYCODE/1"));
+    QCOMPARE(messages[0].value("keycode").toInt(), 3);
+}
+
+void TestVideoForm::wheelIsRebuiltInVideoCoordinates()
+{
+    ConnectedForm connected;
+    QString why;
+    QVERIFY2(connected.start(kFormSize, why), qPrintable(why));
+    VideoForm* form = connected.form.get();
+
+    connected.mark();
+    const QPoint global = form->mapToGlobal(kVideoCentre);
+    QWheelEvent outside(QPointF(10, 10), form->mapToGlobal(QPoint(10, 10)), QPoint(), QPoint(0, 120), Qt::NoButton,
+                        Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(form, &outside);
+    QWheelEvent inside(QPointF(kVideoCentre), QPointF(global), QPoint(), QPoint(0, -120), Qt::NoButton,
+                       Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(form, &inside);
+    const QList<QJsonObject> messages = connected.messagesUntilMarker();
+    QCOMPARE(names(messages), QString("INJECT_SCROLL/-1"));
+    QCOMPARE(messages[0].value("x").toInt(), 74);
+    QCOMPARE(messages[0].value("y").toInt(), 160);
+    QVERIFY(messages[0].value("vscroll").toInt() < 0);
+}
+
+void TestVideoForm::escapeLeavesFullScreenUnlessRepeated()
+{
+    ConnectedForm connected;
+    QString why;
+    QVERIFY2(connected.start(kFormSize, why), qPrintable(why));
+    QMainWindow window;
+    window.setCentralWidget(connected.form.get());
+    window.showFullScreen();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_VERIFY(window.isFullScreen());
+    QSignalSpy switched(connected.form.get(), &VideoForm::fullScreenSwitch);
+
+    connected.mark();
+    QTest::keyClick(connected.form.get(), Qt::Key_Escape);
+    QCOMPARE(switched.count(), 1);
+    QCOMPARE(switched.first().first().toBool(), false);
+    QKeyEvent repeated(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QString(), true);
+    QApplication::sendEvent(connected.form.get(), &repeated);
+    QCOMPARE(switched.count(), 1);
+    // The release of the first press still goes out, as every release does.
+    QList<QJsonObject> messages = connected.messagesUntilMarker();
+    QCOMPARE(names(messages), QString("INJECT_KEYCODE/1 INJECT_KEYCODE/0"));
+    QCOMPARE(messages[1].value("keycode").toInt(), 111);
+    QCOMPARE(messages[1].value("repeat").toInt(), 1);
+
+    window.showNormal();
+    QTRY_VERIFY(!window.isFullScreen());
+    connected.mark();
+    QTest::keyClick(connected.form.get(), Qt::Key_Escape);
+    messages = connected.messagesUntilMarker();
+    QCOMPARE(names(messages), QString("INJECT_KEYCODE/0 INJECT_KEYCODE/1"));
+    QCOMPARE(messages[0].value("keycode").toInt(), 111);
+    QCOMPARE(switched.count(), 1);
+    window.takeCentralWidget();
+}
+
+void TestVideoForm::doubleClickOnBlackBarsFitsTheForm()
+{
+    ConnectedForm connected;
+    QString why;
+    QVERIFY2(connected.start(kFormSize, why), qPrintable(why));
+    QTest::mouseDClick(connected.form.get(), Qt::LeftButton, {}, QPoint(10, 300));
+    QCOMPARE(connected.form->size(), kVideoRect.size());
+}
+
+void TestVideoForm::closeStoresGeometryAndDisconnects()
+{
+    ConnectedForm connected;
+    QString why;
+    QVERIFY2(connected.start(kFormSize, why), qPrintable(why));
+    connected.form->move(30, 40);
+    QSignalSpy disconnected(&dvk::IDeviceManage::getInstance(), &dvk::IDeviceManage::deviceDisconnected);
+
+    QVERIFY(connected.form->close());
+    QCOMPARE(disconnected.count(), 1);
+    QSettings userData(Config::getConfigPath() + "/userdata.ini", QSettings::IniFormat);
+    userData.beginGroup(connected.sim.serial());
+    QCOMPARE(userData.value("WindowRectX").toInt(), connected.form->geometry().x());
+    QCOMPARE(userData.value("WindowRectY").toInt(), connected.form->geometry().y());
+    QCOMPARE(userData.value("WindowRectW").toInt(), kFormSize.width());
+    QCOMPARE(userData.value("WindowRectH").toInt(), kFormSize.height());
+}
+
+void TestVideoForm::quickBarFollowsSerialAndCorner_data()
+{
+    QTest::addColumn<QString>("serial");
+    QTest::addColumn<bool>("wireless");
+    QTest::newRow("ip and port") << "192.0.2.7:5555" << true;
+    QTest::newRow("usb serial") << "SIM0001" << false;
+    QTest::newRow("port with a leading zero") << "192.0.2.7:05555" << false;
+    QTest::newRow("no port") << "192.0.2.7" << false;
+    QTest::newRow("octet above 255") << "192.0.2.256:5555" << false;
+    QTest::newRow("port above 65535") << "192.0.2.7:65536" << false;
+}
+
+void TestVideoForm::quickBarFollowsSerialAndCorner()
+{
+    QFETCH(QString, serial);
+    QFETCH(bool, wireless);
+    VideoForm form;
+    form.setSerial(serial);
+    form.resize(500, 700);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QCOMPARE(form.isWirelessConnected(), wireless);
+
+    QEvent enter(QEvent::Enter);
+    QApplication::sendEvent(&form, &enter);
+    QVERIFY(button(&form, "fullScreenButton")->isVisible());
+    QVERIFY(!button(&form, "normalScreenButton")->isVisible());
+    QCOMPARE(button(&form, "wirelessButton")->isVisible(), !wireless);
+    QCOMPARE(button(&form, "fullScreenButton")->pos(), QPoint(500 - 69, 700 - 69));
+    QCOMPARE(button(&form, "wirelessButton")->pos(), QPoint(500 - 275, 700 - 85));
+
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&form, &leave);
+    QVERIFY(!button(&form, "fullScreenButton")->isVisible());
+    QVERIFY(!button(&form, "wirelessButton")->isVisible());
+}
+
+void TestVideoForm::newFrameSizeChangesRatioNotForm()
+{
+    VideoForm form;
+    form.resize(600, 600);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    KeepRatioWidget* keepRatio = form.findChild<KeepRatioWidget*>("keepRatioWidget");
+    QCOMPARE(keepRatio->goodSize(), QSize(-1, -1));
+    QCOMPARE(form.frameSize(), QSize(-1, -1));
+    QVERIFY(videoWidget(&form)->isHidden());
+
+    // Fitting before any picture has no size to fit to and leaves the form alone.
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QTest::keyClick(&form, Qt::Key_W, Qt::ControlModifier);
+    QCOMPARE(form.size(), QSize(600, 600));
+
+    GreyFrame portrait(QSize(150, 300));
+    portrait.deliver(form);
+    QVERIFY(videoWidget(&form)->isVisible());
+    QCOMPARE(videoWidget(&form)->geometry(), QRect(150, 0, 300, 600));
+    GreyFrame landscape(QSize(301, 99));
+    landscape.deliver(form);
+    QCOMPARE(form.frameSize(), QSize(301, 99));
+    QCOMPARE(videoWidget(&form)->frameSize(), QSize(301, 99));
+    QCOMPARE(videoWidget(&form)->geometry(), QRect(0, (600 - 197) / 2, 600, 197));
+    QCOMPARE(keepRatio->goodSize(), QSize(600, 197));
+    QCOMPARE(form.size(), QSize(600, 600));
+
+    QTest::keyClick(&form, Qt::Key_W, Qt::ControlModifier);
+    QCOMPARE(form.size(), QSize(600, 197));
+}
+
+QTEST_MAIN(TestVideoForm)
+#include "tst_videoform.moc"
