@@ -4,6 +4,8 @@
 #include <QDebug>
 #include <QFileInfo>
 
+#include "ConnectionDefaults.h"
+
 namespace {
 const QString kCommonGroup = QStringLiteral("common");
 } // namespace
@@ -43,18 +45,39 @@ const QString& Config::getConfigPath()
     return s_configPath;
 }
 
-QVariant Config::readCommon(const QString& key, const QVariant& defaultValue)
+QVector<Config::Setting> Config::commonSettings()
 {
+    // In the order of Key.
+    return {
+        {"ServerVersion", dvk::defaults::kServerVersion},
+        {"MaxFps", dvk::defaults::kMaxFps},
+        {"UseDesktopOpenGL", -1},
+        {"RenderExpiredFrames", 0},
+        {"PushFilePath", dvk::defaults::kPushFilePath},
+        {"ServerPath", dvk::defaults::kServerRemotePath},
+        {"AdbPath", ""},
+        {"LogLevel", dvk::defaults::kLogLevel},
+        {"CodecOptions", ""},
+        {"CodecName", ""},
+        {"WindowTitle", QCoreApplication::applicationName()},
+        {"MinWndWidth", 965},
+        {"MinWndHeight", 427},
+    };
+}
+
+QVariant Config::readCommon(Key key)
+{
+    const Setting setting = commonSettings().at(key);
     m_settings->beginGroup(kCommonGroup);
-    const QVariant value = m_settings->value(key, defaultValue);
+    const QVariant value = m_settings->value(setting.key, setting.defaultValue);
     m_settings->endGroup();
     return value;
 }
 
-void Config::writeCommon(const QString& key, const QVariant& value)
+void Config::writeCommon(Key key, const QVariant& value)
 {
     m_settings->beginGroup(kCommonGroup);
-    m_settings->setValue(key, value);
+    m_settings->setValue(commonSettings().at(key).key, value);
     m_settings->endGroup();
     // A choice made in the settings dialog must survive however the program ends.
     m_settings->sync();
@@ -62,77 +85,77 @@ void Config::writeCommon(const QString& key, const QVariant& value)
 
 QString Config::getServerVersion()
 {
-    return readCommon("ServerVersion", "1.21").toString();
+    return readCommon(ServerVersion).toString();
 }
 
 int Config::getMaxFps()
 {
-    return readCommon("MaxFps", 30).toInt();
+    return readCommon(MaxFps).toInt();
 }
 
 int Config::getDesktopOpenGL()
 {
-    return readCommon("UseDesktopOpenGL", -1).toInt();
+    return readCommon(UseDesktopOpenGL).toInt();
 }
 
 int Config::getRenderExpiredFrames()
 {
-    return readCommon("RenderExpiredFrames", 0).toInt();
+    return readCommon(RenderExpiredFrames).toInt();
 }
 
 QString Config::getPushFilePath()
 {
-    return readCommon("PushFilePath", "/sdcard/").toString();
+    return readCommon(PushFilePath).toString();
 }
 
 QString Config::getServerPath()
 {
-    return readCommon("ServerPath", "/data/local/tmp/dravik-server.jar").toString();
+    return readCommon(ServerPath).toString();
 }
 
 QString Config::getAdbPath()
 {
-    return readCommon("AdbPath", "").toString();
+    return readCommon(AdbPath).toString();
 }
 
 QString Config::getLogLevel()
 {
-    return readCommon("LogLevel", "info").toString();
+    return readCommon(LogLevel).toString();
 }
 
 QString Config::getCodecOptions()
 {
-    return readCommon("CodecOptions", "").toString();
+    return readCommon(CodecOptions).toString();
 }
 
 QString Config::getCodecName()
 {
-    return readCommon("CodecName", "").toString();
+    return readCommon(CodecName).toString();
 }
 
 QString Config::getTitle()
 {
-    return readCommon("WindowTitle", QCoreApplication::applicationName()).toString();
+    return readCommon(WindowTitle).toString();
 }
 
 int Config::getMinWndWidth()
 {
-    return readCommon("MinWndWidth", 965).toInt();
+    return readCommon(MinWndWidth).toInt();
 }
 
 int Config::getMinWndHeight()
 {
-    return readCommon("MinWndHeight", 427).toInt();
+    return readCommon(MinWndHeight).toInt();
 }
 
 void Config::setMaxFps(const int& maxFps)
 {
-    writeCommon("MaxFps", maxFps);
+    writeCommon(MaxFps, maxFps);
 }
 
 void Config::setAdbPath(const QString& adbPath)
 {
-    writeCommon("AdbPath", adbPath);
+    writeCommon(AdbPath, adbPath);
 }
 
 void Config::setRect(const QString& serial, const QRect& rect)

@@ -6,14 +6,26 @@
 #include <QRect>
 #include <QSettings>
 #include <QString>
+#include <QVariant>
+#include <QVector>
 
 // The process-wide settings store: program settings in config.ini, per-device window data in userdata.ini.
 class Config : public QObject
 {
     Q_OBJECT
 public:
+    // A key of config.ini's common section and its value when the key is absent.
+    struct Setting
+    {
+        QString key;
+        QVariant defaultValue;
+    };
+
     static Config* getInstance();
     static const QString& getConfigPath();
+    // Every key of config.ini, in the order of the shipped file, with its default; the
+    // window title's default is the application's name, known only at run time.
+    static QVector<Setting> commonSettings();
 
     QString getServerVersion();
     int getMaxFps();
@@ -37,8 +49,24 @@ private:
     Config();
     ~Config() override;
 
-    QVariant readCommon(const QString& key, const QVariant& defaultValue);
-    void writeCommon(const QString& key, const QVariant& value);
+    enum Key {
+        ServerVersion,
+        MaxFps,
+        UseDesktopOpenGL,
+        RenderExpiredFrames,
+        PushFilePath,
+        ServerPath,
+        AdbPath,
+        LogLevel,
+        CodecOptions,
+        CodecName,
+        WindowTitle,
+        MinWndWidth,
+        MinWndHeight,
+    };
+
+    QVariant readCommon(Key key);
+    void writeCommon(Key key, const QVariant& value);
 
     static QString s_configPath;
     QPointer<QSettings> m_settings;

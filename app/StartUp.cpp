@@ -98,6 +98,21 @@ void installAppFont()
     QApplication::setFont(font);
 }
 
+void setApplicationIdentity()
+{
+    QCoreApplication::setApplicationName("VaDizede");
+    QCoreApplication::setApplicationVersion(VADIZEDE_VERSION);
+}
+
+QStringList commandLineArguments(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    return arguments;
+}
+
 QString displayVersion(const QString& version)
 {
     const QStringList parts = version.split('.', Qt::KeepEmptyParts);

@@ -21,6 +21,12 @@ void setDefaultSurfaceFormat();
 
 void installAppFont();
 
+// The program's name and its full version; set right after the application object exists.
+void setApplicationIdentity();
+
+// The program's arguments as text, its name first; usable before the application object exists.
+QStringList commandLineArguments(int argc, char** argv);
+
 // The version as shown to the user: at most three dot-separated parts.
 QString displayVersion(const QString& version);
 

@@ -1,10 +1,17 @@
 #include <QApplication>
 
+#include <memory>
+
 #include "AppPath.h"
+#include "CommandLine.h"
 #include "Config.h"
+#include "ConsoleRun.h"
+#include "LaunchOptions.h"
 #include "LogHandler.h"
 #include "MainWindow.h"
 #include "MouseTap.h"
+#include "ShowTouches.h"
+#include "SignalWatcher.h"
 #include "StartUp.h"
 #include "adb/AdbProcess.h"
 
@@ -12,18 +19,29 @@ MainWindow* g_mainWindow = nullptr;
 
 int main(int argc, char* argv[])
 {
+    // Before anything else: a refused argument must leave no trace, no adb call and no window.
+    CommandLine commandLine;
+    const CommandLine::Action action = commandLine.parse(commandLineArguments(argc, argv));
+    if (action != CommandLine::Run) {
+        return runCommandLineAction(commandLine, action, argc, argv);
+    }
+    const LaunchOptions& options = commandLine.options();
+    LaunchOptions::setCurrent(options);
+
     initDataPath();
     setStartupEnvironment();
     openLogFile(getAppPath() + "/appdebug.log");
     qInstallMessageHandler(myMessageOutput);
+    if (options.noDisplay) {
+        return runHeadlessRecording(options, argc, argv);
+    }
 
     // The OpenGL implementation and the surface format have to be fixed before the application object exists.
     applyOpenGLChoice(Config::getInstance()->getDesktopOpenGL());
     setDefaultSurfaceFormat();
 
     QApplication app(argc, argv);
-    QCoreApplication::setApplicationName("VaDizede");
-    QCoreApplication::setApplicationVersion(VADIZEDE_VERSION);
+    setApplicationIdentity();
     qDebug("%s", qUtf8Printable(QCoreApplication::applicationVersion()));
     qDebug("%s", qUtf8Printable(QCoreApplication::applicationName()));
 
@@ -33,12 +51,21 @@ int main(int argc, char* argv[])
     MouseTap::getInstance()->initMouseEventTap();
     dvk::AdbProcess::setAdbPath(Config::getInstance()->getAdbPath());
 
+    // A recording or a changed device setting is put in order on SIGINT and SIGTERM as on a closed window.
+    std::unique_ptr<SignalWatcher> watcher;
+    if (!options.recordFile.isEmpty() || options.showTouches) {
+        watcher.reset(new SignalWatcher());
+        QObject::connect(watcher.get(), &SignalWatcher::received, &app, &QCoreApplication::quit);
+    }
+    std::unique_ptr<ShowTouches> showTouches(options.showTouches ? new ShowTouches() : nullptr);
+
     g_mainWindow = new MainWindow();
     g_mainWindow->show();
     const int exitCode = app.exec();
 
     delete g_mainWindow;
     g_mainWindow = nullptr;
+    showTouches.reset();
     closeLogFile();
     MouseTap::getInstance()->quitMouseEventTap();
     return exitCode;

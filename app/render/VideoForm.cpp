@@ -40,21 +40,24 @@ QPushButton* makeQuickBarButton(QWidget* parent, const QSize& size, const QStrin
     return button;
 }
 
-QString screenButtonStyle(const QString& image)
-{
-    return QString("QPushButton{background:transparent; border-image:url(:/images/quickbar/%1.png);}"
-                   "QPushButton:hover{background:transparent; border-image:url(:/images/quickbar/%1_h.png);}"
-                   "QPushButton:pressed{background:transparent; border-image:url(:/images/quickbar/%1_h.png);}")
-        .arg(image);
-}
+const char* const kFullScreenStyle =
+    "QPushButton{background:transparent; border-image:url(:/images/quickbar/fullscreen.png);}"
+    "QPushButton:hover{background:transparent; border-image:url(:/images/quickbar/fullscreen_h.png);}"
+    "QPushButton:pressed{background:transparent; border-image:url(:/images/quickbar/fullscreen_h.png);}";
 
-QString wirelessButtonStyle()
-{
-    const QString look = "background:transparent; border-image:url(:/images/quickbar/bg_button.png);color:%1;"
-                         "font-size: 21px;text-align:top;padding-top:22px;";
-    return QString("QPushButton{%1}QPushButton:hover{%2}QPushButton:pressed{%2}")
-        .arg(look.arg("white"), look.arg("#428AFF"));
-}
+const char* const kNormalScreenStyle =
+    "QPushButton{background:transparent; border-image:url(:/images/quickbar/normalscreen.png);}"
+    "QPushButton:hover{background:transparent; border-image:url(:/images/quickbar/normalscreen_h.png);}"
+    "QPushButton:pressed{background:transparent; border-image:url(:/images/quickbar/normalscreen_h.png);}";
+
+// White text on the button's image, the accent colour under the mouse.
+const char* const kWirelessStyle =
+    "QPushButton{background:transparent; border-image:url(:/images/quickbar/bg_button.png);color:white;"
+    "font-size: 21px;text-align:top;padding-top:22px;}"
+    "QPushButton:hover{background:transparent; border-image:url(:/images/quickbar/bg_button.png);color:#428AFF;"
+    "font-size: 21px;text-align:top;padding-top:22px;}"
+    "QPushButton:pressed{background:transparent; border-image:url(:/images/quickbar/bg_button.png);color:#428AFF;"
+    "font-size: 21px;text-align:top;padding-top:22px;}";
 
 } // namespace
 
@@ -93,9 +96,9 @@ void VideoForm::initUI()
 
 void VideoForm::initQuickBar()
 {
-    m_fullScreenButton = makeQuickBarButton(this, QSize(43, 43), screenButtonStyle("fullscreen"));
-    m_normalScreenButton = makeQuickBarButton(this, QSize(43, 43), screenButtonStyle("normalscreen"));
-    m_wirelessButton = makeQuickBarButton(this, QSize(206, 85), wirelessButtonStyle());
+    m_fullScreenButton = makeQuickBarButton(this, QSize(43, 43), kFullScreenStyle);
+    m_normalScreenButton = makeQuickBarButton(this, QSize(43, 43), kNormalScreenStyle);
+    m_wirelessButton = makeQuickBarButton(this, QSize(206, 85), kWirelessStyle);
     m_wirelessButton->setText(tr("wireless"));
     m_fullScreenButton->setObjectName("fullScreenButton");
     m_normalScreenButton->setObjectName("normalScreenButton");

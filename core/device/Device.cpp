@@ -50,7 +50,9 @@ Device::Device(DeviceParams params, QObject* parent) : IDevice(parent), m_params
     m_stream = new Stream([this](quint8* buf, qint32 bufSize) { return recvVideoData(buf, bufSize); }, this);
     m_server = new Server(this);
 
-    if (m_params.recordFile && !m_params.recordPath.trimmed().isEmpty()) {
+    if (m_params.recordFile && !m_params.recordFileName.isEmpty()) {
+        m_recorder = new Recorder(m_params.recordFileName, Recorder::formatFromName(m_params.recordFileFormat), this);
+    } else if (m_params.recordFile && !m_params.recordPath.trimmed().isEmpty()) {
         const QString fileName = QDir(recordFolder()).absoluteFilePath(timestampedName(m_params.recordFileFormat));
         m_recorder = new Recorder(QDir::cleanPath(fileName), this);
     }

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include "ConnectionDefaults.h"
+
 namespace dvk {
 
 // Everything one connection needs, filled by the caller and copied into the device.
@@ -11,24 +13,28 @@ struct DeviceParams
 {
     QString serial = "";
     QString serverLocalPath = "";
-    QString serverRemotePath = "/data/local/tmp/dravik-server.jar";
-    quint16 localPort = 27183;
+    QString serverRemotePath = defaults::kServerRemotePath;
+    quint16 localPort = defaults::kLocalPort;
+    // 0: the device's own size. The bring-up's own default differs (720) and stays so.
     quint16 maxSize = 0;
-    quint32 bitRate = 8000000;
-    quint32 maxFps = 30;
-    bool useReverse = true;
-    qint32 lockVideoOrientation = -1;
+    quint32 bitRate = defaults::kBitRate;
+    quint32 maxFps = defaults::kMaxFps;
+    bool useReverse = defaults::kUseReverse;
+    qint32 lockVideoOrientation = defaults::kLockVideoOrientation;
     bool stayAwake = false;
-    QString serverVersion = "1.21";
-    QString logLevel = "info";
+    QString serverVersion = defaults::kServerVersion;
+    QString logLevel = defaults::kLogLevel;
     QString codecOptions = "";
     QString codecName = "";
     // Folder for recordings and screenshots, relative to the data directory.
     QString recordPath = "./snapshot/";
     QString recordFileFormat = "mp4";
     bool recordFile = false;
+    // When set, the recording goes to exactly this file (its container from recordFileFormat)
+    // instead of a time-stamped name in recordPath.
+    QString recordFileName = "";
     // Device folder named in the transfer-complete message.
-    QString pushFilePath = "/sdcard/";
+    QString pushFilePath = defaults::kPushFilePath;
     bool closeScreen = false;
     // Decode, show and accept input; false only makes sense together with recordFile.
     bool display = true;

@@ -36,6 +36,11 @@ Recorder::Recorder(const QString& fileName, QObject* parent)
 {
 }
 
+Recorder::Recorder(const QString& fileName, RecorderFormat format, QObject* parent)
+    : QThread(parent), m_fileName(fileName), m_format(format)
+{
+}
+
 Recorder::~Recorder()
 {
     if (isRunning()) {
@@ -57,6 +62,17 @@ Recorder::RecorderFormat Recorder::guessRecordFormat(const QString& fileName)
         return RECORDER_FORMAT_MP4;
     }
     if (suffix == QLatin1String("mkv")) {
+        return RECORDER_FORMAT_MKV;
+    }
+    return RECORDER_FORMAT_NULL;
+}
+
+Recorder::RecorderFormat Recorder::formatFromName(const QString& formatName)
+{
+    if (formatName.compare(QLatin1String("mp4"), Qt::CaseInsensitive) == 0) {
+        return RECORDER_FORMAT_MP4;
+    }
+    if (formatName.compare(QLatin1String("mkv"), Qt::CaseInsensitive) == 0) {
         return RECORDER_FORMAT_MKV;
     }
     return RECORDER_FORMAT_NULL;

@@ -29,9 +29,13 @@ public:
     };
 
     explicit Recorder(const QString& fileName, QObject* parent = nullptr);
+    // For a file whose container is chosen by its caller rather than by the name's suffix.
+    Recorder(const QString& fileName, RecorderFormat format, QObject* parent = nullptr);
     ~Recorder() override;
 
     static RecorderFormat guessRecordFormat(const QString& fileName);
+    // The container named "mp4" or "mkv", in any case.
+    static RecorderFormat formatFromName(const QString& formatName);
 
     RecorderFormat format() const;
     const QString& fileName() const;

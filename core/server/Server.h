@@ -6,6 +6,7 @@
 #include <QSize>
 #include <QString>
 
+#include "ConnectionDefaults.h"
 #include "adb/AdbProcess.h"
 
 class QTcpSocket;
@@ -34,16 +35,16 @@ public:
     {
         QString serial = "";
         QString serverLocalPath = "";
-        QString serverRemotePath = "/data/local/tmp/dravik-server.jar";
-        quint16 localPort = 27183;
+        QString serverRemotePath = defaults::kServerRemotePath;
+        quint16 localPort = defaults::kLocalPort;
         quint16 maxSize = 720;
-        quint32 bitRate = 8000000;
-        quint32 maxFps = 30;
-        bool useReverse = true;
-        qint32 lockVideoOrientation = -1;
+        quint32 bitRate = defaults::kBitRate;
+        quint32 maxFps = defaults::kMaxFps;
+        bool useReverse = defaults::kUseReverse;
+        qint32 lockVideoOrientation = defaults::kLockVideoOrientation;
         int stayAwake = 0;
-        QString serverVersion = "1.21";
-        QString logLevel = "info";
+        QString serverVersion = defaults::kServerVersion;
+        QString logLevel = defaults::kLogLevel;
         QString codecOptions = "";
         QString codecName = "";
         QString crop = "";

@@ -153,4 +153,174 @@ to Install it.</translation>
         <translation>Wireless</translation>
     </message>
 </context>
+<context>
+    <name>CommandLine</name>
+    <message>
+        <source>Connect only this device; wait for it while it is not attached.</source>
+        <translation>Connect only this device; wait for it while it is not attached.</translation>
+    </message>
+    <message>
+        <source>a device serial as adb devices lists it</source>
+        <translation>a device serial as adb devices lists it</translation>
+    </message>
+    <message>
+        <source>Record the stream to FILE (.mp4 or .mkv); a missing folder is created.</source>
+        <translation>Record the stream to FILE (.mp4 or .mkv); a missing folder is created.</translation>
+    </message>
+    <message>
+        <source>a file name ending in .mp4 or .mkv</source>
+        <translation>a file name ending in .mp4 or .mkv</translation>
+    </message>
+    <message>
+        <source>Start with this keymap: a file, or the name of one in the keymap folder.</source>
+        <translation>Start with this keymap: a file, or the name of one in the keymap folder.</translation>
+    </message>
+    <message>
+        <source>a readable keymap file, or the name of one in the keymap folder</source>
+        <translation>a readable keymap file, or the name of one in the keymap folder</translation>
+    </message>
+    <message>
+        <source>Limit the longer side of the picture to N pixels (0: no limit).</source>
+        <translation>Limit the longer side of the picture to N pixels (0: no limit).</translation>
+    </message>
+    <message>
+        <source>a whole number from 0 to 65535</source>
+        <translation>a whole number from 0 to 65535</translation>
+    </message>
+    <message>
+        <source>Video bit rate in bits per second; K and M suffixes accepted (8M).</source>
+        <translation>Video bit rate in bits per second; K and M suffixes accepted (8M).</translation>
+    </message>
+    <message>
+        <source>a number of bits per second from 1 to 2147483647, with an optional K or M suffix</source>
+        <translation>a number of bits per second from 1 to 2147483647, with an optional K or M suffix</translation>
+    </message>
+    <message>
+        <source>Limit the frame rate to N frames a second (0: no limit).</source>
+        <translation>Limit the frame rate to N frames a second (0: no limit).</translation>
+    </message>
+    <message>
+        <source>a whole number from 0 to 1000</source>
+        <translation>a whole number from 0 to 1000</translation>
+    </message>
+    <message>
+        <source>Lock the picture&apos;s orientation: 0 to 3 quarter turns, -1 unlocked.</source>
+        <translation>Lock the picture&apos;s orientation: 0 to 3 quarter turns, -1 unlocked.</translation>
+    </message>
+    <message>
+        <source>-1 or a whole number from 0 to 3</source>
+        <translation>-1 or a whole number from 0 to 3</translation>
+    </message>
+    <message>
+        <source>Local TCP port of the connection (default 27183).</source>
+        <translation>Local TCP port of the connection (default 27183).</translation>
+    </message>
+    <message>
+        <source>a port number from 1 to 65535</source>
+        <translation>a port number from 1 to 65535</translation>
+    </message>
+    <message>
+        <source>Show TEXT in the window title in place of the program&apos;s name.</source>
+        <translation>Show TEXT in the window title in place of the program&apos;s name.</translation>
+    </message>
+    <message>
+        <source>a text</source>
+        <translation>a text</translation>
+    </message>
+    <message>
+        <source>No window and no decoding; needs --record. Ends when the device disconnects or on Ctrl+C.</source>
+        <translation>No window and no decoding; needs --record. Ends when the device disconnects or on Ctrl+C.</translation>
+    </message>
+    <message>
+        <source>Use a forward tunnel only (the computer connects to the device).</source>
+        <translation>Use a forward tunnel only (the computer connects to the device).</translation>
+    </message>
+    <message>
+        <source>Keep the device awake while it is connected.</source>
+        <translation>Keep the device awake while it is connected.</translation>
+    </message>
+    <message>
+        <source>Turn the device&apos;s screen off once connected; mirroring goes on.</source>
+        <translation>Turn the device&apos;s screen off once connected; mirroring goes on.</translation>
+    </message>
+    <message>
+        <source>Show touches on the device while connected; restored afterwards.</source>
+        <translation>Show touches on the device while connected; restored afterwards.</translation>
+    </message>
+    <message>
+        <source>Start in full screen.</source>
+        <translation>Start in full screen.</translation>
+    </message>
+    <message>
+        <source>Print the serial and state of every device adb lists, then exit.</source>
+        <translation>Print the serial and state of every device adb lists, then exit.</translation>
+    </message>
+    <message>
+        <source>Print the version, then exit.</source>
+        <translation>Print the version, then exit.</translation>
+    </message>
+    <message>
+        <source>Print this help, then exit.</source>
+        <translation>Print this help, then exit.</translation>
+    </message>
+    <message>
+        <source>unexpected argument &quot;%1&quot;; run with --help for the accepted options</source>
+        <translation>unexpected argument &quot;%1&quot;; run with --help for the accepted options</translation>
+    </message>
+    <message>
+        <source>unknown option %1; run with --help for the accepted options</source>
+        <translation>unknown option %1; run with --help for the accepted options</translation>
+    </message>
+    <message>
+        <source>%1 needs a value: %2</source>
+        <translation>%1 needs a value: %2</translation>
+    </message>
+    <message>
+        <source>--no-display needs --record FILE: without a window the only work is recording</source>
+        <translation>--no-display needs --record FILE: without a window the only work is recording</translation>
+    </message>
+    <message>
+        <source>--keymap: &quot;%1&quot; is not a usable keymap (%2)</source>
+        <translation>--keymap: &quot;%1&quot; is not a usable keymap (%2)</translation>
+    </message>
+    <message>
+        <source>%1: expected %3, got &quot;%2&quot;</source>
+        <translation>%1: expected %3, got &quot;%2&quot;</translation>
+    </message>
+    <message>
+        <source>Mirrors an Android device&apos;s screen and controls the device with mouse and keyboard.</source>
+        <translation>Mirrors an Android device&apos;s screen and controls the device with mouse and keyboard.</translation>
+    </message>
+    <message>
+        <source>%1: adb devices failed: %2</source>
+        <translation>%1: adb devices failed: %2</translation>
+    </message>
+</context>
+<context>
+    <name>HeadlessRecording</name>
+    <message>
+        <source>stopped before a device was connected; nothing was recorded</source>
+        <translation>stopped before a device was connected; nothing was recorded</translation>
+    </message>
+    <message>
+        <source>adb was not found; install it or set its path in the settings</source>
+        <translation>adb was not found; install it or set its path in the settings</translation>
+    </message>
+    <message>
+        <source>could not connect %1</source>
+        <translation>could not connect %1</translation>
+    </message>
+    <message>
+        <source>mirroring of %1 could not start; the log names the step that failed</source>
+        <translation>mirroring of %1 could not start; the log names the step that failed</translation>
+    </message>
+    <message>
+        <source>Recording %1 (%2, %3x%4) to %5; Ctrl+C ends the recording.</source>
+        <translation>Recording %1 (%2, %3x%4) to %5; Ctrl+C ends the recording.</translation>
+    </message>
+    <message>
+        <source>%1 is not a playable recording: %2</source>
+        <translation>%1 is not a playable recording: %2</translation>
+    </message>
+</context>
 </TS>

@@ -153,4 +153,174 @@ to Install it.</source>
         <translation>无线</translation>
     </message>
 </context>
+<context>
+    <name>CommandLine</name>
+    <message>
+        <source>Connect only this device; wait for it while it is not attached.</source>
+        <translation>只连接此设备；未连接时等待它。</translation>
+    </message>
+    <message>
+        <source>a device serial as adb devices lists it</source>
+        <translation>adb devices 列出的设备序列号</translation>
+    </message>
+    <message>
+        <source>Record the stream to FILE (.mp4 or .mkv); a missing folder is created.</source>
+        <translation>将视频流录制到 FILE（.mp4 或 .mkv）；缺少的文件夹会被创建。</translation>
+    </message>
+    <message>
+        <source>a file name ending in .mp4 or .mkv</source>
+        <translation>以 .mp4 或 .mkv 结尾的文件名</translation>
+    </message>
+    <message>
+        <source>Start with this keymap: a file, or the name of one in the keymap folder.</source>
+        <translation>使用此按键映射启动：一个文件，或按键映射文件夹中的文件名。</translation>
+    </message>
+    <message>
+        <source>a readable keymap file, or the name of one in the keymap folder</source>
+        <translation>可读的按键映射文件，或按键映射文件夹中的文件名</translation>
+    </message>
+    <message>
+        <source>Limit the longer side of the picture to N pixels (0: no limit).</source>
+        <translation>将画面长边限制为 N 像素（0：不限制）。</translation>
+    </message>
+    <message>
+        <source>a whole number from 0 to 65535</source>
+        <translation>0 到 65535 之间的整数</translation>
+    </message>
+    <message>
+        <source>Video bit rate in bits per second; K and M suffixes accepted (8M).</source>
+        <translation>视频码率，单位为比特每秒；可用 K 和 M 后缀（8M）。</translation>
+    </message>
+    <message>
+        <source>a number of bits per second from 1 to 2147483647, with an optional K or M suffix</source>
+        <translation>1 到 2147483647 之间的比特每秒数，可带 K 或 M 后缀</translation>
+    </message>
+    <message>
+        <source>Limit the frame rate to N frames a second (0: no limit).</source>
+        <translation>将帧率限制为每秒 N 帧（0：不限制）。</translation>
+    </message>
+    <message>
+        <source>a whole number from 0 to 1000</source>
+        <translation>0 到 1000 之间的整数</translation>
+    </message>
+    <message>
+        <source>Lock the picture&apos;s orientation: 0 to 3 quarter turns, -1 unlocked.</source>
+        <translation>锁定画面方向：0 到 3 个四分之一圈，-1 不锁定。</translation>
+    </message>
+    <message>
+        <source>-1 or a whole number from 0 to 3</source>
+        <translation>-1 或 0 到 3 之间的整数</translation>
+    </message>
+    <message>
+        <source>Local TCP port of the connection (default 27183).</source>
+        <translation>连接使用的本地 TCP 端口（默认 27183）。</translation>
+    </message>
+    <message>
+        <source>a port number from 1 to 65535</source>
+        <translation>1 到 65535 之间的端口号</translation>
+    </message>
+    <message>
+        <source>Show TEXT in the window title in place of the program&apos;s name.</source>
+        <translation>在窗口标题中用 TEXT 代替程序名称。</translation>
+    </message>
+    <message>
+        <source>a text</source>
+        <translation>一段文字</translation>
+    </message>
+    <message>
+        <source>No window and no decoding; needs --record. Ends when the device disconnects or on Ctrl+C.</source>
+        <translation>不显示窗口也不解码；需要 --record。设备断开或按 Ctrl+C 时结束。</translation>
+    </message>
+    <message>
+        <source>Use a forward tunnel only (the computer connects to the device).</source>
+        <translation>只使用正向隧道（由电脑连接设备）。</translation>
+    </message>
+    <message>
+        <source>Keep the device awake while it is connected.</source>
+        <translation>连接期间保持设备唤醒。</translation>
+    </message>
+    <message>
+        <source>Turn the device&apos;s screen off once connected; mirroring goes on.</source>
+        <translation>连接后关闭设备屏幕；投屏继续。</translation>
+    </message>
+    <message>
+        <source>Show touches on the device while connected; restored afterwards.</source>
+        <translation>连接期间在设备上显示触摸位置；之后恢复原设置。</translation>
+    </message>
+    <message>
+        <source>Start in full screen.</source>
+        <translation>以全屏启动。</translation>
+    </message>
+    <message>
+        <source>Print the serial and state of every device adb lists, then exit.</source>
+        <translation>打印 adb 列出的每个设备的序列号和状态，然后退出。</translation>
+    </message>
+    <message>
+        <source>Print the version, then exit.</source>
+        <translation>打印版本号，然后退出。</translation>
+    </message>
+    <message>
+        <source>Print this help, then exit.</source>
+        <translation>打印此帮助，然后退出。</translation>
+    </message>
+    <message>
+        <source>unexpected argument &quot;%1&quot;; run with --help for the accepted options</source>
+        <translation>无法识别的参数“%1”；使用 --help 查看可用选项</translation>
+    </message>
+    <message>
+        <source>unknown option %1; run with --help for the accepted options</source>
+        <translation>未知选项 %1；使用 --help 查看可用选项</translation>
+    </message>
+    <message>
+        <source>%1 needs a value: %2</source>
+        <translation>%1 需要一个值：%2</translation>
+    </message>
+    <message>
+        <source>--no-display needs --record FILE: without a window the only work is recording</source>
+        <translation>--no-display 需要 --record FILE：没有窗口时只能录制</translation>
+    </message>
+    <message>
+        <source>--keymap: &quot;%1&quot; is not a usable keymap (%2)</source>
+        <translation>--keymap：“%1”不是可用的按键映射（%2）</translation>
+    </message>
+    <message>
+        <source>%1: expected %3, got &quot;%2&quot;</source>
+        <translation>%1：应为%3，实际为“%2”</translation>
+    </message>
+    <message>
+        <source>Mirrors an Android device&apos;s screen and controls the device with mouse and keyboard.</source>
+        <translation>投射 Android 设备的屏幕，并用鼠标和键盘控制设备。</translation>
+    </message>
+    <message>
+        <source>%1: adb devices failed: %2</source>
+        <translation>%1：adb devices 失败：%2</translation>
+    </message>
+</context>
+<context>
+    <name>HeadlessRecording</name>
+    <message>
+        <source>stopped before a device was connected; nothing was recorded</source>
+        <translation>在设备连接前已停止；没有录制任何内容</translation>
+    </message>
+    <message>
+        <source>adb was not found; install it or set its path in the settings</source>
+        <translation>找不到 adb；请安装它或在设置中指定其路径</translation>
+    </message>
+    <message>
+        <source>could not connect %1</source>
+        <translation>无法连接 %1</translation>
+    </message>
+    <message>
+        <source>mirroring of %1 could not start; the log names the step that failed</source>
+        <translation>%1 的投屏无法启动；日志中记录了失败的步骤</translation>
+    </message>
+    <message>
+        <source>Recording %1 (%2, %3x%4) to %5; Ctrl+C ends the recording.</source>
+        <translation>正在录制 %1（%2，%3x%4）到 %5；按 Ctrl+C 结束录制。</translation>
+    </message>
+    <message>
+        <source>%1 is not a playable recording: %2</source>
+        <translation>%1 不是可播放的录像：%2</translation>
+    </message>
+</context>
 </TS>

@@ -62,6 +62,9 @@ private slots:
     void abandonedAttemptDoesNotConfuseTheServer();
     void exitAtOnce();
     void unknownDeviceMessage();
+    void closeAfterMs();
+    void shortHandshake();
+    void garbageInsteadOfVideo();
 };
 
 void TestFaults::noHandshake()
@@ -208,6 +211,50 @@ void TestFaults::unknownDeviceMessage()
         }
     }
     QVERIFY2(answer.contains(expected), answer.toHex(' ').constData());
+}
+
+void TestFaults::closeAfterMs()
+{
+    SimDevice device(withFault("closeAfterMs", 300));
+    SimLaunch launch;
+    QString why;
+    QVERIFY2(launchServer(device, true, launch, &why), qPrintable(why));
+    StreamReader reader(launch.video.get());
+    // About nine frames at 30 fps; a loaded machine may deliver fewer, never none.
+    QVERIFY(framesUntilEnd(reader) > 0);
+    QVERIFY(launch.shell->waitForFinished(5000));
+    QCOMPARE(launch.shell->exitCode(), 0);
+}
+
+void TestFaults::shortHandshake()
+{
+    SimDevice device(withFault("shortHandshake", 30));
+    SimLaunch launch;
+    QString why;
+    QVERIFY2(launchServer(device, false, launch, &why, {}, false), qPrintable(why));
+    StreamReader reader(launch.video.get());
+    QByteArray head;
+    QVERIFY(reader.readExactly(head, 30));
+    QVERIFY2(head.startsWith("Sim Device"), head.toHex().constData());
+    // The rest of the record never comes, and the connection stays up.
+    QVERIFY(!reader.readExactly(head, 1, 500));
+    QCOMPARE(launch.video->state(), QAbstractSocket::ConnectedState);
+}
+
+void TestFaults::garbageInsteadOfVideo()
+{
+    SimDevice device(withFault("garbageFromFrame", 1));
+    SimLaunch launch;
+    QString why;
+    QVERIFY2(launchServer(device, false, launch, &why), qPrintable(why));
+    StreamReader reader(launch.video.get());
+    qint64 pts = 0;
+    QByteArray configuration, first, second;
+    QVERIFY(reader.readPacket(pts, configuration) && reader.readPacket(pts, first) && reader.readPacket(pts, second));
+    QVERIFY2(first.contains(QByteArray::fromHex("000001")), first.left(8).toHex().constData());
+    // Framed as a picture, but no start code: nothing a decoder can take.
+    QVERIFY(pts >= 0 && !second.isEmpty());
+    QVERIFY2(!second.contains(QByteArray::fromHex("000001")), second.left(8).toHex().constData());
 }
 
 QTEST_GUILESS_MAIN(TestFaults)

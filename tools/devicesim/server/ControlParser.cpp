@@ -64,7 +64,8 @@ Result readText(const QByteArray& b, int lengthAt, const char* what, QJsonObject
         return ControlParser::NeedMore;
     }
     m.insert("length", double(length));
-    m.insert("text", QString::fromUtf8(b.mid(lengthAt + 4, int(length))));
+    // From the pointer and the length: the byte-array overload would stop at a zero byte.
+    m.insert("text", QString::fromUtf8(b.constData() + lengthAt + 4, int(length)));
     return ControlParser::Complete;
 }
 

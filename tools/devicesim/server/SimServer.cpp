@@ -56,6 +56,19 @@ int levelRank(const QString& level)
     return std::max(0, ServerOptions::logLevels().indexOf(level));
 }
 
+// The packet's bytes turned to noise of the same length: framing intact, and with no zero byte
+// there is no start code, so nothing a decoder can use.
+QByteArray garbled(const QByteArray& data)
+{
+    QByteArray noise(data.size(), '\0');
+    quint32 state = static_cast<quint32>(data.size()) * 2654435761u + 1;
+    for (char& byte : noise) {
+        state = state * 1664525u + 1013904223u;
+        byte = static_cast<char>((state >> 24) | 0x80);
+    }
+    return noise;
+}
+
 } // namespace
 
 SimServer::SimServer(const SimHome& home, const QString& device, QObject* parent)
@@ -365,6 +378,14 @@ void SimServer::onConnected()
         log("warn", "Simulated fault: no device information sent");
         return;
     }
+    const QJsonValue shortBy = fault("shortHandshake");
+    if (!shortBy.isUndefined()) {
+        // Part of the record and then silence, with the connection left open.
+        const int keep = qBound(0, shortBy.toInt(), 67);
+        sendDeviceInfo(keep);
+        log("warn", QString("Simulated fault: device information cut to %1 bytes").arg(keep));
+        return;
+    }
     sendDeviceInfo();
     startStreaming();
     if (m_control && m_control->bytesAvailable() > 0) {
@@ -372,14 +393,14 @@ void SimServer::onConnected()
     }
 }
 
-void SimServer::sendDeviceInfo()
+void SimServer::sendDeviceInfo(int keep)
 {
     QByteArray info(64, '\0');
     const QByteArray name = m_device.value("name").toString().toUtf8().left(63);
     info.replace(0, name.size(), name);
     putBe16(info, static_cast<quint32>(m_frameSize.width()));
     putBe16(info, static_cast<quint32>(m_frameSize.height()));
-    m_video->write(info);
+    m_video->write(keep < 0 ? info : info.left(keep));
 }
 
 void SimServer::startStreaming()
@@ -404,6 +425,12 @@ bool SimServer::applyFrameFaults()
     if (!closeAfter.isUndefined() && m_frames >= static_cast<quint32>(closeAfter.toInt())) {
         log("warn", QString("Simulated fault: closing after %1 frames").arg(m_frames));
         finish(0, "closeAfterFrames");
+        return true;
+    }
+    const QJsonValue closeAfterMs = fault("closeAfterMs");
+    if (!closeAfterMs.isUndefined() && m_clock.elapsed() >= closeAfterMs.toInt()) {
+        log("warn", QString("Simulated fault: closing after %1 ms").arg(m_clock.elapsed()));
+        finish(0, "closeAfterMs");
         return true;
     }
     const QJsonValue truncateAt = fault("truncateAtFrame");
@@ -453,8 +480,10 @@ void SimServer::onFrameTick()
         finish(1, "encoder failed");
         return;
     }
+    const QJsonValue garbageFrom = fault("garbageFromFrame");
+    const bool garbage = !garbageFrom.isUndefined() && m_frames >= static_cast<quint32>(garbageFrom.toInt());
     for (const VideoEncoder::Packet& packet : packets) {
-        writePacket(packet.pts, packet.data);
+        writePacket(packet.pts, garbage ? garbled(packet.data) : packet.data);
     }
     ++m_frames;
 }

@@ -42,7 +42,8 @@ private:
     void listenForward();
     void onForwardConnection();
     void onConnected();
-    void sendDeviceInfo();
+    // The first keep bytes of the record only; all of it when keep is negative.
+    void sendDeviceInfo(int keep = -1);
     void startStreaming();
     void onFrameTick();
     bool applyFrameFaults();

@@ -1,0 +1,321 @@
+#include "CommandLine.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonParseError>
+#include <QRegularExpression>
+
+#include "AppFiles.h"
+
+#include <limits>
+#include <optional>
+
+namespace {
+
+struct ValueOption
+{
+    QStringList names;
+    const char* valueName;
+    const char* description;
+    // What the option accepts, shown with every refused value.
+    const char* accepts;
+};
+
+const QList<ValueOption>& valueOptions()
+{
+    static const QList<ValueOption> s_options = {
+        {{"s", "serial"}, "SERIAL", QT_TRANSLATE_NOOP("CommandLine", "Connect only this device; wait for it while it is not attached."),
+         QT_TRANSLATE_NOOP("CommandLine", "a device serial as adb devices lists it")},
+        {{"record"}, "FILE", QT_TRANSLATE_NOOP("CommandLine", "Record the stream to FILE (.mp4 or .mkv); a missing folder is created."),
+         QT_TRANSLATE_NOOP("CommandLine", "a file name ending in .mp4 or .mkv")},
+        {{"keymap"}, "FILE|NAME", QT_TRANSLATE_NOOP("CommandLine", "Start with this keymap: a file, or the name of one in the keymap folder."),
+         QT_TRANSLATE_NOOP("CommandLine", "a readable keymap file, or the name of one in the keymap folder")},
+        {{"max-size"}, "N", QT_TRANSLATE_NOOP("CommandLine", "Limit the longer side of the picture to N pixels (0: no limit)."),
+         QT_TRANSLATE_NOOP("CommandLine", "a whole number from 0 to 65535")},
+        {{"bit-rate"}, "N", QT_TRANSLATE_NOOP("CommandLine", "Video bit rate in bits per second; K and M suffixes accepted (8M)."),
+         QT_TRANSLATE_NOOP("CommandLine", "a number of bits per second from 1 to 2147483647, with an optional K or M suffix")},
+        {{"max-fps"}, "N", QT_TRANSLATE_NOOP("CommandLine", "Limit the frame rate to N frames a second (0: no limit)."),
+         QT_TRANSLATE_NOOP("CommandLine", "a whole number from 0 to 1000")},
+        {{"lock-orientation"}, "N", QT_TRANSLATE_NOOP("CommandLine", "Lock the picture's orientation: 0 to 3 quarter turns, -1 unlocked."),
+         QT_TRANSLATE_NOOP("CommandLine", "-1 or a whole number from 0 to 3")},
+        {{"port"}, "N", QT_TRANSLATE_NOOP("CommandLine", "Local TCP port of the connection (default 27183)."),
+         QT_TRANSLATE_NOOP("CommandLine", "a port number from 1 to 65535")},
+        {{"window-title"}, "TEXT", QT_TRANSLATE_NOOP("CommandLine", "Show TEXT in the window title in place of the program's name."),
+         QT_TRANSLATE_NOOP("CommandLine", "a text")},
+    };
+    return s_options;
+}
+
+struct FlagOption
+{
+    QStringList names;
+    const char* description;
+};
+
+const QList<FlagOption>& flagOptions()
+{
+    static const QList<FlagOption> s_options = {
+        {{"no-display"}, QT_TRANSLATE_NOOP("CommandLine", "No window and no decoding; needs --record. Ends when the device disconnects or on Ctrl+C.")},
+        {{"forward"}, QT_TRANSLATE_NOOP("CommandLine", "Use a forward tunnel only (the computer connects to the device).")},
+        {{"stay-awake"}, QT_TRANSLATE_NOOP("CommandLine", "Keep the device awake while it is connected.")},
+        {{"turn-screen-off"}, QT_TRANSLATE_NOOP("CommandLine", "Turn the device's screen off once connected; mirroring goes on.")},
+        {{"show-touches"}, QT_TRANSLATE_NOOP("CommandLine", "Show touches on the device while connected; restored afterwards.")},
+        {{"fullscreen"}, QT_TRANSLATE_NOOP("CommandLine", "Start in full screen.")},
+        {{"list-devices"}, QT_TRANSLATE_NOOP("CommandLine", "Print the serial and state of every device adb lists, then exit.")},
+        {{"v", "version"}, QT_TRANSLATE_NOOP("CommandLine", "Print the version, then exit.")},
+        {{"h", "help"}, QT_TRANSLATE_NOOP("CommandLine", "Print this help, then exit.")},
+    };
+    return s_options;
+}
+
+const ValueOption* findValueOption(const QString& name)
+{
+    for (const ValueOption& option : valueOptions()) {
+        if (option.names.contains(name)) {
+            return &option;
+        }
+    }
+    return nullptr;
+}
+
+QString dashed(const QString& name)
+{
+    return (name.size() == 1 ? "-" : "--") + name;
+}
+
+std::optional<qint64> wholeNumber(const QString& text, qint64 min, qint64 max)
+{
+    static const QRegularExpression s_pattern(QStringLiteral("^-?[0-9]{1,12}$"));
+    if (!s_pattern.match(text).hasMatch()) {
+        return std::nullopt;
+    }
+    const qint64 value = text.toLongLong();
+    if (value < min || value > max) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// "8000000", "8M", "1.5m", "500K".
+std::optional<qint64> bitRate(const QString& text)
+{
+    static const QRegularExpression s_pattern(QStringLiteral("^([0-9]{1,12})(?:\\.([0-9]{1,6}))?([kKmM]?)$"));
+    const QRegularExpressionMatch match = s_pattern.match(text);
+    if (!match.hasMatch()) {
+        return std::nullopt;
+    }
+    const QString suffix = match.captured(3).toLower();
+    const int scaleDigits = suffix == "m" ? 6 : suffix == "k" ? 3 : 0;
+    QString fraction = match.captured(2);
+    if (fraction.size() > scaleDigits) {
+        return std::nullopt;
+    }
+    fraction = fraction.leftJustified(scaleDigits, '0');
+    return wholeNumber(match.captured(1) + fraction, 1, std::numeric_limits<qint32>::max());
+}
+
+} // namespace
+
+void CommandLine::addOptions(QCommandLineParser& parser) const
+{
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const ValueOption& option : valueOptions()) {
+        parser.addOption(QCommandLineOption(option.names, tr(option.description), option.valueName));
+    }
+    for (const FlagOption& option : flagOptions()) {
+        parser.addOption(QCommandLineOption(option.names, tr(option.description)));
+    }
+}
+
+CommandLine::Action CommandLine::parse(const QStringList& arguments)
+{
+    m_options = LaunchOptions();
+    m_errorSource = nullptr;
+    m_parserError.clear();
+    QCommandLineParser parser;
+    addOptions(parser);
+    if (!parser.parse(arguments)) {
+        failParse(parser, arguments);
+        return Fail;
+    }
+    if (parser.isSet("help")) {
+        return ShowHelp;
+    }
+    if (parser.isSet("version")) {
+        return ShowVersion;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        fail(QT_TR_NOOP("unexpected argument \"%1\"; run with --help for the accepted options"),
+             {parser.positionalArguments().first()});
+        return Fail;
+    }
+    if (!readValues(parser)) {
+        return Fail;
+    }
+    return parser.isSet("list-devices") ? ListDevices : Run;
+}
+
+bool CommandLine::failParse(const QCommandLineParser& parser, const QStringList& arguments)
+{
+    if (!parser.unknownOptionNames().isEmpty()) {
+        return fail(QT_TR_NOOP("unknown option %1; run with --help for the accepted options"),
+                    {dashed(parser.unknownOptionNames().first())});
+    }
+    // The only other refusal of the parser: a value option at the very end, without its value.
+    const QString last = arguments.value(arguments.size() - 1);
+    const QString name = last.mid(last.startsWith("--") ? 2 : 1);
+    if (!findValueOption(name)) {
+        m_errorSource = nullptr;
+        m_parserError = parser.errorText();
+        return false;
+    }
+    return fail(QT_TR_NOOP("%1 needs a value: %2"), {dashed(name)}, name);
+}
+
+bool CommandLine::readValues(const QCommandLineParser& parser)
+{
+    if (parser.isSet("serial")) {
+        m_options.serial = parser.value("serial").trimmed();
+        if (m_options.serial.isEmpty()) {
+            return failValue("serial", parser.value("serial"));
+        }
+    }
+    if (parser.isSet("window-title")) {
+        m_options.windowTitle = parser.value("window-title");
+    }
+    readFlags(parser);
+    if (!readNumbers(parser) || !readRecord(parser) || !readKeymap(parser)) {
+        return false;
+    }
+    if (m_options.noDisplay && m_options.recordFile.isEmpty()) {
+        return fail(QT_TR_NOOP("--no-display needs --record FILE: without a window the only work is recording"), {});
+    }
+    return true;
+}
+
+void CommandLine::readFlags(const QCommandLineParser& parser)
+{
+    m_options.noDisplay = parser.isSet("no-display");
+    m_options.forward = parser.isSet("forward");
+    m_options.stayAwake = parser.isSet("stay-awake");
+    m_options.turnScreenOff = parser.isSet("turn-screen-off");
+    m_options.showTouches = parser.isSet("show-touches");
+    m_options.fullscreen = parser.isSet("fullscreen");
+}
+
+bool CommandLine::readNumbers(const QCommandLineParser& parser)
+{
+    const auto read = [&](const char* name, qint64 min, qint64 max, auto& field) {
+        if (!parser.isSet(name)) {
+            return true;
+        }
+        const std::optional<qint64> value = wholeNumber(parser.value(name), min, max);
+        if (!value) {
+            return failValue(name, parser.value(name));
+        }
+        field = static_cast<typename std::decay_t<decltype(field)>::value_type>(*value);
+        return true;
+    };
+    if (!read("max-size", 0, 65535, m_options.maxSize) || !read("max-fps", 0, 1000, m_options.maxFps)
+        || !read("lock-orientation", -1, 3, m_options.lockOrientation) || !read("port", 1, 65535, m_options.port)) {
+        return false;
+    }
+    if (parser.isSet("bit-rate")) {
+        const std::optional<qint64> value = bitRate(parser.value("bit-rate"));
+        if (!value) {
+            return failValue("bit-rate", parser.value("bit-rate"));
+        }
+        m_options.bitRate = quint32(*value);
+    }
+    return true;
+}
+
+bool CommandLine::readRecord(const QCommandLineParser& parser)
+{
+    if (!parser.isSet("record")) {
+        return true;
+    }
+    const QString value = parser.value("record");
+    const QFileInfo info(value);
+    const QString suffix = info.suffix().toLower();
+    if (value.trimmed().isEmpty() || info.completeBaseName().isEmpty() || (suffix != "mp4" && suffix != "mkv")
+        || info.isDir()) {
+        return failValue("record", value);
+    }
+    m_options.recordFile = QDir::cleanPath(info.absoluteFilePath());
+    m_options.recordFormat = suffix;
+    return true;
+}
+
+bool CommandLine::readKeymap(const QCommandLineParser& parser)
+{
+    if (!parser.isSet("keymap")) {
+        return true;
+    }
+    const QString value = parser.value("keymap");
+    QString path = value;
+    if (!QFileInfo(path).isFile()) {
+        const QString folder = AppFiles::keymapFolder();
+        const QString named = folder + "/" + value;
+        path = QFileInfo(named).isFile() ? named : named + ".json";
+        if (folder.isEmpty() || value.contains('/') || !QFileInfo(path).isFile()) {
+            return failValue("keymap", value);
+        }
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return failValue("keymap", value);
+    }
+    const QByteArray text = file.readAll();
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(text, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject()) {
+        const QString why = error.error != QJsonParseError::NoError ? error.errorString() : QStringLiteral("not a JSON object");
+        return fail(QT_TR_NOOP("--keymap: \"%1\" is not a usable keymap (%2)"), {value, why});
+    }
+    m_options.keymapFile = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    m_options.keymapText = QString::fromUtf8(text);
+    return true;
+}
+
+bool CommandLine::fail(const char* sourceText, const QStringList& args, const QString& acceptsOf)
+{
+    m_errorSource = sourceText;
+    m_errorArgs = args;
+    m_acceptsOf = acceptsOf;
+    return false;
+}
+
+bool CommandLine::failValue(const QString& option, const QString& value)
+{
+    return fail(QT_TR_NOOP("%1: expected %3, got \"%2\""), {dashed(option), value}, option);
+}
+
+QString CommandLine::errorText() const
+{
+    const QString prefix = QCoreApplication::applicationName().toLower() + ": ";
+    if (!m_errorSource) {
+        return m_parserError.isEmpty() ? QString() : prefix + m_parserError;
+    }
+    QStringList args = m_errorArgs;
+    // What an option accepts is translated only now, with the translator in place.
+    if (const ValueOption* option = findValueOption(m_acceptsOf)) {
+        args.append(tr(option->accepts));
+    }
+    QString text = tr(m_errorSource);
+    for (const QString& arg : args) {
+        text = text.arg(arg);
+    }
+    return prefix + text;
+}
+
+QString CommandLine::helpText() const
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(tr("Mirrors an Android device's screen and controls the device with mouse and keyboard."));
+    addOptions(parser);
+    return parser.helpText();
+}

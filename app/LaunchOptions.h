@@ -1,0 +1,47 @@
+#ifndef LAUNCHOPTIONS_H
+#define LAUNCHOPTIONS_H
+
+#include <QString>
+#include <QtGlobal>
+
+#include <optional>
+
+#include "device/DeviceParams.h"
+
+// What the command line asked of this run. Every field left unset keeps the behaviour
+// of a start without options; nothing here is ever written back to the configuration.
+struct LaunchOptions
+{
+    // Connect only this device; empty: the usual automatic choice.
+    QString serial;
+    // Absolute path of the recording; empty: no recording.
+    QString recordFile;
+    // Container of the recording, "mp4" or "mkv", taken from the file's suffix.
+    QString recordFormat;
+    bool noDisplay = false;
+    // Resolved keymap file and its text; the text becomes the connection's script.
+    QString keymapFile;
+    QString keymapText;
+    std::optional<quint16> maxSize;
+    std::optional<quint32> bitRate;
+    std::optional<quint32> maxFps;
+    std::optional<qint32> lockOrientation;
+    bool forward = false;
+    std::optional<quint16> port;
+    bool stayAwake = false;
+    bool turnScreenOff = false;
+    bool showTouches = false;
+    bool fullscreen = false;
+    std::optional<QString> windowTitle;
+
+    // Overrides the fields of a connection's parameters that the command line names.
+    void applyTo(dvk::DeviceParams& params) const;
+    // The window title's leading text: the given one, else the configured title.
+    QString titleOr(const QString& configuredTitle) const;
+
+    // The options of this process, set once by start-up before any window or device exists.
+    static const LaunchOptions& current();
+    static void setCurrent(const LaunchOptions& options);
+};
+
+#endif // LAUNCHOPTIONS_H

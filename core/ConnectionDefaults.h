@@ -1,0 +1,27 @@
+#ifndef CONNECTIONDEFAULTS_H
+#define CONNECTIONDEFAULTS_H
+
+#include <QtGlobal>
+
+namespace dvk {
+
+// The defaults that the connection records (DeviceParams, Server::ServerParams) and the
+// configuration store share: each one is written here only.
+namespace defaults {
+
+constexpr char kServerRemotePath[] = "/data/local/tmp/dravik-server.jar";
+constexpr char kServerVersion[] = "1.21";
+constexpr char kLogLevel[] = "info";
+constexpr char kPushFilePath[] = "/sdcard/";
+constexpr quint16 kLocalPort = 27183;
+constexpr quint32 kBitRate = 8000000;
+constexpr quint32 kMaxFps = 30;
+// -1: the video follows the device's orientation.
+constexpr qint32 kLockVideoOrientation = -1;
+constexpr bool kUseReverse = true;
+
+} // namespace defaults
+
+} // namespace dvk
+
+#endif // CONNECTIONDEFAULTS_H
