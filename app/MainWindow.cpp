@@ -4,9 +4,12 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QLayout>
 #include <QShortcut>
 
 #include "Config.h"
+#include "ConnectionParams.h"
+#include "LaunchOptions.h"
 #include "LogoWidget.h"
 #include "NoticePopup.h"
 #include "ToolBar.h"
@@ -263,31 +266,7 @@ void MainWindow::autoConnect()
 
 dvk::DeviceParams MainWindow::deviceParams(const QString& serial) const
 {
-    Config* config = Config::getInstance();
-    dvk::DeviceParams params;
-    params.serial = serial;
-    params.serverLocalPath = getServerPath();
-    params.serverRemotePath = config->getServerPath();
-    params.localPort = 27183;
-    params.maxSize = 0;
-    params.bitRate = 8000000;
-    params.maxFps = static_cast<quint32>(config->getMaxFps());
-    params.useReverse = true;
-    params.lockVideoOrientation = -1;
-    params.stayAwake = false;
-    params.serverVersion = config->getServerVersion();
-    params.logLevel = config->getLogLevel();
-    params.codecOptions = config->getCodecOptions();
-    params.codecName = config->getCodecName();
-    params.recordPath = "./snapshot/";
-    params.recordFileFormat = "mp4";
-    params.recordFile = false;
-    params.pushFilePath = config->getPushFilePath();
-    params.closeScreen = false;
-    params.display = true;
-    params.renderExpiredFrames = config->getRenderExpiredFrames() != 0;
-    params.gameScript = "";
-    return params;
+    return connectionParams(serial, getServerPath(), LaunchOptions::current());
 }
 
 void MainWindow::onDeviceConnected(bool success, const QString& serial, const QString& deviceName, const QSize& size)
@@ -325,6 +304,8 @@ void MainWindow::onNoticeConnect()
     if (!m_videoForm) {
         return;
     }
+    // The form was put in place 10 ms ago; its width counts only once the window has laid it out.
+    layout()->activate();
     QPointer<NoticePopup> notice = new NoticePopup(this);
     notice->move(x() + (m_videoForm->width() - notice->width()) / 2, y() + kNoticeTop);
     notice->exec();

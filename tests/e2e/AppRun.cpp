@@ -10,20 +10,8 @@
 
 #include <signal.h>
 
+#include "ScriptFile.h"
 #include "SimDevice.h"
-
-namespace {
-
-void writeScript(const QString& path, const QString& body)
-{
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write(("#!/bin/sh\n" + body + "\n").toUtf8());
-    file.close();
-    file.setPermissions(file.permissions() | QFile::ExeOwner);
-}
-
-} // namespace
 
 bool waitFor(const std::function<bool()>& condition, int timeoutMs)
 {

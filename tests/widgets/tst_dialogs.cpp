@@ -15,6 +15,7 @@
 #include "Config.h"
 #include "NoticePopup.h"
 #include "ProgressDialog.h"
+#include "ScriptFile.h"
 #include "SettingDialog.h"
 #include "StatementDialog.h"
 #include "VersionDialog.h"
@@ -88,11 +89,7 @@ void TestDialogs::browsedAdbIsUsedByTheNextCommandAndKept()
     // A stand-in adb that leaves a mark when it runs.
     const QString adb = s_dir->filePath("my-adb");
     const QString mark = s_dir->filePath("my-adb.ran");
-    QFile script(adb);
-    QVERIFY(script.open(QIODevice::WriteOnly));
-    script.write(QString("#!/bin/sh\necho \"$@\" > '%1'\n").arg(mark).toUtf8());
-    script.close();
-    script.setPermissions(script.permissions() | QFile::ExeOwner);
+    QVERIFY(writeScript(adb, QString("echo \"$@\" > '%1'").arg(mark)));
 
     SettingDialog dialog;
     dialog.show();
