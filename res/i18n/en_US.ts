@@ -123,6 +123,10 @@ to Install it.</translation>
 <context>
     <name>ToolMenuMore</name>
     <message>
+        <source>Keymap</source>
+        <translation>Keymap</translation>
+    </message>
+    <message>
         <source>Adb Location</source>
         <translation>Adb Location</translation>
     </message>
@@ -299,6 +303,10 @@ to Install it.</translation>
 <context>
     <name>HeadlessRecording</name>
     <message>
+        <source>cannot write %1: its folder cannot be created or written to</source>
+        <translation>cannot write %1: its folder cannot be created or written to</translation>
+    </message>
+    <message>
         <source>stopped before a device was connected; nothing was recorded</source>
         <translation>stopped before a device was connected; nothing was recorded</translation>
     </message>
@@ -321,6 +329,24 @@ to Install it.</translation>
     <message>
         <source>%1 is not a playable recording: %2</source>
         <translation>%1 is not a playable recording: %2</translation>
+    </message>
+</context>
+<context>
+    <name>DeviceTitle</name>
+    <message>
+        <source>%1 fps</source>
+        <translation>%1 fps</translation>
+    </message>
+</context>
+<context>
+    <name>KeymapMenu</name>
+    <message>
+        <source>Keymap</source>
+        <translation>Keymap</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation>None</translation>
     </message>
 </context>
 </TS>

@@ -123,6 +123,10 @@ to Install it.</source>
 <context>
     <name>ToolMenuMore</name>
     <message>
+        <source>Keymap</source>
+        <translation>按键映射</translation>
+    </message>
+    <message>
         <source>Adb Location</source>
         <translation>ADB文件位置</translation>
     </message>
@@ -299,6 +303,10 @@ to Install it.</source>
 <context>
     <name>HeadlessRecording</name>
     <message>
+        <source>cannot write %1: its folder cannot be created or written to</source>
+        <translation>无法写入 %1：无法创建或写入其文件夹</translation>
+    </message>
+    <message>
         <source>stopped before a device was connected; nothing was recorded</source>
         <translation>在设备连接前已停止；没有录制任何内容</translation>
     </message>
@@ -321,6 +329,24 @@ to Install it.</source>
     <message>
         <source>%1 is not a playable recording: %2</source>
         <translation>%1 不是可播放的录像：%2</translation>
+    </message>
+</context>
+<context>
+    <name>DeviceTitle</name>
+    <message>
+        <source>%1 fps</source>
+        <translation>%1 帧/秒</translation>
+    </message>
+</context>
+<context>
+    <name>KeymapMenu</name>
+    <message>
+        <source>Keymap</source>
+        <translation>按键映射</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation>无</translation>
     </message>
 </context>
 </TS>

@@ -1,6 +1,8 @@
 #include <QMainWindow>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
+#include <QTranslator>
 #include <QSignalSpy>
 #include <QWheelEvent>
 #include <QtTest>
@@ -81,6 +83,7 @@ private slots:
     void quickBarFollowsSerialAndCorner_data();
     void quickBarFollowsSerialAndCorner();
     void newFrameSizeChangesRatioNotForm();
+    void quickBarIsDrawnOverThePicture();
 };
 
 void TestVideoForm::initTestCase()
@@ -118,7 +121,8 @@ void TestVideoForm::leftPressTouchesFrameAndReleaseIsClamped()
 
     LogCapture log;
     connected.mark();
-    QTest::mousePress(connected.form.get(), Qt::LeftButton, {}, kVideoCentre);
+    // Pressed on the picture itself, the event reaches the form the way the mouse delivers it.
+    QTest::mousePress(videoWidget(connected.form.get()), Qt::LeftButton, {}, kVideoCentre - kVideoRect.topLeft());
     QTest::mouseRelease(connected.form.get(), Qt::LeftButton, {}, QPoint(kVideoRect.right() + 50, 100));
     const QList<QJsonObject> messages = connected.messagesSinceMark(2);
     QCOMPARE(names(messages), QString("INJECT_TOUCH/0 INJECT_TOUCH/1"));
@@ -304,6 +308,54 @@ void TestVideoForm::newFrameSizeChangesRatioNotForm()
 
     QTest::keyClick(&form, Qt::Key_W, Qt::ControlModifier);
     QCOMPARE(form.size(), QSize(600, 197));
+}
+
+void TestVideoForm::quickBarIsDrawnOverThePicture()
+{
+    // The texts as the program shows them in English.
+    QTranslator english;
+    QVERIFY(english.load(":/i18n/en_US.qm"));
+    QCoreApplication::installTranslator(&english);
+    SimDevice::Options options;
+    options.sizeLimit = 720;
+    ConnectedForm connected(options);
+    QString why;
+    QVERIFY2(connected.start(QSize(720, 900), why), qPrintable(why));
+    VideoForm* form = connected.form.get();
+    QEvent enter(QEvent::Enter);
+    QApplication::sendEvent(form, &enter);
+    QPushButton* fullScreen = button(form, "fullScreenButton");
+    QPushButton* wireless = button(form, "wirelessButton");
+    QVERIFY(fullScreen->isVisible() && wireless->isVisible());
+    QCOMPARE(wireless->text(), QString("Wireless"));
+
+    // What the screen shows, composition included, once the picture and the buttons have reached it.
+    const QRect video = videoWidget(form)->geometry();
+    const QRgb background = QColor("#0A0F1B").rgb() & 0xFFFFFF;
+    const auto showsPicture = [&](const QImage& image) {
+        const QRgb centre = image.pixel(video.center()) & 0xFFFFFF;
+        return centre != 0 && centre != background;
+    };
+    // The full-screen button's image lies over the black bar, where only the background would be.
+    const auto showsButton = [&](const QImage& image) {
+        int drawn = 0;
+        for (int y = 0; y < fullScreen->height(); ++y) {
+            for (int x = 0; x < fullScreen->width(); ++x) {
+                drawn += (image.pixel(fullScreen->pos() + QPoint(x, y)) & 0xFFFFFF) != background;
+            }
+        }
+        return drawn > fullScreen->width() * 4;
+    };
+    QImage shot;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (shot = form->screen()->grabWindow(form->winId()).toImage(), showsPicture(shot) && showsButton(shot)), 10000);
+    QCOMPARE(shot.size(), form->size() * form->devicePixelRatioF());
+    QVERIFY(video.width() < form->width());
+    QCOMPARE(shot.pixel(5, 5) & 0xFFFFFF, background);
+    const QString folder = qEnvironmentVariable("VADIZEDE_SCREENSHOTS");
+    if (!folder.isEmpty()) {
+        shot.save(QDir(folder).filePath("video-form-quick-bar.png"));
+    }
 }
 
 QTEST_MAIN(TestVideoForm)
