@@ -24,6 +24,7 @@ int fuzzAdbOutput(const uint8_t* data, size_t size);
 int fuzzAdbRunner(const uint8_t* data, size_t size);
 int fuzzConfig(const uint8_t* data, size_t size);
 int fuzzControlMsg(const uint8_t* data, size_t size);
+int fuzzKeyMap(const uint8_t* data, size_t size);
 
 const std::vector<Target>& allTargets();
 

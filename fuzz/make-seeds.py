@@ -149,8 +149,26 @@ def controlmsg_seeds():
     write("controlmsg", "mixed", cut + key + touch + simple + scroll)
 
 
+def keymap_seeds():
+    """The shipped keymaps, each followed by a walk through its keys: switch, press, move, release."""
+    folder = os.path.join(HERE, "..", "keymap")
+    sizes = struct.pack("<HHHH", 1080, 2400, 540, 1200)
+    key = lambda pick, press: bytes([0, pick, press, 0, 0])
+    events = key(0, 1) + key(0, 0)                                          # the switch key
+    events += key(1, 1) + bytes([7, 30]) + key(1, 0)                        # W held for 30 ms
+    events += bytes([3, 0, 0, 0]) + struct.pack("<HH", 300, 600)            # left button down
+    events += bytes([5, 2, 1]) + struct.pack("<HH", 320, 650)               # a move, left held
+    events += bytes([4, 1, 0, 0]) + struct.pack("<HH", 320, 650)            # left button up
+    events += key(5, 1) + key(5, 0) + bytes([7, 39]) + key(0, 1) + key(0, 0)
+    for name in sorted(os.listdir(folder)) if os.path.isdir(folder) else []:
+        if name.endswith(".json"):
+            text = open(os.path.join(folder, name), "rb").read()
+            write("keymap", name[:-5], sized(text) + sizes + events)
+    write("keymap", "not-json", sized(b'{"switchKey": "Key_QuoteLeft",') + sizes + events)
+
+
 if __name__ == "__main__":
     for make in (stream_seeds, handshake_seeds, devicemsg_seeds, adboutput_seeds, adbrunner_seeds, config_seeds,
-                 controlmsg_seeds):
+                 controlmsg_seeds, keymap_seeds):
         make()
     sys.exit(0)

@@ -10,6 +10,7 @@ packages=(
     xvfb xauth libgl1-mesa-dri fonts-dejavu-core
     librsvg2-bin
     fonts-wqy-microhei xdotool imagemagick
+    dpkg-dev file
 )
 
 missing=()

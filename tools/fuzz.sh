@@ -3,6 +3,7 @@
 # build-fuzz and runs each for SECONDS (default 60) on its corpus, then prints per target the
 # executions, the coverage reached and the crashes, leaks and timeouts found.
 #   tools/fuzz.sh [SECONDS] [TARGET...]      e.g. tools/fuzz.sh 600 stream handshake
+# FUZZ_NO_BUILD=1 skips the build step (for a second run beside one that built).
 # Finds land in build-fuzz/finds/<target>/; a fixed one goes to fuzz/regressions/<target>/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,9 +15,11 @@ else
     mapfile -t targets < <(ls fuzz/corpus)
 fi
 
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -DVADIZEDE_FUZZ=ON >/dev/null
-cmake --build build-fuzz -j"${FUZZ_BUILD_JOBS:-2}" --target "${targets[@]/#/fuzz_}" >build-fuzz/build.log 2>&1 \
-    || { tail -30 build-fuzz/build.log; exit 1; }
+if [ -z "${FUZZ_NO_BUILD:-}" ]; then
+    CC=clang CXX=clang++ cmake -S . -B build-fuzz -DVADIZEDE_FUZZ=ON >/dev/null
+    cmake --build build-fuzz -j"${FUZZ_BUILD_JOBS:-2}" --target "${targets[@]/#/fuzz_}" >build-fuzz/build.log 2>&1 \
+        || { tail -30 build-fuzz/build.log; exit 1; }
+fi
 
 # Inputs larger than this teach the fuzzer little and cost much; the stream needs whole pictures.
 max_len() { [ "$1" = stream ] && echo 16384 || echo 4096; }

@@ -84,7 +84,7 @@ int main(int argc, char** argv)
         return 0;
     }
     // The answer is sent to the root window, as to a window manager.
-    XSelectInput(dpy, DefaultRootWindow(dpy), SubstructureNotifyMask);
+    XSelectInput(dpy, DefaultRootWindow(dpy), StructureNotifyMask);
     setvbuf(stdout, NULL, _IOLBF, 0);
     const long start = nowMs();
     for (long stamp = 1;; ++stamp) {

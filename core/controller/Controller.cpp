@@ -7,6 +7,7 @@
 
 #include "controller/DeviceMsg.h"
 #include "controller/Receiver.h"
+#include "controller/inputconvert/InputConvertGame.h"
 #include "controller/inputconvert/InputConvertNormal.h"
 
 namespace dvk {
@@ -34,14 +35,10 @@ InputConvertBase* Controller::createConverter(const QString& gameScript)
     if (gameScript.isEmpty()) {
         return new InputConvertNormal(this);
     }
-    // ---- Keymap conversion plugs in here ----
-    // Create the game converter with this controller as parent and hand it the keymap JSON text:
-    //     auto* game = new InputConvertGame(this);
-    //     game->loadKeyMap(gameScript);
-    //     return game;
-    // Until it exists a keymap falls back to normal conversion.
-    qInfo("Keymap conversion is not available, using normal input");
-    return new InputConvertNormal(this);
+    // The text is the keymap itself; a keymap that fails to load still leaves a working converter.
+    auto* game = new InputConvertGame(this);
+    game->loadKeyMap(gameScript);
+    return game;
 }
 
 bool Controller::isCurrentCustomKeymap()

@@ -59,8 +59,9 @@ QString takeText(FuzzInput& in, bool allowLong)
 
 QRect takeRect(FuzzInput& in, QJsonObject& e)
 {
-    const qint32 x = static_cast<qint32>(in.takeInRange(0, 1u << 31)) - (1 << 30);
-    const qint32 y = static_cast<qint32>(in.takeInRange(0, 1u << 31)) - (1 << 30);
+    // Within +-2^30, so that the rectangle's own arithmetic cannot overflow.
+    const auto x = static_cast<qint32>(static_cast<int64_t>(in.takeInRange(0, 1u << 31)) - (1 << 30));
+    const auto y = static_cast<qint32>(static_cast<int64_t>(in.takeInRange(0, 1u << 31)) - (1 << 30));
     const int w = in.take<uint16_t>();
     const int h = in.take<uint16_t>();
     e.insert("x", x);

@@ -4,6 +4,7 @@
 
 #include "ControllerFixture.h"
 #include "controller/Controller.h"
+#include "controller/inputconvert/InputConvertGame.h"
 #include "controller/inputconvert/InputConvertNormal.h"
 
 using namespace dvk;
@@ -159,10 +160,10 @@ private slots:
         QVERIFY(old.isNull());
         QCOMPARE(converters().size(), 1);
 
-        // Until keymap conversion exists, a keymap text still gives working normal input.
-        QTest::ignoreMessage(QtInfoMsg, "Keymap conversion is not available, using normal input");
+        // A keymap text gives keymap conversion, which starts in normal mode.
         m_controller->updateScript("{\"switchKey\":\"Key_QuoteLeft\"}");
         QCOMPARE(converters().size(), 1);
+        QVERIFY(qobject_cast<InputConvertGame*>(converters().first()));
         QVERIFY(!m_controller->isCurrentCustomKeymap());
     }
 };
