@@ -4,11 +4,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonDocument>
-#include <QJsonParseError>
 #include <QRegularExpression>
 
 #include "AppFiles.h"
+#include "controller/KeyMap.h"
 
 #include <limits>
 #include <optional>
@@ -115,6 +114,16 @@ std::optional<qint64> bitRate(const QString& text)
     }
     fraction = fraction.leftJustified(scaleDigits, '0');
     return wholeNumber(match.captured(1) + fraction, 1, std::numeric_limits<qint32>::max());
+}
+
+// The keymap's fatal problem, empty when it loads. Its log lines would land on standard error
+// this early, so they are held back.
+QString keymapProblem(const QString& text)
+{
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    const QString problem = dvk::KeyMap().loadKeyMap(text);
+    qInstallMessageHandler(previous);
+    return problem;
 }
 
 } // namespace
@@ -270,11 +279,9 @@ bool CommandLine::readKeymap(const QCommandLineParser& parser)
         return failValue("keymap", value);
     }
     const QByteArray text = file.readAll();
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(text, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject()) {
-        const QString why = error.error != QJsonParseError::NoError ? error.errorString() : QStringLiteral("not a JSON object");
-        return fail(QT_TR_NOOP("--keymap: \"%1\" is not a usable keymap (%2)"), {value, why});
+    const QString problem = keymapProblem(QString::fromUtf8(text));
+    if (!problem.isEmpty()) {
+        return fail(QT_TR_NOOP("--keymap: \"%1\" is not a usable keymap (%2)"), {value, problem});
     }
     m_options.keymapFile = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
     m_options.keymapText = QString::fromUtf8(text);

@@ -1,6 +1,7 @@
 #include "ConnectionParams.h"
 
 #include "Config.h"
+#include "ConnectionDefaults.h"
 #include "LaunchOptions.h"
 
 dvk::DeviceParams connectionParams(const QString& serial, const QString& serverLocalPath, const LaunchOptions& options)
@@ -10,12 +11,12 @@ dvk::DeviceParams connectionParams(const QString& serial, const QString& serverL
     params.serial = serial;
     params.serverLocalPath = serverLocalPath;
     params.serverRemotePath = config->getServerPath();
-    params.localPort = 27183;
+    params.localPort = dvk::defaults::kLocalPort;
     params.maxSize = 0;
-    params.bitRate = 8000000;
+    params.bitRate = dvk::defaults::kBitRate;
     params.maxFps = quint32(config->getMaxFps());
-    params.useReverse = true;
-    params.lockVideoOrientation = -1;
+    params.useReverse = dvk::defaults::kUseReverse;
+    params.lockVideoOrientation = dvk::defaults::kLockVideoOrientation;
     params.stayAwake = false;
     params.serverVersion = config->getServerVersion();
     params.logLevel = config->getLogLevel();

@@ -1,5 +1,8 @@
 #include "HeadlessRecording.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <cstdio>
 
 #include "ConnectionParams.h"
@@ -33,6 +36,12 @@ HeadlessRecording::HeadlessRecording(const LaunchOptions& options, const QString
 
 void HeadlessRecording::start()
 {
+    // Better to say so now than after a session that could not be kept.
+    const QFileInfo file(m_options.recordFile);
+    if (!QDir().mkpath(file.absolutePath()) || !QFileInfo(file.absolutePath()).isWritable()) {
+        fail(tr("cannot write %1: its folder cannot be created or written to").arg(m_options.recordFile));
+        return;
+    }
     m_pollTimer.start();
     poll();
 }

@@ -38,7 +38,7 @@ KeyMap::KeyMap(QObject* parent) : QObject(parent) {}
 
 KeyMap::~KeyMap() = default;
 
-void KeyMap::loadKeyMap(const QString& json)
+QString KeyMap::loadKeyMap(const QString& json)
 {
     reset();
     QJsonParseError parseError;
@@ -51,10 +51,11 @@ void KeyMap::loadKeyMap(const QString& json)
     }
     if (!error.isEmpty()) {
         qWarning("%s", qUtf8Printable(error));
-        return;
+        return error;
     }
     makeReverseMap();
     qInfo("Script updated, current keymap mode:normal, Press ~ key to switch keymap mode");
+    return QString();
 }
 
 void KeyMap::reset()

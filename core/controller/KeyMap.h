@@ -93,8 +93,9 @@ public:
     explicit KeyMap(QObject* parent = nullptr);
     ~KeyMap() override;
 
-    // Problems are only logged; whatever was accepted before a fatal problem stays.
-    void loadKeyMap(const QString& json);
+    // Problems are logged; whatever was accepted before a fatal problem stays. Returns the
+    // fatal problem, empty when the whole keymap loaded.
+    QString loadKeyMap(const QString& json);
 
     const KeyMapNode& getKeyMapNode(int key) const;
     const KeyMapNode& getKeyMapNodeKey(int key) const;

@@ -64,7 +64,7 @@ void sendKey(dvk::Controller& controller, FuzzInput& in, const Sizes& s)
     const int key = pick < 200 ? kKeys[pick % (sizeof kKeys / sizeof kKeys[0])] : static_cast<int>(in.take<uint32_t>());
     const bool press = in.takeBool();
     const bool repeat = in.takeBool();
-    const auto modifiers = Qt::KeyboardModifiers(in.take<uint8_t>() << 25);
+    const auto modifiers = Qt::KeyboardModifiers(static_cast<int>((in.take<uint8_t>() & 0x3Fu) << 25));
     QKeyEvent event(press ? QEvent::KeyPress : QEvent::KeyRelease, key, modifiers, QString(), repeat);
     controller.keyEvent(&event, s.frame, s.show);
 }
@@ -99,7 +99,7 @@ void wait(FuzzInput& in)
 {
     QElapsedTimer timer;
     timer.start();
-    const int ms = in.take<uint8_t>() % 40;
+    const int ms = in.take<uint8_t>() % 16;
     do {
         QCoreApplication::processEvents(QEventLoop::AllEvents, ms);
     } while (timer.elapsed() < ms);

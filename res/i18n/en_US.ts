@@ -328,6 +328,10 @@ to Install it.</translation>
 <context>
     <name>HeadlessRecording</name>
     <message>
+        <source>cannot write %1: its folder cannot be created or written to</source>
+        <translation>cannot write %1: its folder cannot be created or written to</translation>
+    </message>
+    <message>
         <source>stopped before a device was connected; nothing was recorded</source>
         <translation>stopped before a device was connected; nothing was recorded</translation>
     </message>

@@ -328,6 +328,10 @@ to Install it.</source>
 <context>
     <name>HeadlessRecording</name>
     <message>
+        <source>cannot write %1: its folder cannot be created or written to</source>
+        <translation>无法写入 %1：无法创建或写入其文件夹</translation>
+    </message>
+    <message>
         <source>stopped before a device was connected; nothing was recorded</source>
         <translation>在设备连接前已停止；没有录制任何内容</translation>
     </message>

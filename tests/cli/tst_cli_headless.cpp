@@ -14,7 +14,7 @@ class TestCliHeadless : public QObject
 private slots:
     void interruptWritesEveryFrameThatArrived_data();
     void interruptWritesEveryFrameThatArrived();
-    void endsWithTheDeviceAndFailsWithoutAFile();
+    void endsWithTheDeviceOrFailsAtOnceWithoutAFolder();
     void serialPicksTheNamedDeviceAndWaitsForIt();
     void connectionOptionsReachServerAndTunnel();
     void showTouchesIsRestoredAfterTheConnection_data();
@@ -100,7 +100,7 @@ void TestCliHeadless::interruptWritesEveryFrameThatArrived()
     QVERIFY(app.logText().contains("success record " + record));
 }
 
-void TestCliHeadless::endsWithTheDeviceAndFailsWithoutAFile()
+void TestCliHeadless::endsWithTheDeviceOrFailsAtOnceWithoutAFolder()
 {
     SimDevice::Options options;
     options.faults.insert("closeAfterFrames", 12);
@@ -111,7 +111,8 @@ void TestCliHeadless::endsWithTheDeviceAndFailsWithoutAFile()
     QCOMPARE(app.exitCode(), 0);
     QCOMPARE(probeVideoStream(record).value("nb_read_frames").toString().toInt(), 12);
 
-    // A folder where a file cannot be made: the device still runs to its end, the run fails.
+    // A folder that cannot be made fails at once, before the device is touched.
+    const int calls = sim.invocations().size();
     AppRun unwritable(sim);
     QFile blocker(unwritable.path("blocker"));
     QVERIFY(blocker.open(QIODevice::WriteOnly));
@@ -120,7 +121,8 @@ void TestCliHeadless::endsWithTheDeviceAndFailsWithoutAFile()
     QCOMPARE(unwritable.exitCode(), 1);
     const QStringList lines = unwritable.err().split('\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 1);
-    QVERIFY2(lines.first().contains("is not a playable recording: no file was written"), qPrintable(lines.first()));
+    QVERIFY2(lines.first().contains("cannot write " + unwritable.path("blocker/clip.mp4")), qPrintable(lines.first()));
+    QCOMPARE(sim.invocations().size(), calls);
 }
 
 void TestCliHeadless::serialPicksTheNamedDeviceAndWaitsForIt()

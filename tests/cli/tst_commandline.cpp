@@ -153,6 +153,12 @@ void TestCommandLine::keymapByFileOrByName()
     QCOMPARE(parse(commandLine, {"--keymap", broken.fileName()}), CommandLine::Fail);
     QVERIFY2(commandLine.errorText().contains("--keymap: \"" + broken.fileName() + "\" is not a usable keymap"),
              qPrintable(commandLine.errorText()));
+    // Valid JSON is not enough: a keymap without its switch key cannot be used.
+    QVERIFY(broken.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    broken.write(R"({"keyMapNodes": []})");
+    broken.close();
+    QCOMPARE(parse(commandLine, {"--keymap", broken.fileName()}), CommandLine::Fail);
+    QVERIFY2(commandLine.errorText().contains("switchKey"), qPrintable(commandLine.errorText()));
 
     // A bare name is looked up in the keymap folder, with or without its suffix.
     const QString previous = QDir::currentPath();

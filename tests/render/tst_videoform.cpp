@@ -1,6 +1,8 @@
 #include <QMainWindow>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
+#include <QTranslator>
 #include <QSignalSpy>
 #include <QWheelEvent>
 #include <QtTest>
@@ -81,6 +83,7 @@ private slots:
     void quickBarFollowsSerialAndCorner_data();
     void quickBarFollowsSerialAndCorner();
     void newFrameSizeChangesRatioNotForm();
+    void quickBarIsDrawnOverThePicture();
 };
 
 void TestVideoForm::initTestCase()
@@ -118,7 +121,8 @@ void TestVideoForm::leftPressTouchesFrameAndReleaseIsClamped()
 
     LogCapture log;
     connected.mark();
-    QTest::mousePress(connected.form.get(), Qt::LeftButton, {}, kVideoCentre);
+    // Pressed on the picture itself, the event reaches the form the way the mouse delivers it.
+    QTest::mousePress(videoWidget(connected.form.get()), Qt::LeftButton, {}, kVideoCentre - kVideoRect.topLeft());
     QTest::mouseRelease(connected.form.get(), Qt::LeftButton, {}, QPoint(kVideoRect.right() + 50, 100));
     const QList<QJsonObject> messages = connected.messagesSinceMark(2);
     QCOMPARE(names(messages), QString("INJECT_TOUCH/0 INJECT_TOUCH/1"));
@@ -304,6 +308,50 @@ void TestVideoForm::newFrameSizeChangesRatioNotForm()
 
     QTest::keyClick(&form, Qt::Key_W, Qt::ControlModifier);
     QCOMPARE(form.size(), QSize(600, 197));
+}
+
+void TestVideoForm::quickBarIsDrawnOverThePicture()
+{
+    // The texts as the program shows them in English.
+    QTranslator english;
+    QVERIFY(english.load(":/i18n/en_US.qm"));
+    QCoreApplication::installTranslator(&english);
+    SimDevice::Options options;
+    options.sizeLimit = 720;
+    ConnectedForm connected(options);
+    QString why;
+    QVERIFY2(connected.start(QSize(720, 900), why), qPrintable(why));
+    VideoForm* form = connected.form.get();
+    QEvent enter(QEvent::Enter);
+    QApplication::sendEvent(form, &enter);
+    QPushButton* fullScreen = button(form, "fullScreenButton");
+    QPushButton* wireless = button(form, "wirelessButton");
+    QVERIFY(fullScreen->isVisible() && wireless->isVisible());
+    QCOMPARE(wireless->text(), QString("Wireless"));
+
+    // What the screen shows, composition included.
+    QTest::qWait(300);
+    const QImage shot = form->screen()->grabWindow(form->winId()).toImage();
+    QCOMPARE(shot.size(), form->size() * form->devicePixelRatioF());
+    const QString folder = qEnvironmentVariable("VADIZEDE_SCREENSHOTS");
+    if (!folder.isEmpty()) {
+        shot.save(QDir(folder).filePath("video-form-quick-bar.png"));
+    }
+    // The picture fills the middle; the black bars keep the form's background.
+    const QRect video = videoWidget(form)->geometry();
+    QVERIFY(video.width() < form->width());
+    QCOMPARE(shot.pixel(5, 5) & 0xFFFFFF, QColor("#0A0F1B").rgb() & 0xFFFFFF);
+    QVERIFY(shot.pixel(video.center()) != shot.pixel(5, 5));
+    // The buttons' images are drawn over whatever lies under them.
+    const QImage plain = fullScreen->grab().toImage();
+    QVERIFY(!plain.isNull());
+    int differing = 0;
+    for (int y = 0; y < fullScreen->height(); ++y) {
+        for (int x = 0; x < fullScreen->width(); ++x) {
+            differing += shot.pixel(fullScreen->pos() + QPoint(x, y)) != QColor("#0A0F1B").rgb();
+        }
+    }
+    QVERIFY2(differing > fullScreen->width() * 4, qPrintable(QString::number(differing)));
 }
 
 QTEST_MAIN(TestVideoForm)

@@ -1,0 +1,78 @@
+#include "KeymapMenu.h"
+
+#include <QActionGroup>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "AppFiles.h"
+#include "LaunchOptions.h"
+#include "device/IDeviceManage.h"
+
+KeymapMenu::KeymapMenu(QWidget* parent) : QMenu(tr("Keymap"), parent)
+{
+    setObjectName("keymapMenu");
+    // Listed afresh each time, so keymaps added while the program runs show up.
+    connect(this, &QMenu::aboutToShow, this, &KeymapMenu::rebuild);
+    connect(&dvk::IDeviceManage::getInstance(), &dvk::IDeviceManage::deviceConnected, this,
+            [this](bool success, const QString& serial) { onDeviceConnected(success, serial); });
+}
+
+void KeymapMenu::setSerial(const QString& serial)
+{
+    m_serial = serial;
+}
+
+QString KeymapMenu::currentKeymap() const
+{
+    return m_chosen.value(m_serial, LaunchOptions::current().keymapFile);
+}
+
+void KeymapMenu::onDeviceConnected(bool success, const QString& serial)
+{
+    // A new connection starts with the keymap given at start, whatever the last one ran with.
+    if (success) {
+        m_chosen.remove(serial);
+    }
+}
+
+void KeymapMenu::rebuild()
+{
+    clear();
+    auto* group = new QActionGroup(this);
+    const QString current = currentKeymap();
+    const auto add = [&](const QString& text, const QString& file) {
+        QAction* action = addAction(text, this, [this, file]() { choose(file); });
+        action->setCheckable(true);
+        action->setChecked(QFileInfo(file) == QFileInfo(current) || (file.isEmpty() && current.isEmpty()));
+        action->setData(file);
+        action->setEnabled(!m_serial.isEmpty());
+        group->addAction(action);
+    };
+    add(tr("None"), QString());
+    const QString folder = AppFiles::keymapFolder();
+    const QStringList files = folder.isEmpty() ? QStringList() : QDir(folder).entryList({"*.json"}, QDir::Files, QDir::Name);
+    for (const QString& name : files) {
+        add(QFileInfo(name).completeBaseName(), QDir(folder).absoluteFilePath(name));
+    }
+}
+
+void KeymapMenu::choose(const QString& file)
+{
+    QPointer<dvk::IDevice> device = dvk::IDeviceManage::getInstance().getDevice(m_serial);
+    if (!device) {
+        return;
+    }
+    QString script;
+    if (!file.isEmpty()) {
+        QFile keymap(file);
+        if (!keymap.open(QIODevice::ReadOnly)) {
+            qWarning("%s", qUtf8Printable(QStringLiteral("Could not read keymap %1").arg(file)));
+            return;
+        }
+        script = QString::fromUtf8(keymap.readAll());
+    }
+    device->updateScript(script);
+    m_chosen.insert(m_serial, file);
+    qInfo("%s", qUtf8Printable(QStringLiteral("Keymap of %1: %2").arg(m_serial, file.isEmpty() ? "none" : file)));
+}

@@ -1,0 +1,154 @@
+#include <QRegularExpression>
+#include <QtTest>
+
+#include <csignal>
+
+#include "AppRun.h"
+#include "MediaProbe.h"
+#include "SimDevice.h"
+#include "X11Windows.h"
+
+// The options that concern the window, with the real program under the test's X display.
+class TestCliWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void serialConnectsOnlyTheNamedDevice();
+    void titleShowsTheDeviceAndItsFrameRate();
+    void recordingIsFinishedWhenTheWindowCloses();
+    void fullscreenFillsTheScreen();
+
+private:
+    static Window waitForWindow(const X11Windows& x11, AppRun& app);
+    static QString waitForTitle(const X11Windows& x11, Window window, const QRegularExpression& pattern);
+};
+
+void TestCliWindow::initTestCase()
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        QSKIP("needs an X display (the suite runs under xvfb-run)");
+    }
+}
+
+Window TestCliWindow::waitForWindow(const X11Windows& x11, AppRun& app)
+{
+    QDeadlineTimer deadline(20000);
+    Window window = 0;
+    while (!(window = x11.findByPid(app.process().processId())) && !deadline.hasExpired()) {
+        QTest::qWait(50);
+    }
+    return window;
+}
+
+QString TestCliWindow::waitForTitle(const X11Windows& x11, Window window, const QRegularExpression& pattern)
+{
+    QDeadlineTimer deadline(20000);
+    QString title = x11.title(window);
+    while (!pattern.match(title).hasMatch() && !deadline.hasExpired()) {
+        QTest::qWait(100);
+        title = x11.title(window);
+    }
+    return title;
+}
+
+void TestCliWindow::serialConnectsOnlyTheNamedDevice()
+{
+    SimDevice sim;
+    SimDevice::Options second;
+    second.serial = "SIM0002";
+    QVERIFY(sim.addDevice(second));
+    AppRun app(sim);
+    app.start({"--serial", "SIM0002"});
+    QVERIFY(sim.waitForServerEvent("connected", 20000, "SIM0002"));
+    X11Windows x11;
+    const Window window = waitForWindow(x11, app);
+    QVERIFY(window);
+    const QString title = waitForTitle(x11, window, QRegularExpression("SIM0002"));
+    QVERIFY2(title.startsWith(QString::fromUtf8("VaDizede — SIM0002")), qPrintable(title));
+    // The other device is listed by every poll but never used.
+    for (const QJsonObject& call : sim.invocations()) {
+        QVERIFY2(!call.value("argv").toVariant().toStringList().contains("SIM0001"), "SIM0001 was used");
+    }
+    QVERIFY(sim.serverLog("SIM0001").isEmpty());
+}
+
+void TestCliWindow::titleShowsTheDeviceAndItsFrameRate()
+{
+    SimDevice sim;
+    AppRun app(sim);
+    app.start({"--max-fps", "20", "--window-title", "Phone A"});
+    X11Windows x11;
+    const Window window = waitForWindow(x11, app);
+    QVERIFY(window);
+    const QRegularExpression withRate(QString::fromUtf8("^Phone A — SIM0001 — (\\d+) fps$"));
+    // The first second may count a partial one; look at a few reports.
+    QList<int> rates;
+    for (int i = 0; i < 3; ++i) {
+        const QString previous = x11.title(window);
+        QString title = waitForTitle(x11, window, withRate);
+        QDeadlineTimer next(3000);
+        while (i > 0 && title == previous && !next.hasExpired()) {
+            QTest::qWait(100);
+            title = x11.title(window);
+        }
+        const QRegularExpressionMatch match = withRate.match(title);
+        QVERIFY2(match.hasMatch(), qPrintable(title));
+        rates << match.captured(1).toInt();
+    }
+    QVERIFY2(qAbs(rates.last() - 20) <= 2, qPrintable(QString("rates %1").arg(rates.last())));
+}
+
+void TestCliWindow::recordingIsFinishedWhenTheWindowCloses()
+{
+    SimDevice sim;
+    AppRun app(sim);
+    const QString record = app.path("closed/window.mp4");
+    app.start({"--record", record});
+    QVERIFY(sim.waitForServerEvent("connected", 20000));
+    X11Windows x11;
+    const Window window = waitForWindow(x11, app);
+    QVERIFY(window);
+    QDeadlineTimer deadline(20000);
+    while (QFileInfo(record).size() < 8000 && !deadline.hasExpired()) {
+        QTest::qWait(50);
+    }
+    // The connection notice is modal for its two seconds; a close meanwhile is not taken.
+    QDeadlineTimer closing(20000);
+    do {
+        x11.requestClose(window);
+    } while (!app.finish(500) && !closing.hasExpired());
+    QCOMPARE(app.process().state(), QProcess::NotRunning);
+    QCOMPARE(app.exitCode(), 0);
+    QVERIFY(sim.waitForServerEvent("exit", 10000));
+    int sent = 0;
+    for (const QJsonObject& line : sim.serverLog()) {
+        if (line.value("event").toString() == "exit") {
+            sent = line.value("frames").toInt();
+        }
+    }
+    const QJsonObject stream = probeVideoStream(record);
+    QCOMPARE(stream.value("codec_name").toString(), QString("h264"));
+    const int written = stream.value("nb_read_frames").toString().toInt();
+    QVERIFY2(written > 0 && qAbs(written - sent) <= 1, qPrintable(QString("%1 sent, %2 written").arg(sent).arg(written)));
+}
+
+void TestCliWindow::fullscreenFillsTheScreen()
+{
+    SimDevice sim;
+    AppRun app(sim);
+    app.start({"--fullscreen"});
+    QVERIFY(sim.waitForServerEvent("connected", 20000));
+    X11Windows x11;
+    const Window window = waitForWindow(x11, app);
+    QVERIFY(window);
+    const QSize screen = x11.screenSize();
+    QDeadlineTimer deadline(10000);
+    while (x11.geometry(window).size() != screen && !deadline.hasExpired()) {
+        QTest::qWait(100);
+    }
+    QCOMPARE(x11.geometry(window).size(), screen);
+}
+
+QTEST_GUILESS_MAIN(TestCliWindow)
+#include "tst_cli_window.moc"
