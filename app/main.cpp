@@ -6,6 +6,7 @@
 #include "CommandLine.h"
 #include "Config.h"
 #include "ConsoleRun.h"
+#include "DeviceTitle.h"
 #include "LaunchOptions.h"
 #include "LogHandler.h"
 #include "MainWindow.h"
@@ -60,6 +61,7 @@ int main(int argc, char* argv[])
     std::unique_ptr<ShowTouches> showTouches(options.showTouches ? new ShowTouches() : nullptr);
 
     g_mainWindow = new MainWindow();
+    new DeviceTitle(g_mainWindow, options.titleOr(Config::getInstance()->getTitle()));
     g_mainWindow->show();
     const int exitCode = app.exec();
 

@@ -60,6 +60,9 @@ ToolBar::~ToolBar()
 void ToolBar::setSerial(const QString& serial)
 {
     m_serial = serial;
+    if (m_menu) {
+        m_menu->setSerial(serial);
+    }
 }
 
 void ToolBar::initLabels()
@@ -264,6 +267,7 @@ void ToolBar::onMore()
 {
     if (!m_menu) {
         m_menu = new ToolMenuMore(this);
+        m_menu->setSerial(m_serial);
         m_menu->hide();
     }
     if (!m_menu->isHidden()) {

@@ -3,6 +3,7 @@
 
 #include <QPointer>
 
+#include "KeymapMenu.h"
 #include "SettingDialog.h"
 #include "StatementDialog.h"
 #include "VersionDialog.h"
@@ -10,6 +11,7 @@
 ToolMenuMore::ToolMenuMore(QWidget* parent) : QWidget(parent), ui(new Ui::ToolMenuMore)
 {
     ui->setupUi(this);
+    m_keymapMenu = new KeymapMenu(this);
 }
 
 ToolMenuMore::~ToolMenuMore()
@@ -25,6 +27,19 @@ void ToolMenuMore::on_btAdb_clicked()
 void ToolMenuMore::on_btStatement_clicked()
 {
     openDialog<StatementDialog>();
+}
+
+void ToolMenuMore::setSerial(const QString& serial)
+{
+    m_keymapMenu->setSerial(serial);
+}
+
+void ToolMenuMore::on_btKeymap_clicked()
+{
+    // Opens beside the entry; this menu closes as with its other entries.
+    const QPoint where = ui->btKeymap->mapToGlobal(QPoint(ui->btKeymap->width(), 0));
+    hide();
+    m_keymapMenu->popup(where);
 }
 
 void ToolMenuMore::on_btVersion_clicked()

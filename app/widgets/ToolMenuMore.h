@@ -3,11 +3,13 @@
 
 #include <QWidget>
 
+class KeymapMenu;
+
 namespace Ui {
 class ToolMenuMore;
 }
 
-// The tool bar's small menu: settings, statement and version.
+// The tool bar's small menu: settings, statement, version and the keymap of the device shown.
 class ToolMenuMore : public QWidget
 {
     Q_OBJECT
@@ -15,15 +17,19 @@ public:
     explicit ToolMenuMore(QWidget* parent);
     ~ToolMenuMore() override;
 
+    void setSerial(const QString& serial);
+
 private slots:
     void on_btAdb_clicked();
     void on_btStatement_clicked();
     void on_btVersion_clicked();
+    void on_btKeymap_clicked();
 
 private:
     template <typename Dialog> void openDialog();
 
     Ui::ToolMenuMore* ui;
+    KeymapMenu* m_keymapMenu = nullptr;
 };
 
 #endif // TOOLMENUMORE_H

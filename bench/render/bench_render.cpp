@@ -403,6 +403,10 @@ int main(int argc, char* argv[])
     stream.stopDecode();
     QCoreApplication::processEvents();
     figures.pushed = pushed;
+    // The stream can end between two samples.
+    if (figures.rssAt10000 < 0 && pushed >= 10000) {
+        figures.rssAt10000 = rssKiB();
+    }
     const quint32 bufferSkipped = decoder.skippedFrames();
 
     std::printf("frames decoded %d, painted %d, skipped %u (frame buffer %u, uploaded but painted over %d); "

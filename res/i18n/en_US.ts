@@ -119,6 +119,10 @@ to Install it.</translation>
 <context>
     <name>ToolMenuMore</name>
     <message>
+        <source>Keymap</source>
+        <translation>Keymap</translation>
+    </message>
+    <message>
         <source>Adb Location</source>
         <translation>Adb Location</translation>
     </message>
@@ -354,6 +358,24 @@ to Install it.</translation>
     <message>
         <source>%1 is not a playable recording: %2</source>
         <translation>%1 is not a playable recording: %2</translation>
+    </message>
+</context>
+<context>
+    <name>DeviceTitle</name>
+    <message>
+        <source>%1 fps</source>
+        <translation>%1 fps</translation>
+    </message>
+</context>
+<context>
+    <name>KeymapMenu</name>
+    <message>
+        <source>Keymap</source>
+        <translation>Keymap</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation>None</translation>
     </message>
 </context>
 </TS>

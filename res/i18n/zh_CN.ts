@@ -119,6 +119,10 @@ to Install it.</source>
 <context>
     <name>ToolMenuMore</name>
     <message>
+        <source>Keymap</source>
+        <translation>按键映射</translation>
+    </message>
+    <message>
         <source>Adb Location</source>
         <translation>ADB文件位置</translation>
     </message>
@@ -354,6 +358,24 @@ to Install it.</source>
     <message>
         <source>%1 is not a playable recording: %2</source>
         <translation>%1 不是可播放的录像：%2</translation>
+    </message>
+</context>
+<context>
+    <name>DeviceTitle</name>
+    <message>
+        <source>%1 fps</source>
+        <translation>%1 帧/秒</translation>
+    </message>
+</context>
+<context>
+    <name>KeymapMenu</name>
+    <message>
+        <source>Keymap</source>
+        <translation>按键映射</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation>无</translation>
     </message>
 </context>
 </TS>

@@ -1,0 +1,79 @@
+#include "DeviceTitle.h"
+
+#include <QWidget>
+
+#include "device/IDeviceManage.h"
+
+namespace {
+
+dvk::IDeviceManage& registry()
+{
+    return dvk::IDeviceManage::getInstance();
+}
+
+} // namespace
+
+DeviceTitle::DeviceTitle(QWidget* window, const QString& base) : QObject(window), m_window(window), m_base(base)
+{
+    connect(&registry(), &dvk::IDeviceManage::deviceConnected, this,
+            [this](bool success, const QString& serial) { onDeviceConnected(success, serial); });
+    connect(&registry(), &dvk::IDeviceManage::deviceDisconnected, this, &DeviceTitle::onDeviceDisconnected);
+    show(-1);
+}
+
+DeviceTitle::~DeviceTitle()
+{
+    detach();
+}
+
+QString DeviceTitle::text(const QString& base, const QString& serial, int fps)
+{
+    if (serial.isEmpty()) {
+        return base;
+    }
+    const QString dash = QString::fromUtf8(" — ");
+    return fps < 0 ? base + dash + serial : base + dash + serial + dash + tr("%1 fps").arg(fps);
+}
+
+void DeviceTitle::updateFPS(quint32 fps)
+{
+    show(int(fps));
+}
+
+void DeviceTitle::onDeviceConnected(bool success, const QString& serial)
+{
+    if (!success) {
+        return;
+    }
+    // The window shows the device that connected last.
+    detach();
+    if (QPointer<dvk::IDevice> device = registry().getDevice(serial)) {
+        device->registerDeviceObserver(this);
+        m_serial = serial;
+    }
+    show(-1);
+}
+
+void DeviceTitle::onDeviceDisconnected(const QString& serial)
+{
+    if (serial != m_serial) {
+        return;
+    }
+    detach();
+    show(-1);
+}
+
+void DeviceTitle::detach()
+{
+    if (QPointer<dvk::IDevice> device = registry().getDevice(m_serial)) {
+        device->deRegisterDeviceObserver(this);
+    }
+    m_serial.clear();
+}
+
+void DeviceTitle::show(int fps)
+{
+    if (m_window) {
+        m_window->setWindowTitle(text(m_base, m_serial, fps));
+    }
+}

@@ -1,0 +1,37 @@
+#ifndef DEVICETITLE_H
+#define DEVICETITLE_H
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include "device/DeviceObserver.h"
+
+class QWidget;
+
+// Keeps a window's title on the device it shows and that device's frame rate, which the
+// device reports once a second: "VaDizede — SIM0001 — 60 fps".
+class DeviceTitle : public QObject, public dvk::DeviceObserver
+{
+    Q_OBJECT
+public:
+    // base: the title's leading text, and the whole title while no device is shown.
+    DeviceTitle(QWidget* window, const QString& base);
+    ~DeviceTitle() override;
+
+    static QString text(const QString& base, const QString& serial, int fps);
+
+    void updateFPS(quint32 fps) override;
+
+private:
+    void onDeviceConnected(bool success, const QString& serial);
+    void onDeviceDisconnected(const QString& serial);
+    void detach();
+    void show(int fps);
+
+    QPointer<QWidget> m_window;
+    QString m_base;
+    QString m_serial;
+};
+
+#endif // DEVICETITLE_H
