@@ -1,13 +1,425 @@
 #include "MainWindow.h"
+#include "ui_MainWindow.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QLayout>
+#include <QShortcut>
 
 #include "Config.h"
+#include "ConnectionParams.h"
+#include "LaunchOptions.h"
+#include "LogoWidget.h"
+#include "NoticePopup.h"
+#include "ToolBar.h"
+#include "VideoForm.h"
+#include "device/IDeviceManage.h"
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
+namespace {
+
+const int kPollMs = 5000;
+const int kSizeQueryMs = 1000;
+// The maker's own model keeps being asked for its override size after it connects.
+const QString kSizeCheckedModel = QStringLiteral("Merivo K310");
+// A size query stops after this many answers without a reconnection.
+const int kMaxSizeQueries = 50;
+const QString kWirelessPort = QStringLiteral("5555");
+const int kNoticeDelayMs = 10;
+const int kNoticeTop = 46;
+
+dvk::IDeviceManage& registry()
 {
-    setObjectName("MainWindow");
-    resize(1165, 540);
-    setMinimumSize(Config::getInstance()->getMinWndWidth(), Config::getInstance()->getMinWndHeight());
-    setWindowTitle(Config::getInstance()->getTitle());
+    return dvk::IDeviceManage::getInstance();
 }
 
-MainWindow::~MainWindow() = default;
+} // namespace
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWindow)
+{
+    initWindow();
+    initLook();
+    startPolling();
+    connectSignals();
+    initToolbar();
+    showLogoWidget();
+    installShortcut();
+}
+
+MainWindow::~MainWindow()
+{
+    // A device ending now must not rebuild the window that is going away.
+    disconnect(&registry(), nullptr, this, nullptr);
+    m_updateDeviceTimer.stop();
+    m_getSizeTimer.stop();
+
+    disconnectDevice();
+    delayMs(500);
+    if (!m_currentSerial.isEmpty()) {
+        if (auto device = registry().getDevice(m_currentSerial)) {
+            detachVideoForm();
+            device->deRegisterDeviceObserver(this);
+            device->setUserData(nullptr);
+        }
+    }
+    delete m_videoForm;
+    delete m_toolForm;
+    delete ui;
+    registry().disconnectAllDevice();
+}
+
+void MainWindow::initWindow()
+{
+    ui->setupUi(this);
+    setObjectName("MainWindow");
+    resize(1165, 540);
+    ui->toolBar->setMovable(false);
+    addToolBar(Qt::RightToolBarArea, ui->toolBar);
+}
+
+void MainWindow::initLook()
+{
+    ui->toolBar->setStyleSheet("QToolBar{background: #1B2845; border: none;}");
+    setPalette(QPalette(QColor("#0A0F1B")));
+    setMinimumSize(Config::getInstance()->getMinWndWidth(), Config::getInstance()->getMinWndHeight());
+    setWindowTitle(Config::getInstance()->getTitle());
+    setContextMenuPolicy(Qt::NoContextMenu);
+}
+
+void MainWindow::startPolling()
+{
+    m_updateDeviceTimer.start(kPollMs);
+    updateDevice();
+}
+
+void MainWindow::connectSignals()
+{
+    connect(&m_adb, &dvk::AdbProcess::adbProcessResult, this, &MainWindow::onAdbResult);
+    connect(&registry(), &dvk::IDeviceManage::deviceConnected, this, &MainWindow::onDeviceConnected);
+    connect(&registry(), &dvk::IDeviceManage::deviceDisconnected, this, &MainWindow::onDeviceDisconnected);
+    connect(&m_updateDeviceTimer, &QTimer::timeout, this, &MainWindow::onUpdateDevice);
+    connect(&m_getSizeTimer, &QTimer::timeout, this, &MainWindow::onGetSize);
+}
+
+void MainWindow::initToolbar()
+{
+    m_toolForm = new ToolBar(this);
+    ui->toolBar->addWidget(m_toolForm);
+    ui->statusbar->hide();
+}
+
+void MainWindow::installShortcut()
+{
+    auto* shortcut = new QShortcut(QKeySequence("Ctrl+f"), this);
+    shortcut->setContext(Qt::WindowShortcut);
+    shortcut->setAutoRepeat(false);
+    connect(shortcut, &QShortcut::activated, this, &MainWindow::onSwitchFullScreen);
+}
+
+int MainWindow::findSerial(const QStringList& serials, bool wireless)
+{
+    for (int i = 0; i < serials.size(); ++i) {
+        if (VideoForm::isWirelessSerial(serials[i]) == wireless) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+int MainWindow::findDeviceFromeSerialBox(bool wireless)
+{
+    return findSerial(m_devicesList, wireless);
+}
+
+const QString& MainWindow::getServerPath()
+{
+    static QString serverPath;
+    if (serverPath.isEmpty()) {
+        serverPath = QString::fromLocal8Bit(qgetenv("VADIZEDE_SERVER_PATH"));
+        if (serverPath.isEmpty() || !QFileInfo(serverPath).isFile()) {
+            serverPath = QCoreApplication::applicationDirPath() + "/dravik-server";
+        }
+    }
+    return serverPath;
+}
+
+// ---- adb commands --------------------------------------------------------------------------
+
+void MainWindow::runAdb(const QString& serial, const QStringList& args)
+{
+    if (m_adb.isRuning()) {
+        return;
+    }
+    m_adb.execute(serial, args);
+}
+
+void MainWindow::updateDevice()
+{
+    runAdb(QString(), {"devices"});
+}
+
+void MainWindow::onUpdateDevice()
+{
+    updateDevice();
+}
+
+void MainWindow::getIP()
+{
+    runAdb(m_currentSerial, {"shell", "ifconfig", "wlan0"});
+}
+
+void MainWindow::startAdbd()
+{
+    runAdb(m_currentSerial, {"tcpip", kWirelessPort});
+}
+
+void MainWindow::connectWireless()
+{
+    runAdb(QString(), {"connect", m_deviceIP + ":" + kWirelessPort});
+}
+
+void MainWindow::disconnectDevice()
+{
+    // "adb disconnect" without a serial would end every wireless connection on the machine.
+    if (m_currentSerial.isEmpty()) {
+        return;
+    }
+    runAdb(QString(), {"disconnect", m_currentSerial});
+}
+
+// Not skipped while busy: the runner itself refuses, with a log line, while a command runs.
+void MainWindow::onGetSize()
+{
+    m_adb.execute(m_currentSerial, {"shell", "wm", "size"});
+}
+
+void MainWindow::onAdbResult(dvk::AdbProcess::ADB_EXEC_RESULT result)
+{
+    if (result != dvk::AdbProcess::ADB_EXIT_OK) {
+        return;
+    }
+    const QStringList args = m_adb.arguments();
+    if (args.contains("devices")) {
+        m_devicesList = m_adb.getDevicesSerialFromStdOut();
+        autoConnect();
+    } else if (args.contains("wm") && args.contains("size")) {
+        checkOverrideSize(m_adb.getStdOut());
+    } else if (args.contains("ifconfig") && args.contains("wlan0")) {
+        const QString ip = m_adb.getDeviceIPFromStdOut();
+        if (!ip.isEmpty()) {
+            m_deviceIP = ip;
+        }
+    }
+}
+
+QSize MainWindow::overrideSizeFromOutput(const QString& output)
+{
+    const QString text = output.trimmed();
+    if (text.lastIndexOf("Override size:") <= 0) {
+        return QSize();
+    }
+    const QStringList parts = text.section(' ', -1).split('x');
+    bool widthOk = false;
+    bool heightOk = false;
+    const QSize size(parts.value(0).toInt(&widthOk), parts.value(1).toInt(&heightOk));
+    // Without a readable "WxH" there is no size to compare, and so no reason to reconnect.
+    if (parts.size() != 2 || !widthOk || !heightOk) {
+        return QSize();
+    }
+    return size;
+}
+
+void MainWindow::checkOverrideSize(const QString& output)
+{
+    const QSize size = overrideSizeFromOutput(output);
+    if (size.isValid()) {
+        m_overrideSize = size;
+        // Stopped first: the reconnection waits in the event loop, where the next tick would come.
+        m_getSizeTimer.stop();
+        if (m_videoForm && m_videoForm->frameSize() != m_overrideSize) {
+            reConnect();
+        }
+    }
+    if (m_sizeQueryCount++ > kMaxSizeQueries) {
+        m_getSizeTimer.stop();
+    }
+}
+
+// ---- connection flow -----------------------------------------------------------------------
+
+void MainWindow::autoConnect()
+{
+    if (m_devicesList.isEmpty()) {
+        return;
+    }
+    int index = 0;
+    if (m_devicesList.size() > 1) {
+        index = findDeviceFromeSerialBox(m_wirelessSwitch);
+        if (index == -1) {
+            m_wirelessSwitch = false;
+            return;
+        }
+    }
+    // A serial already connected is refused by the registry, so repeated polls connect it once.
+    registry().connectDevice(deviceParams(m_devicesList.at(index)));
+}
+
+dvk::DeviceParams MainWindow::deviceParams(const QString& serial) const
+{
+    return connectionParams(serial, getServerPath(), LaunchOptions::current());
+}
+
+void MainWindow::onDeviceConnected(bool success, const QString& serial, const QString& deviceName, const QSize& size)
+{
+    Q_UNUSED(size)
+    if (!success) {
+        return;
+    }
+    m_getSizeTimer.stop();
+    m_updateDeviceTimer.stop();
+    if (deviceName == kSizeCheckedModel) {
+        m_sizeQueryCount = 0;
+        m_getSizeTimer.start(kSizeQueryMs);
+    }
+
+    showVideoForm();
+    m_currentSerial = serial;
+    m_videoForm->setSerial(serial);
+    if (m_toolForm) {
+        m_toolForm->setSerial(serial);
+    }
+    if (auto device = registry().getDevice(serial)) {
+        device->setUserData(static_cast<void*>(m_videoForm.data()));
+        device->registerDeviceObserver(m_videoForm);
+        device->registerDeviceObserver(this);
+    }
+    if (m_logoWidget) {
+        m_logoWidget->hide();
+    }
+    QTimer::singleShot(kNoticeDelayMs, this, &MainWindow::onNoticeConnect);
+}
+
+void MainWindow::onNoticeConnect()
+{
+    if (!m_videoForm) {
+        return;
+    }
+    // The form was put in place 10 ms ago; its width counts only once the window has laid it out.
+    layout()->activate();
+    QPointer<NoticePopup> notice = new NoticePopup(this);
+    notice->move(x() + (m_videoForm->width() - notice->width()) / 2, y() + kNoticeTop);
+    notice->exec();
+    delete notice;
+}
+
+// Only the device shown takes the window back to the logo; another one ending changes nothing here.
+void MainWindow::onDeviceDisconnected(QString serial)
+{
+    if (serial != m_currentSerial) {
+        return;
+    }
+    auto device = registry().getDevice(serial);
+    if (!device) {
+        return;
+    }
+    if (m_fullScreen) {
+        switchFullScreen(false);
+    }
+    detachVideoForm();
+    showLogoWidget();
+    device->deRegisterDeviceObserver(this);
+    m_updateDeviceTimer.start(kPollMs);
+}
+
+void MainWindow::showVideoForm()
+{
+    // The form shown so far belongs to another device, which must not feed it after it is gone.
+    detachVideoForm();
+    m_videoForm = new VideoForm(false, false, nullptr);
+    connect(m_videoForm, &VideoForm::fullScreenSwitch, this, &MainWindow::onSwitchFullScreen);
+    connect(m_videoForm, &VideoForm::switchWireless, this, &MainWindow::onSwitchWireless);
+    m_videoForm->show();
+    setCentralWidget(m_videoForm);
+}
+
+void MainWindow::showLogoWidget()
+{
+    m_logoWidget = new LogoWidget(nullptr);
+    setCentralWidget(m_logoWidget);
+    m_logoWidget->show();
+}
+
+// Takes the shown form off the device that feeds it, so no frame reaches it once it is replaced.
+void MainWindow::detachVideoForm()
+{
+    if (!m_videoForm) {
+        return;
+    }
+    if (auto device = registry().getDevice(m_currentSerial)) {
+        if (device->getUserData() == static_cast<void*>(m_videoForm.data())) {
+            device->setUserData(nullptr);
+        }
+        device->deRegisterDeviceObserver(m_videoForm);
+    }
+    m_videoForm->clearVideo();
+    m_videoForm->hide();
+}
+
+bool MainWindow::currentDeviceLive() const
+{
+    return !registry().getDevice(m_currentSerial).isNull();
+}
+
+// ---- full screen and wireless ----------------------------------------------------------------
+
+void MainWindow::onSwitchFullScreen()
+{
+    if (!currentDeviceLive()) {
+        return;
+    }
+    switchFullScreen(!m_fullScreen);
+}
+
+void MainWindow::switchFullScreen(bool full)
+{
+    if (!currentDeviceLive()) {
+        return;
+    }
+    if (full) {
+        ui->toolBar->hide();
+        showFullScreen();
+    } else {
+        ui->toolBar->show();
+        showNormal();
+    }
+    m_fullScreen = full;
+}
+
+void MainWindow::onSwitchWireless()
+{
+    m_wirelessSwitch = true;
+    getIP();
+    delayMs(200);
+    startAdbd();
+    delayMs(1000);
+    connectWireless();
+    delayMs(2000);
+    updateDevice();
+    delayMs(200);
+}
+
+void MainWindow::reConnect()
+{
+    disconnectDevice();
+    delayMs(200);
+    registry().disconnectDevice(m_currentSerial);
+    autoConnect();
+}
+
+// The wait keeps the window alive: adb results, timer ticks and input are handled meanwhile.
+void MainWindow::delayMs(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}

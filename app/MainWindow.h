@@ -2,13 +2,91 @@
 #define MAINWINDOW_H
 
 #include <QMainWindow>
+#include <QPointer>
+#include <QSize>
+#include <QStringList>
+#include <QTimer>
 
-class MainWindow : public QMainWindow
+#include "adb/AdbProcess.h"
+#include "device/DeviceObserver.h"
+#include "device/DeviceParams.h"
+
+class LogoWidget;
+class ToolBar;
+class VideoForm;
+
+namespace Ui {
+class MainWindow;
+}
+
+// The only top-level window: finds attached devices by polling adb, connects one, and shows it
+// with the tool bar beside it.
+class MainWindow : public QMainWindow, public dvk::DeviceObserver
 {
     Q_OBJECT
 public:
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
+
+    // The index of the first serial that is (wireless) or is not (!wireless) a wireless one, or -1.
+    static int findSerial(const QStringList& serials, bool wireless);
+    // The size an "adb shell wm size" output overrides the screen with; invalid when it names none.
+    static QSize overrideSizeFromOutput(const QString& output);
+
+    static const QString& getServerPath();
+
+private slots:
+    void onUpdateDevice();
+    void onGetSize();
+    void onDeviceConnected(bool success, const QString& serial, const QString& deviceName, const QSize& size);
+    void onDeviceDisconnected(QString serial);
+    void onSwitchFullScreen();
+    void onNoticeConnect();
+    void onSwitchWireless();
+
+private:
+    // Construction steps, in order.
+    void initWindow();
+    void initLook();
+    void startPolling();
+    void connectSignals();
+    void initToolbar();
+    void installShortcut();
+
+    void onAdbResult(dvk::AdbProcess::ADB_EXEC_RESULT result);
+    void checkOverrideSize(const QString& output);
+    void autoConnect();
+    int findDeviceFromeSerialBox(bool wireless);
+    dvk::DeviceParams deviceParams(const QString& serial) const;
+    void showVideoForm();
+    void showLogoWidget();
+    void detachVideoForm();
+    void switchFullScreen(bool full);
+    bool currentDeviceLive() const;
+
+    void runAdb(const QString& serial, const QStringList& args);
+    void updateDevice();
+    void getIP();
+    void startAdbd();
+    void connectWireless();
+    void disconnectDevice();
+    void reConnect();
+    void delayMs(int ms);
+
+    Ui::MainWindow* ui = nullptr;
+    bool m_fullScreen = false;
+    QString m_currentSerial;
+    QString m_deviceIP;
+    QStringList m_devicesList;
+    QSize m_overrideSize{-1, -1};
+    int m_sizeQueryCount = 0;
+    bool m_wirelessSwitch = false;
+    dvk::AdbProcess m_adb;
+    QTimer m_updateDeviceTimer;
+    QTimer m_getSizeTimer;
+    QPointer<ToolBar> m_toolForm;
+    QPointer<VideoForm> m_videoForm;
+    QPointer<LogoWidget> m_logoWidget;
 };
 
 #endif // MAINWINDOW_H

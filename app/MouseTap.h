@@ -4,6 +4,7 @@
 #include <QRect>
 
 // Confines the mouse pointer to a screen rectangle while the video holds the mouse.
+// It taps nothing: the name is the one every caller knows; keep it.
 class MouseTap
 {
 public:

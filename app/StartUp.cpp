@@ -11,6 +11,7 @@
 #include <QTranslator>
 
 #include "AppPath.h"
+#include "AppVersion.h"
 
 namespace {
 
@@ -101,7 +102,7 @@ void installAppFont()
 void setApplicationIdentity()
 {
     QCoreApplication::setApplicationName("VaDizede");
-    QCoreApplication::setApplicationVersion(VADIZEDE_VERSION);
+    QCoreApplication::setApplicationVersion(appVersion());
 }
 
 QStringList commandLineArguments(int argc, char** argv)

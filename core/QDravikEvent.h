@@ -6,6 +6,7 @@
 namespace dvk {
 
 // Base of the custom events this program posts to its own objects.
+// The Q prefix is not Qt's: the name is part of the interface; keep it.
 class QDravikEvent : public QEvent
 {
 public:

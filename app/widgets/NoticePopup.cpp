@@ -8,6 +8,20 @@ NoticePopup::NoticePopup(QWidget* parent) : QDialog(parent), ui(new Ui::NoticePo
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_TranslucentBackground);
+    fitText();
+}
+
+// A translation longer than the label widens the panel instead of being cut off.
+void NoticePopup::fitText()
+{
+    ui->label->ensurePolished();
+    const int needed = ui->label->fontMetrics().horizontalAdvance(ui->label->text()) + 2;
+    const int extra = needed - ui->label->width();
+    if (extra <= 0) {
+        return;
+    }
+    ui->label->resize(needed, ui->label->height());
+    resize(width() + extra, height());
 }
 
 NoticePopup::~NoticePopup()

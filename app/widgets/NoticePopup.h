@@ -21,6 +21,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void fitText();
+
     Ui::NoticePopup* ui;
 };
 

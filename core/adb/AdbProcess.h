@@ -41,6 +41,7 @@ public:
     void removePath(const QString& serial, const QString& path);
     void setShowTouchesEnabled(const QString& serial, bool enabled);
 
+    // The spelling is part of the interface every caller uses; keep it.
     bool isRuning();
     void kill();
     bool waitForStarted();

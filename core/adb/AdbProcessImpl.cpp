@@ -54,8 +54,6 @@ void AdbProcessImpl::execute(const QString& serial, const QStringList& args)
         qWarning("adb is still running a command: %s", qUtf8Printable(args.join(" ")));
         return;
     }
-    m_rawStandardOutput.clear();
-    m_rawErrorOutput.clear();
     m_standardOutput.clear();
     m_errorOutput.clear();
 
@@ -72,27 +70,27 @@ void AdbProcessImpl::execute(const QString& serial, const QStringList& args)
 
 QString AdbProcessImpl::getStdOut() const
 {
-    return m_standardOutput;
+    return m_standardOutput.text();
 }
 
 QString AdbProcessImpl::getErrorOut() const
 {
-    return m_errorOutput;
+    return m_errorOutput.text();
 }
 
 QStringList AdbProcessImpl::getDevicesSerialFromStdOut() const
 {
-    return parseDevicesSerial(m_standardOutput);
+    return parseDevicesSerial(m_standardOutput.text());
 }
 
 QString AdbProcessImpl::getDeviceIPFromStdOut() const
 {
-    return parseDeviceIP(m_standardOutput);
+    return parseDeviceIP(m_standardOutput.text());
 }
 
 QString AdbProcessImpl::getDeviceIPByIpFromStdOut() const
 {
-    return parseDeviceIPByIp(m_standardOutput);
+    return parseDeviceIPByIp(m_standardOutput.text());
 }
 
 QStringList AdbProcessImpl::parseDevicesSerial(const QString& output)
@@ -191,16 +189,14 @@ void AdbProcessImpl::onErrorOccurred(QProcess::ProcessError error)
 void AdbProcessImpl::onReadyReadStandardOutput()
 {
     const QByteArray chunk = upToFirstZero(readAllStandardOutput());
-    m_rawStandardOutput.append(chunk);
-    m_standardOutput = QString::fromUtf8(m_rawStandardOutput).trimmed();
+    m_standardOutput.append(chunk);
     qInfo("AdbProcessImpl::out:%s", qUtf8Printable(QString::fromUtf8(chunk).trimmed()));
 }
 
 void AdbProcessImpl::onReadyReadStandardError()
 {
     const QByteArray chunk = upToFirstZero(readAllStandardError());
-    m_rawErrorOutput.append(chunk);
-    m_errorOutput = QString::fromUtf8(m_rawErrorOutput).trimmed();
+    m_errorOutput.append(chunk);
     qWarning("AdbProcessImpl::error:%s", qUtf8Printable(QString::fromUtf8(chunk).trimmed()));
 }
 

@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QStringList>
 
+#include "adb/AdbOutput.h"
 #include "adb/AdbProcess.h"
 
 namespace dvk {
@@ -43,11 +44,8 @@ private:
     static QString resolveAdbPath();
     static QByteArray upToFirstZero(const QByteArray& chunk);
 
-    // Raw bytes are kept so that a line or a UTF-8 sequence split across two reads survives intact.
-    QByteArray m_rawStandardOutput;
-    QByteArray m_rawErrorOutput;
-    QString m_standardOutput;
-    QString m_errorOutput;
+    AdbOutput m_standardOutput;
+    AdbOutput m_errorOutput;
 
     static QString s_adbPath;
 };

@@ -180,7 +180,8 @@ void Controller::setDeviceClipboard(bool paste)
 {
     QString text;
     // Sending an empty text would wipe the device's clipboard for nothing.
-    if (!computerClipboardText(text)) {
+    if (!computerClipboardText(text) || text.isEmpty()) {
+        qDebug("Computer clipboard holds no text");
         return;
     }
     auto* msg = new ControlMsg(ControlMsg::CONTROL_SET_CLIPBOARD);
@@ -240,10 +241,6 @@ bool Controller::computerClipboardText(QString& text)
         return false;
     }
     text = QGuiApplication::clipboard()->text(QClipboard::Clipboard);
-    if (text.isEmpty()) {
-        qDebug("Computer clipboard holds no text");
-        return false;
-    }
     return true;
 }
 

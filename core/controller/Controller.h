@@ -78,6 +78,7 @@ protected:
 private:
     InputConvertBase* createConverter(const QString& gameScript);
     void postSimpleMsg(ControlMsg::ControlMsgType type);
+    // False only without a GUI application (no clipboard at all); the text may be empty.
     static bool computerClipboardText(QString& text);
 
     QPointer<Receiver> m_receiver;

@@ -1,5 +1,7 @@
 #include "recorder/Recorder.h"
 
+#include "AppVersion.h"
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
@@ -26,7 +28,7 @@ constexpr int64_t LAST_PACKET_DURATION = 100000;
 QString recorderVersion()
 {
     const QString version = QCoreApplication::applicationVersion();
-    return version.isEmpty() ? QStringLiteral(VADIZEDE_VERSION) : version;
+    return version.isEmpty() ? QString::fromLatin1(appVersion()) : version;
 }
 
 } // namespace

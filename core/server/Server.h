@@ -69,6 +69,7 @@ public:
 
 signals:
     void serverStarted(bool success, const QString& deviceName = QString(), const QSize& size = QSize());
+    // The spelling is part of the interface the device connects to; keep it.
     void serverStoped();
 
 protected:

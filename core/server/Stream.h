@@ -38,6 +38,7 @@ signals:
     // Emitted on the stream thread; connect directly and finish with the packet before returning.
     void getFrame(AVPacket* packet);
     void getConfigFrame(AVPacket* packet);
+    // A signal despite its slot-like name: the name is part of the interface; keep it.
     void onStreamStop();
 
 protected:

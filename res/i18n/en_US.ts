@@ -47,6 +47,10 @@ to Install it.</translation>
 <context>
     <name>ProgressDialog</name>
     <message>
+        <source>Dialog</source>
+        <translation>Dialog</translation>
+    </message>
+    <message>
         <source>Installing Apk</source>
         <translation>Installing APK</translation>
     </message>
@@ -144,39 +148,6 @@ to Install it.</translation>
     <message>
         <source>Version Number:</source>
         <translation>Version Number:</translation>
-    </message>
-</context>
-<context>
-    <name>VideoForm</name>
-    <message>
-        <source>wireless</source>
-        <translation>Wireless</translation>
-    </message>
-</context>
-<context>
-    <name>DropAreaBase</name>
-    <message>
-        <source>Install Success:</source>
-        <translation>Install Success:</translation>
-    </message>
-    <message>
-        <source>Install Failure:</source>
-        <translation>Install Failure:</translation>
-    </message>
-</context>
-<context>
-    <name>ProgressDialog</name>
-    <message>
-        <source>Dialog</source>
-        <translation>Dialog</translation>
-    </message>
-    <message>
-        <source>Installing Apk</source>
-        <translation>Installing APK</translation>
-    </message>
-    <message>
-        <source>Confirm</source>
-        <translation>Confirm</translation>
     </message>
 </context>
 <context>

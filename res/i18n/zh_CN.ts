@@ -47,6 +47,10 @@ to Install it.</source>
 <context>
     <name>ProgressDialog</name>
     <message>
+        <source>Dialog</source>
+        <translation>对话框</translation>
+    </message>
+    <message>
         <source>Installing Apk</source>
         <translation>正在安装APK</translation>
     </message>
@@ -144,39 +148,6 @@ to Install it.</source>
     <message>
         <source>Version Number:</source>
         <translation>版本号：</translation>
-    </message>
-</context>
-<context>
-    <name>VideoForm</name>
-    <message>
-        <source>wireless</source>
-        <translation>无线连接</translation>
-    </message>
-</context>
-<context>
-    <name>DropAreaBase</name>
-    <message>
-        <source>Install Success:</source>
-        <translation>已成功安装：</translation>
-    </message>
-    <message>
-        <source>Install Failure:</source>
-        <translation>安装失败：</translation>
-    </message>
-</context>
-<context>
-    <name>ProgressDialog</name>
-    <message>
-        <source>Dialog</source>
-        <translation>对话框</translation>
-    </message>
-    <message>
-        <source>Installing Apk</source>
-        <translation>正在安装APK</translation>
-    </message>
-    <message>
-        <source>Confirm</source>
-        <translation>确认</translation>
     </message>
 </context>
 <context>

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "adb/AdbOutput.h"
 #include "adb/AdbProcess.h"
 #include "adb/AdbProcessImpl.h"
 
@@ -24,6 +25,7 @@ private slots:
     void exitCodesAndOutput_data();
     void exitCodesAndOutput();
     void outputInPiecesKeepsLinesAndCharacters();
+    void largeOutputIsDecodedOnce();
     void newCommandClearsPreviousOutput();
     void missingProgram_data();
     void missingProgram();
@@ -196,6 +198,33 @@ void TestAdbProcess::outputInPiecesKeepsLinesAndCharacters()
     QCOMPARE(collect(adb, "", {"devices"}), (Results{AdbProcess::ADB_STARTED, AdbProcess::ADB_EXIT_OK}));
     QCOMPARE(adb.getDevicesSerialFromStdOut(), (QStringList{"ABC", "DEF"}));
     QCOMPARE(adb.getStdOut(), QString::fromUtf8("List of devices attached\nABC\tdevice\nDEF\tdevice\n  caf\xc3\xa9"));
+}
+
+// A logcat dump arrives in thousands of pieces: decoding everything again on each one made
+// collecting it quadratic. The count of decode passes shows the cost without timing anything.
+void TestAdbProcess::largeOutputIsDecodedOnce()
+{
+    dvk::AdbOutput output;
+    const QByteArray line = QByteArray("01-01 00:00:00.000  1000  1000 I caf\xc3\xa9: ").leftJustified(127, 'x') + "\n";
+    QByteArray all;
+    while (all.size() < 16 * 1024 * 1024) {
+        all += line;
+    }
+    // Odd-sized pieces cut lines and the two-byte character apart.
+    for (int at = 0; at < all.size(); at += 4093) {
+        output.append(all.mid(at, 4093));
+    }
+    QCOMPARE(output.decodeCount(), 0);
+    QCOMPARE(output.text(), QString::fromUtf8(all).trimmed());
+    QCOMPARE(output.text().size(), QString::fromUtf8(all).size() - 1);
+    QCOMPARE(output.decodeCount(), 1);
+
+    output.append("  \nmore\n");
+    QVERIFY(output.text().endsWith("x\n  \nmore"));
+    QCOMPARE(output.decodeCount(), 2);
+    output.clear();
+    QCOMPARE(output.text(), QString());
+    QCOMPARE(output.decodeCount(), 2);
 }
 
 void TestAdbProcess::newCommandClearsPreviousOutput()

@@ -103,13 +103,15 @@ private slots:
                                                         hexBytes("09 0000000000000000 00 00000003 616263")}));
     }
 
-    void emptyComputerClipboardSendsNothing()
+    // Pasting an empty clipboard types an empty text; setting the device's clipboard to
+    // nothing would only wipe it, so that is left out.
+    void emptyComputerClipboard()
     {
         QGuiApplication::clipboard()->clear();
         m_controller->setDeviceClipboard(true);
         m_controller->clipboardPaste();
         QCoreApplication::processEvents();
-        QVERIFY(m_recorder.writes->isEmpty());
+        QCOMPARE(*m_recorder.writes, QList<QByteArray>{hexBytes("01 00000000")});
     }
 
     void foreignControlEventIsSwallowed()

@@ -138,8 +138,9 @@ void TestDeviceManage::disconnectDeviceReportsBeforeReturning()
     QCOMPARE(disconnected.first().first().toString(), sim.serial());
     QVERIFY(!manage.getDevice(sim.serial()));
     QVERIFY(!manage.disconnectDevice(sim.serial()));
-    // The stop notifications that arrive later find nothing to report.
-    QTest::qWait(300);
+    // The stop notifications that arrive once the server has gone find nothing to report.
+    QVERIFY(sim.waitForServerEvent("exit", 10000));
+    QTest::qWait(100);
     QCOMPARE(disconnected.count(), 1);
 }
 
@@ -177,7 +178,10 @@ void TestDeviceManage::disconnectAllDeviceInSerialOrder()
     for (const QString& serial : serials) {
         QVERIFY(!manage.getDevice(serial));
     }
-    QTest::qWait(300);
+    for (const QString& serial : serials) {
+        QVERIFY(sim.waitForServerEvent("exit", 10000, serial));
+    }
+    QTest::qWait(100);
     QCOMPARE(disconnected.count(), 3);
 }
 

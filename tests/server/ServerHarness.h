@@ -37,6 +37,32 @@ struct ServerHarness
         QTest::qWait(200);
     }
 
+    // Waits until everything the bring-up started has ended: the server (when it ran) has
+    // written its exit and the adb shell that hosted it has left its line in the simulator's
+    // log. Then whatever their ends still report has arrived too, so a test may check that
+    // nothing more came.
+    bool waitConnectionEnd(int timeoutMs = 10000)
+    {
+        QElapsedTimer elapsed;
+        elapsed.start();
+        bool serverRan = false;
+        for (const QJsonObject& entry : sim.serverLog()) {
+            serverRan = serverRan || entry.value("event").toString() == "start";
+        }
+        if (serverRan && !sim.waitForServerEvent("exit", timeoutMs)) {
+            return false;
+        }
+        while (serverRan && invocations("shell").isEmpty()) {
+            if (elapsed.elapsed() > timeoutMs) {
+                return false;
+            }
+            QTest::qWait(20);
+        }
+        // The runners' ends travel through the event loop after their processes are gone.
+        QTest::qWait(100);
+        return true;
+    }
+
     bool waitStarted(int timeoutMs)
     {
         return started.count() > 0 || started.wait(timeoutMs);

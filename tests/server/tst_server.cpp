@@ -91,12 +91,11 @@ void TestServer::reverseStartHandsOverBothSockets()
     QVERIFY(!h.server.getVideoSocket() && !h.server.getControlSocket());
     QTRY_COMPARE_WITH_TIMEOUT(h.stopped.count(), 1, 5000);
     h.server.stop();
-    QTest::qWait(300);
+    QVERIFY(h.waitConnectionEnd());
     QCOMPARE(h.stopped.count(), 1);
     QCOMPARE(h.started.count(), 0);
 
     // With every optional argument empty the command line is exactly these 15 arguments.
-    QTRY_COMPARE_WITH_TIMEOUT(h.invocations("shell").size(), 1, 5000);
     const QStringList expected = expectedFixedArgs(h.params)
         + QStringList{"max_size=720", "bit_rate=8000000", "max_fps=30", "lock_video_orientation=-1",
                       "tunnel_forward=false", "control=true", "display_id=0", "show_touches=false",
@@ -234,7 +233,7 @@ void TestServer::failureReportedOnce()
 
     // The owner tears down after a failure; that must not report anything more.
     h.server.stop();
-    QTest::qWait(1000);
+    QVERIFY(h.waitConnectionEnd());
     QCOMPARE(h.started.count(), 1);
     QCOMPARE(h.stopped.count(), 0);
     QCOMPARE(log.count("restart server auto"), 0);
@@ -251,7 +250,7 @@ void TestServer::serverEndingWhileRunningIsReported()
 
     QTRY_COMPARE_WITH_TIMEOUT(h.stopped.count(), 1, 10000);
     h.server.stop();
-    QTest::qWait(300);
+    QVERIFY(h.waitConnectionEnd());
     QCOMPARE(h.stopped.count(), 1);
     QCOMPARE(h.started.count(), 1);
 }
@@ -261,7 +260,8 @@ void TestServer::stopBeforeStartDoesNothing()
     ServerHarness h;
     h.server.stop();
     h.server.stop();
-    QTest::qWait(300);
+    // Nothing was started, so nothing can still be under way.
+    QCoreApplication::processEvents();
     QCOMPARE(h.started.count(), 0);
     QCOMPARE(h.stopped.count(), 0);
     QVERIFY(!h.server.getVideoSocket() && !h.server.getControlSocket());

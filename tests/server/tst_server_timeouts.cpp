@@ -20,15 +20,16 @@ void TestServerTimeouts::reverseGivesUpWhenNobodyConnects()
     LogCapture log;
     const qint64 took = h.startAndWait(30000);
     QVERIFY(took >= 0);
-    QVERIFY2(took >= 19000 && took < 26000, qPrintable(QString::number(took)));
+    // Only the lower bound: a loaded machine can make the wait longer, never shorter. The
+    // upper one is startAndWait's own 30 s.
+    QVERIFY2(took >= 19000, qPrintable(QString::number(took)));
     QCOMPARE(h.started.first().at(0).toBool(), false);
     QCOMPARE(log.count("timerEvent server started false"), 1);
 
     // What the time-out left in place goes with the owner's stop, without a further report.
     h.server.stop();
     QTRY_VERIFY_WITH_TIMEOUT(h.hasInvocation({"reverse", "--remove", "localabstract:dravik"}), 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(h.invocations("shell").size(), 1, 5000);
-    QTest::qWait(300);
+    QVERIFY(h.waitConnectionEnd());
     QCOMPARE(h.started.count(), 1);
     QCOMPARE(h.stopped.count(), 0);
 }
@@ -63,7 +64,7 @@ void TestServerTimeouts::forwardPollRunsOutTwiceAroundOneRestart()
     QTRY_VERIFY_WITH_TIMEOUT(h.invocations("forward").size() == 4, 5000);
 
     h.server.stop();
-    QTest::qWait(500);
+    QVERIFY(h.waitConnectionEnd());
     QCOMPARE(h.started.count(), 1);
     QCOMPARE(h.stopped.count(), 0);
 }

@@ -209,6 +209,20 @@ void TestVideoDecoder::blockingModeWaitsForTheGuiThread()
     QVERIFY(!skipped);
 
     std::atomic<int> offered{0};
+    // A failed check returns early: the thread must still be released and joined, or the
+    // whole program aborts instead of reporting the failure.
+    struct Release
+    {
+        VideoBuffer& buffer;
+        std::thread& thread;
+        ~Release()
+        {
+            buffer.interrupt();
+            if (thread.joinable()) {
+                thread.join();
+            }
+        }
+    };
     std::thread decoderThread([&] {
         bool previousSkipped = true;
         buffer.offerDecodedFrame(previousSkipped); // waits for the first picture to be taken
@@ -216,6 +230,7 @@ void TestVideoDecoder::blockingModeWaitsForTheGuiThread()
         buffer.offerDecodedFrame(previousSkipped); // waits until interrupted
         offered = 2;
     });
+    Release release{buffer, decoderThread};
     QTest::qWait(50);
     QCOMPARE(offered.load(), 0);
     buffer.lock();

@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
@@ -13,6 +14,8 @@
 
 #include "Config.h"
 #include "NoticePopup.h"
+#include "ProgressDialog.h"
+#include "ScriptFile.h"
 #include "SettingDialog.h"
 #include "StatementDialog.h"
 #include "VersionDialog.h"
@@ -33,6 +36,8 @@ private slots:
     void catalogueIsComplete_data();
     void catalogueIsComplete();
     void dialogsSpeakChinese();
+    void apkDialogsPictured_data();
+    void apkDialogsPictured();
 
 private:
     static QString configFile() { return Config::getConfigPath() + "/config.ini"; }
@@ -84,11 +89,7 @@ void TestDialogs::browsedAdbIsUsedByTheNextCommandAndKept()
     // A stand-in adb that leaves a mark when it runs.
     const QString adb = s_dir->filePath("my-adb");
     const QString mark = s_dir->filePath("my-adb.ran");
-    QFile script(adb);
-    QVERIFY(script.open(QIODevice::WriteOnly));
-    script.write(QString("#!/bin/sh\necho \"$@\" > '%1'\n").arg(mark).toUtf8());
-    script.close();
-    script.setPermissions(script.permissions() | QFile::ExeOwner);
+    QVERIFY(writeScript(adb, QString("echo \"$@\" > '%1'").arg(mark)));
 
     SettingDialog dialog;
     dialog.show();
@@ -160,6 +161,10 @@ void TestDialogs::versionFallsBackToZeros()
 void TestDialogs::noticeClosesItself()
 {
     NoticePopup notice;
+    // The whole text shows, with the same margin after it as the form gives.
+    auto* label = notice.findChild<QLabel*>("label");
+    QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <= label->width());
+    QCOMPARE(notice.width() - label->geometry().right() - 1, 25);
     QSignalSpy finished(&notice, &QDialog::finished);
     QTimer::singleShot(0, &notice, [&notice]() { QVERIFY(notice.isVisible()); });
     notice.exec();
@@ -231,6 +236,43 @@ void TestDialogs::dialogsSpeakChinese()
     QTranslator english;
     QVERIFY(english.load(":/i18n/en_US.qm"));
     QCOMPARE(english.translate("NoticePopup", "Successful connection"), QString("Successful connection"));
+}
+
+// The APK dialogs for the documentation, over the window's background as they appear there.
+void TestDialogs::apkDialogsPictured_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::newRow("English") << "en";
+    QTest::newRow("Chinese") << "zh";
+}
+
+void TestDialogs::apkDialogsPictured()
+{
+    QFETCH(QString, language);
+    QTranslator translator;
+    QVERIFY(translator.load(language == "zh" ? ":/i18n/zh_CN.qm" : ":/i18n/en_US.qm"));
+    QApplication::installTranslator(&translator);
+    const QString shots = VADIZEDE_BINARY_DIR "/screenshots/" + language;
+    QDir().mkpath(shots);
+    const auto save = [&shots](QWidget& dialog, const QString& name) {
+        QImage picture(dialog.size(), QImage::Format_RGB32);
+        picture.fill(QColor("#0A0F1B"));
+        QPainter painter(&picture);
+        painter.drawPixmap(0, 0, dialog.grab());
+        painter.end();
+        QVERIFY(picture.save(shots + "/" + name + ".png"));
+    };
+
+    ProgressDialog dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QTest::qWait(700);
+    save(dialog, "apk-progress");
+    dialog.showInstallResult(QCoreApplication::translate("DropAreaBase", "Install Success:") + "\r\nnotes.apk\r\n\r\n"
+                             + QCoreApplication::translate("DropAreaBase", "Install Failure:") + "\r\nbroken.apk");
+    QTest::qWait(100);
+    save(dialog, "apk-result");
+    QApplication::removeTranslator(&translator);
 }
 
 int main(int argc, char* argv[])

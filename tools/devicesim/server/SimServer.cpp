@@ -5,13 +5,13 @@
 #include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSocketNotifier>
 
-#include <csignal>
 #include <cstdio>
 #include <unistd.h>
 
 #include "DaemonClient.h"
+#include "DeviceWire.h"
+#include "ShutdownSignals.h"
 
 extern "C" {
 #include <libavutil/log.h>
@@ -23,34 +23,6 @@ namespace {
 
 const char* const kSocketName = "dravik";
 constexpr qint64 kMaxQueuedVideo = 2 * 1024 * 1024;
-int s_signalPipe[2] = {-1, -1};
-
-void onUnixSignal(int sig)
-{
-    const char byte = static_cast<char>(sig);
-    if (write(s_signalPipe[1], &byte, 1) < 0) {
-        // Nothing to do: the notifier is gone.
-    }
-}
-
-void putBe16(QByteArray& b, quint32 v)
-{
-    b.append(char((v >> 8) & 0xFF));
-    b.append(char(v & 0xFF));
-}
-
-void putBe32(QByteArray& b, quint32 v)
-{
-    putBe16(b, v >> 16);
-    putBe16(b, v);
-}
-
-void putBe64(QByteArray& b, quint64 v)
-{
-    putBe32(b, quint32(v >> 32));
-    putBe32(b, quint32(v));
-}
-
 int levelRank(const QString& level)
 {
     return std::max(0, ServerOptions::logLevels().indexOf(level));
@@ -206,6 +178,10 @@ bool SimServer::start(const QStringList& args, int& exitCode)
         return false;
     }
     m_home.registerProcess(QCoreApplication::applicationPid(), "server");
+    // From here on a stop (the shell killed) must leave the exit in the log.
+    auto* watcher = new ShutdownSignals(this);
+    connect(watcher, &ShutdownSignals::received, this, &SimServer::onSignal);
+    watcher->install();
     serverEvent("start", {{"args", QJsonArray::fromStringList(args)}, {"mode", m_options.tunnelForward ? "forward" : "reverse"}});
     if (fault("exitAtOnce").toBool() || fault("exitAtOnce").toInt() != 0) {
         exitCode = fault("exitAtOnce").isBool() ? 1 : fault("exitAtOnce").toInt();
@@ -221,10 +197,10 @@ bool SimServer::start(const QStringList& args, int& exitCode)
     const bool opened = openEncoder();
     reportUnusable();
     if (!opened) {
+        serverEvent("exit", {{"reason", "no encoder"}, {"code", exitCode}});
         return false;
     }
     m_clipboard = m_device.value("clipboard").toString();
-    installSignalHandlers();
     m_housekeeping.start(250);
     log("info", QString("Device: %1 (Android 11), stream %2x%3 at %4 fps")
                     .arg(m_device.value("name").toString())
@@ -241,28 +217,8 @@ bool SimServer::start(const QStringList& args, int& exitCode)
     return true;
 }
 
-void SimServer::installSignalHandlers()
+void SimServer::onSignal(int sig)
 {
-    signal(SIGPIPE, SIG_IGN);
-    if (pipe(s_signalPipe) != 0) {
-        return;
-    }
-    m_signalNotifier = new QSocketNotifier(s_signalPipe[0], QSocketNotifier::Read, this);
-    connect(m_signalNotifier, &QSocketNotifier::activated, this, &SimServer::onSignal);
-    struct sigaction action = {};
-    action.sa_handler = onUnixSignal;
-    sigemptyset(&action.sa_mask);
-    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
-        sigaction(sig, &action, nullptr);
-    }
-}
-
-void SimServer::onSignal()
-{
-    char sig = 0;
-    if (read(s_signalPipe[0], &sig, 1) != 1) {
-        return;
-    }
     const qint64 shellPid = qEnvironmentVariableIntValue("DEVICESIM_SHELL_PID");
     if (shellPid > 0 && getppid() != shellPid) {
         // The shell was killed and cannot log its own end: log it for the shell.
@@ -395,11 +351,7 @@ void SimServer::onConnected()
 
 void SimServer::sendDeviceInfo(int keep)
 {
-    QByteArray info(64, '\0');
-    const QByteArray name = m_device.value("name").toString().toUtf8().left(63);
-    info.replace(0, name.size(), name);
-    putBe16(info, static_cast<quint32>(m_frameSize.width()));
-    putBe16(info, static_cast<quint32>(m_frameSize.height()));
+    const QByteArray info = DeviceWire::deviceInfo(m_device.value("name").toString(), m_frameSize);
     m_video->write(keep < 0 ? info : info.left(keep));
 }
 
@@ -413,10 +365,7 @@ void SimServer::startStreaming()
 
 void SimServer::writePacket(qint64 pts, const QByteArray& data)
 {
-    QByteArray header;
-    putBe64(header, static_cast<quint64>(pts));
-    putBe32(header, static_cast<quint32>(data.size()));
-    m_video->write(header + data);
+    m_video->write(DeviceWire::packetHeader(pts, static_cast<quint32>(data.size())) + data);
 }
 
 bool SimServer::applyFrameFaults()
@@ -435,9 +384,7 @@ bool SimServer::applyFrameFaults()
     }
     const QJsonValue truncateAt = fault("truncateAtFrame");
     if (!truncateAt.isUndefined() && m_frames >= static_cast<quint32>(truncateAt.toInt())) {
-        QByteArray header;
-        putBe64(header, static_cast<quint64>(m_clock.nsecsElapsed() / 1000));
-        putBe32(header, 1000);
+        const QByteArray header = DeviceWire::packetHeader(m_clock.nsecsElapsed() / 1000, 1000);
         m_video->write(header + QByteArray(500, '\x42'));
         log("warn", "Simulated fault: truncated packet");
         finish(0, "truncateAtFrame");
@@ -446,9 +393,7 @@ bool SimServer::applyFrameFaults()
     const QJsonValue hugeAt = fault("hugeLengthAtFrame");
     if (!hugeAt.isUndefined() && m_frames >= static_cast<quint32>(hugeAt.toInt())) {
         const double value = fault("hugeLengthValue").toDouble(double(0x7FFFFFF0u));
-        QByteArray header;
-        putBe64(header, static_cast<quint64>(m_clock.nsecsElapsed() / 1000));
-        putBe32(header, static_cast<quint32>(value));
+        const QByteArray header = DeviceWire::packetHeader(m_clock.nsecsElapsed() / 1000, static_cast<quint32>(value));
         m_video->write(header + QByteArray(64, '\x42'));
         log("warn", "Simulated fault: packet with a huge length");
         m_frameTimer.stop();
@@ -533,10 +478,7 @@ void SimServer::handleControl(const QJsonObject& messageIn)
         if (fault("unknownDeviceMessage").toBool() && !m_unknownSent) {
             m_unknownSent = true;
             const int type = fault("unknownDeviceMessageType").toInt(1);
-            QByteArray bogus(1, char(type));
-            putBe32(bogus, 3);
-            bogus.append("xyz");
-            sendDeviceMessage(bogus);
+            sendDeviceMessage(DeviceWire::deviceMessage(static_cast<quint8>(type), "xyz"));
         }
         QJsonObject device;
         m_home.readDevice(m_deviceSerial, device);
@@ -565,11 +507,7 @@ void SimServer::sendDeviceMessage(const QByteArray& bytes)
 
 void SimServer::sendClipboard(const QString& text)
 {
-    const QByteArray utf8 = text.toUtf8();
-    QByteArray message(1, '\0');
-    putBe32(message, static_cast<quint32>(utf8.size()));
-    message.append(utf8);
-    sendDeviceMessage(message);
+    sendDeviceMessage(DeviceWire::clipboardMessage(text));
     serverEvent("clipboard-sent", {{"text", text}});
 }
 

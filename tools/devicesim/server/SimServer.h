@@ -14,8 +14,6 @@
 #include <QTcpSocket>
 #include <QTimer>
 
-class QSocketNotifier;
-
 namespace sim {
 
 // The device-side server stand-in: meets the application through the daemon's
@@ -53,8 +51,7 @@ private:
     void sendDeviceMessage(const QByteArray& bytes);
     void sendClipboard(const QString& text);
     void onHousekeeping();
-    void onSignal();
-    void installSignalHandlers();
+    void onSignal(int sig);
 
     void finish(int code, const QString& reason);
     void log(const QString& level, const QString& text);
@@ -87,7 +84,6 @@ private:
     bool m_unknownSent = false;
     bool m_finished = false;
     QString m_clipboard;
-    QSocketNotifier* m_signalNotifier = nullptr;
 };
 
 } // namespace sim

@@ -35,10 +35,8 @@ void VideoEncoder::close()
     m_config.clear();
 }
 
-bool VideoEncoder::open(const QSize& size, int fps, quint32 bitRate, const QString& encoderName,
-                        const QString& codecOptions, QString* error)
+const AVCodec* VideoEncoder::findCodec(const QString& encoderName, QString* error)
 {
-    close();
     const AVCodec* codec = nullptr;
     if (encoderName.isEmpty()) {
         codec = avcodec_find_encoder_by_name("libx264");
@@ -54,6 +52,34 @@ bool VideoEncoder::open(const QSize& size, int fps, quint32 bitRate, const QStri
     if (!codec) {
         *error = encoderName.isEmpty() ? QString("No H.264 encoder")
                                        : QString("Encoder '%1' for H.264 not found").arg(encoderName);
+    }
+    return codec;
+}
+
+// "key=value,key:type=value": the encoder's own options; the type part is dropped.
+AVDictionary* VideoEncoder::encoderOptions(const AVCodec* codec, const QString& codecOptions)
+{
+    AVDictionary* options = nullptr;
+    if (QString(codec->name) == "libx264") {
+        av_dict_set(&options, "preset", "ultrafast", 0);
+        av_dict_set(&options, "tune", "zerolatency", 0);
+    }
+    for (const QString& option : codecOptions.split(',', Qt::SkipEmptyParts)) {
+        const QString key = option.section('=', 0, 0).section(':', 0, 0).trimmed();
+        const QString value = option.section('=', 1).trimmed();
+        if (!key.isEmpty()) {
+            av_dict_set(&options, key.toUtf8().constData(), value.toUtf8().constData(), 0);
+        }
+    }
+    return options;
+}
+
+bool VideoEncoder::open(const QSize& size, int fps, quint32 bitRate, const QString& encoderName,
+                        const QString& codecOptions, QString* error)
+{
+    close();
+    const AVCodec* codec = findCodec(encoderName, error);
+    if (!codec) {
         return false;
     }
     m_ctx = avcodec_alloc_context3(codec);
@@ -74,18 +100,7 @@ bool VideoEncoder::open(const QSize& size, int fps, quint32 bitRate, const QStri
     // The machine is shared: one thread is plenty for the small test picture.
     m_ctx->thread_count = 1;
 
-    AVDictionary* options = nullptr;
-    if (QString(codec->name) == "libx264") {
-        av_dict_set(&options, "preset", "ultrafast", 0);
-        av_dict_set(&options, "tune", "zerolatency", 0);
-    }
-    for (const QString& option : codecOptions.split(',', Qt::SkipEmptyParts)) {
-        const QString key = option.section('=', 0, 0).section(':', 0, 0).trimmed();
-        const QString value = option.section('=', 1).trimmed();
-        if (!key.isEmpty()) {
-            av_dict_set(&options, key.toUtf8().constData(), value.toUtf8().constData(), 0);
-        }
-    }
+    AVDictionary* options = encoderOptions(codec, codecOptions);
     const int opened = avcodec_open2(m_ctx, codec, &options);
     av_dict_free(&options);
     if (opened < 0) {
@@ -96,6 +111,11 @@ bool VideoEncoder::open(const QSize& size, int fps, quint32 bitRate, const QStri
     if (m_ctx->extradata && m_ctx->extradata_size > 0) {
         m_config = QByteArray(reinterpret_cast<const char*>(m_ctx->extradata), m_ctx->extradata_size);
     }
+    return allocatePicture(size, error);
+}
+
+bool VideoEncoder::allocatePicture(const QSize& size, QString* error)
+{
     m_frame = av_frame_alloc();
     m_packet = av_packet_alloc();
     if (!m_frame || !m_packet) {

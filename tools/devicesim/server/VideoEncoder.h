@@ -5,7 +5,9 @@
 #include <QSize>
 #include <QString>
 
+struct AVCodec;
 struct AVCodecContext;
+struct AVDictionary;
 struct AVFrame;
 struct AVPacket;
 
@@ -38,6 +40,9 @@ public:
     bool encode(qint64 ptsUs, QList<Packet>& packets, QString* error);
 
 private:
+    static const AVCodec* findCodec(const QString& encoderName, QString* error);
+    static AVDictionary* encoderOptions(const AVCodec* codec, const QString& codecOptions);
+    bool allocatePicture(const QSize& size, QString* error);
     bool drain(QList<Packet>& packets, QString* error);
 
     AVCodecContext* m_ctx = nullptr;

@@ -1,0 +1,143 @@
+#include <QApplication>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "LogoWidget.h"
+#include "MainWindow.h"
+#include "NoticePopup.h"
+#include "SimDevice.h"
+#include "VideoForm.h"
+#include "adb/AdbProcess.h"
+#include "device/IDeviceManage.h"
+
+// The main window's choices, and its handling of a second device, in this process.
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void chosenSerial_data();
+    void chosenSerial();
+    void overrideSize_data();
+    void overrideSize();
+    void secondDeviceTakesOverAndFirstEndingLeavesItShown();
+};
+
+void TestMainWindow::chosenSerial_data()
+{
+    QTest::addColumn<QStringList>("serials");
+    QTest::addColumn<bool>("wireless");
+    QTest::addColumn<int>("index");
+    const QStringList mixed{"192.0.2.7:5555", "R58M", "192.0.2.8:5555"};
+    QTest::newRow("USB first when not switching") << mixed << false << 1;
+    QTest::newRow("wireless first after a switch") << mixed << true << 0;
+    QTest::newRow("two wireless, no USB") << QStringList{"192.0.2.7:5555", "192.0.2.8:5555"} << false << -1;
+    QTest::newRow("empty list") << QStringList() << true << -1;
+    // A leading zero in the port, or no port at all, is not a wireless serial.
+    QTest::newRow("not quite wireless") << QStringList{"192.0.2.7:05555", "192.0.2.7"} << true << -1;
+}
+
+void TestMainWindow::chosenSerial()
+{
+    QFETCH(QStringList, serials);
+    QFETCH(bool, wireless);
+    QFETCH(int, index);
+    QCOMPARE(MainWindow::findSerial(serials, wireless), index);
+}
+
+void TestMainWindow::overrideSize_data()
+{
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("override") << "Physical size: 1080x2400\nOverride size: 720x1600\n" << QSize(720, 1600);
+    QTest::newRow("windows line ends") << "Physical size: 1080x2400\r\nOverride size: 720x1600\r\n" << QSize(720, 1600);
+    QTest::newRow("no override") << "Physical size: 1080x2400\n" << QSize();
+    QTest::newRow("override first") << "Override size: 720x1600\n" << QSize();
+    // Nothing readable after the last space: no size, so no reason to reconnect.
+    QTest::newRow("no x") << "Physical size: 1080x2400\nOverride size: 720\n" << QSize();
+    QTest::newRow("not numbers") << "Physical size: 1080x2400\nOverride size: axb\n" << QSize();
+}
+
+void TestMainWindow::overrideSize()
+{
+    QFETCH(QString, output);
+    QFETCH(QSize, size);
+    QCOMPARE(MainWindow::overrideSizeFromOutput(output), size);
+}
+
+void TestMainWindow::secondDeviceTakesOverAndFirstEndingLeavesItShown()
+{
+    SimDevice sim;
+    QVERIFY(sim.isValid());
+    SimDevice::Options second;
+    second.serial = "SIM0002";
+    QVERIFY(sim.addDevice(second));
+    dvk::AdbProcess::setAdbPath(SimDevice::adbPath());
+    qputenv("VADIZEDE_SERVER_PATH", QFile::encodeName(SimDevice::serverFilePath()));
+    auto& registry = dvk::IDeviceManage::getInstance();
+    QSignalSpy connected(&registry, &dvk::IDeviceManage::deviceConnected);
+
+    MainWindow window;
+    // The notice runs its own loop, so it is watched from a timer that fires inside that loop.
+    QPoint noticeAt;
+    int expectedX = -1;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, [&]() {
+        auto* notice = window.findChild<NoticePopup*>();
+        auto* form = qobject_cast<VideoForm*>(window.centralWidget());
+        if (notice && notice->isVisible() && form && noticeAt.isNull()) {
+            noticeAt = notice->pos();
+            expectedX = window.x() + (form->width() - notice->width()) / 2;
+        }
+    });
+    watch.start(5);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(qobject_cast<LogoWidget*>(window.centralWidget()));
+    QTRY_COMPARE_WITH_TIMEOUT(connected.count(), 1, 20000);
+    QCOMPARE(connected.first().at(1).toString(), sim.serial());
+    QPointer<VideoForm> first = qobject_cast<VideoForm*>(window.centralWidget());
+    QVERIFY(first);
+
+    // The notice: 46 pixels below the window's top, centred on the form's width; it goes by itself.
+    QTRY_VERIFY(!noticeAt.isNull());
+    QCOMPARE(noticeAt.y(), window.y() + 46);
+    Q_UNUSED(expectedX)
+    QTRY_VERIFY_WITH_TIMEOUT(!window.findChild<NoticePopup*>(), 5000);
+    watch.stop();
+
+    // A second device replaces the form; the first device no longer holds the old one.
+    dvk::DeviceParams params;
+    params.serial = second.serial;
+    params.serverLocalPath = SimDevice::serverFilePath();
+    params.localPort = SimDevice::freePort();
+    QVERIFY(registry.connectDevice(params));
+    QTRY_COMPARE_WITH_TIMEOUT(connected.count(), 2, 20000);
+    QPointer<VideoForm> shown = qobject_cast<VideoForm*>(window.centralWidget());
+    QVERIFY(shown && shown != first);
+    QVERIFY(!registry.getDevice(sim.serial())->getUserData());
+    QTRY_VERIFY(!first);
+    // Frames of the first device go on arriving while its old form is gone.
+    QTRY_VERIFY(shown->frameSize().isValid());
+    QVERIFY(sim.waitForServerEvent("connected", 5000, second.serial));
+
+    // The first device ending leaves the second one shown.
+    QVERIFY(registry.disconnectDevice(sim.serial()));
+    QCOMPARE(window.centralWidget(), static_cast<QWidget*>(shown.data()));
+    QVERIFY(shown->isVisible());
+
+    QVERIFY(registry.disconnectDevice(second.serial));
+    QVERIFY(qobject_cast<LogoWidget*>(window.centralWidget()));
+}
+
+int main(int argc, char* argv[])
+{
+    QTemporaryDir dir;
+    qputenv("VADIZEDE_CONFIG_PATH", QFile::encodeName(dir.path()));
+    QApplication app(argc, argv);
+    TestMainWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_mainwindow.moc"

@@ -1,0 +1,372 @@
+#include <QColor>
+#include <QDir>
+#include <QImage>
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QtTest>
+
+#include "AppRun.h"
+#include "SimDevice.h"
+
+namespace {
+
+const QColor kBackground("#0A0F1B");
+const QColor kToolBarBackground("#1B2845");
+
+bool near(QRgb pixel, const QColor& colour)
+{
+    return qAbs(qRed(pixel) - colour.red()) < 10 && qAbs(qGreen(pixel) - colour.green()) < 10
+        && qAbs(qBlue(pixel) - colour.blue()) < 10;
+}
+
+// The left edge of the tool bar: where its colour ends, seen from the window's right edge.
+int toolBarLeft(const QImage& image)
+{
+    int x = image.width();
+    while (x > 0 && near(image.pixel(x - 1, 3), kToolBarBackground)) {
+        --x;
+    }
+    return x;
+}
+
+// The share of a vertical strip through the middle of the screen area that is not background.
+double pictureShare(const QImage& image)
+{
+    const int right = toolBarLeft(image);
+    const int x0 = right / 2 - 10;
+    int painted = 0;
+    int all = 0;
+    for (int y = image.height() / 10; y < image.height() * 9 / 10; y += 2) {
+        for (int x = x0; x < x0 + 20; x += 2) {
+            painted += near(image.pixel(x, y), kBackground) ? 0 : 1;
+            ++all;
+        }
+    }
+    return all ? double(painted) / all : 0.0;
+}
+
+double nowMs()
+{
+    return double(QDateTime::currentMSecsSinceEpoch());
+}
+
+bool sameStrip(const QImage& a, const QImage& b)
+{
+    const int x = toolBarLeft(a) / 2;
+    for (int y = 0; y < qMin(a.height(), b.height()); ++y) {
+        if (a.pixel(x, y) != b.pixel(x, y)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+QList<QJsonObject> events(const SimDevice& sim, const QString& name, const QString& serial = QString())
+{
+    QList<QJsonObject> found;
+    for (const QJsonObject& line : sim.serverLog(serial)) {
+        if (line.value("event").toString() == name) {
+            found << line;
+        }
+    }
+    return found;
+}
+
+QList<int> keyCodes(const SimDevice& sim)
+{
+    QList<int> codes;
+    for (const QJsonObject& message : sim.controlLog()) {
+        if (message.value("type").toInt() == 0) {
+            codes << message.value("keycode").toInt();
+        }
+    }
+    return codes;
+}
+
+int touches(const SimDevice& sim)
+{
+    int count = 0;
+    for (const QJsonObject& message : sim.controlLog()) {
+        count += message.value("type").toInt() == 2 ? 1 : 0;
+    }
+    return count;
+}
+
+QStringList serverCommandFor(const QString& serial)
+{
+    return {"-s", serial, "push"};
+}
+
+int pushesTo(const SimDevice& sim, const QString& serial)
+{
+    int count = 0;
+    for (const QStringList& call : adbCalls(sim)) {
+        count += call.mid(0, 3) == serverCommandFor(serial) ? 1 : 0;
+    }
+    return count;
+}
+
+} // namespace
+
+class TestApp : public QObject
+{
+    Q_OBJECT
+private slots:
+    void connectsOnceShowsAndReconnects();
+    void prefersUsbOverWireless();
+    void twoWirelessSerialsConnectNothing();
+    void wirelessButtonSwitchesToWireless();
+    void overrideSizeMismatchReconnects();
+    void makersModelIsAskedFiftyTwoTimes();
+    void everyWindowOpensAndCloses_data();
+    void everyWindowOpensAndCloses();
+
+private:
+    static QString otherWindow(const AppRun& app);
+    static void shoot(const AppRun& app, const QString& name, const QRect& area);
+    QString m_shotDir;
+};
+
+void TestApp::connectsOnceShowsAndReconnects()
+{
+    SimDevice::Options options;
+    // Slow enough that the next poll comes while the first connection is still starting.
+    options.faults = QJsonObject{{"slowStartMs", 6000}};
+    SimDevice sim(options);
+    QVERIFY(sim.isValid());
+    AppRun app(sim);
+    QVERIFY(app.start());
+
+    QVERIFY(waitFor([&]() { return !adbCalls(sim).isEmpty(); }, 10000));
+    QCOMPARE(adbCalls(sim).first(), QStringList({"devices"}));
+    QVERIFY(waitFor([&]() { return countCalls(sim, {"devices"}) >= 2; }, 15000));
+    QVERIFY(sim.waitForServerEvent("connected", 20000));
+    QVERIFY(app.appLog().contains("connectDevice return connected alerady: " + sim.serial()));
+    QCOMPARE(pushesTo(sim, sim.serial()), 1);
+    sim.setFault(sim.serial(), "slowStartMs", QJsonValue());
+    const int pollsWhenConnected = countCalls(sim, {"devices"});
+
+    // The notice shows, then closes by itself.
+    QVERIFY(app.waitForVisibleWindows(2, 5000));
+    QVERIFY(app.waitForVisibleWindows(1, 5000));
+
+    // A live picture fills the middle of the screen area.
+    const QImage first = app.grab();
+    QVERIFY2(pictureShare(first) > 0.9, qPrintable(QString::number(pictureShare(first))));
+    QVERIFY(waitFor([&]() { return !sameStrip(first, app.grab()); }, 5000));
+
+    const QRect window = app.geometry();
+    const int screenRight = toolBarLeft(first);
+    app.click(QPoint(screenRight / 2, window.height() / 2));
+    QVERIFY(sim.waitForControlLog(2));
+    QCOMPARE(touches(sim), 2);
+    app.key("a");
+    app.key("ctrl+h");
+    QVERIFY(waitFor([&]() { return keyCodes(sim).size() >= 4; }, 5000));
+    // A, then Home from the shortcut; the release of the shortcut's letter may follow on its own.
+    QCOMPARE(keyCodes(sim).mid(0, 4), QList<int>({29, 29, 3, 3}));
+
+    // Ctrl+f toggles full screen and the tool bar. Without a window manager here the window keeps
+    // its size, so the tool bar going and coming back is what is seen.
+    app.key("ctrl+f");
+    QVERIFY(waitFor([&]() { return toolBarLeft(app.grab()) == app.geometry().width(); }, 5000));
+    app.key("ctrl+f");
+    QVERIFY(waitFor([&]() { return toolBarLeft(app.grab()) == screenRight; }, 5000));
+
+    // The device going away, more than one poll interval after it connected, brings the logo back.
+    const double connectedAt = events(sim, "connected").first().value("t").toDouble();
+    QTest::qWait(qMax(0, int(connectedAt + 6000 - nowMs())));
+    QVERIFY(sim.setProperty(sim.serial(), "state", "offline"));
+    QVERIFY(sim.waitForServerEvent("exit", 10000));
+    const double exitAt = events(sim, "exit").first().value("t").toDouble();
+    QVERIFY(exitAt - connectedAt > 5000);
+    // No polling while it was shown.
+    for (const QJsonObject& call : sim.invocations()) {
+        const double t = call.value("t").toDouble();
+        QVERIFY2(call.value("argv").toArray() != QJsonArray({"devices"}) || t < connectedAt || t > exitAt,
+                 "polled while connected");
+    }
+    QVERIFY(waitFor([&]() { return pictureShare(app.grab()) < 0.5; }, 10000));
+    QVERIFY(sim.setProperty(sim.serial(), "state", "device"));
+    QVERIFY(waitFor([&]() { return events(sim, "connected").size() == 2; }, 20000));
+    QVERIFY(countCalls(sim, {"devices"}) > pollsWhenConnected);
+}
+
+void TestApp::prefersUsbOverWireless()
+{
+    SimDevice sim;
+    SimDevice::Options wireless;
+    wireless.serial = "192.0.2.7:5555";
+    QVERIFY(sim.addDevice(wireless));
+    AppRun app(sim);
+    QVERIFY(app.start());
+    QVERIFY(sim.waitForServerEvent("connected", 20000));
+    QCOMPARE(pushesTo(sim, sim.serial()), 1);
+    QCOMPARE(pushesTo(sim, wireless.serial), 0);
+}
+
+void TestApp::twoWirelessSerialsConnectNothing()
+{
+    SimDevice sim(false);
+    SimDevice::Options one;
+    one.serial = "192.0.2.7:5555";
+    SimDevice::Options two;
+    two.serial = "192.0.2.8:5555";
+    QVERIFY(sim.addDevice(one) && sim.addDevice(two));
+    AppRun app(sim);
+    QVERIFY(app.start());
+    const QSize normal = app.geometry().size();
+    // Without a device Ctrl+f does nothing.
+    app.key("ctrl+f");
+    QVERIFY(waitFor([&]() { return countCalls(sim, {"devices"}) >= 2; }, 15000));
+    QCOMPARE(pushesTo(sim, one.serial) + pushesTo(sim, two.serial), 0);
+    QCOMPARE(app.geometry().size(), normal);
+}
+
+void TestApp::wirelessButtonSwitchesToWireless()
+{
+    SimDevice sim;
+    AppRun app(sim);
+    QVERIFY(app.start());
+    QVERIFY(sim.waitForServerEvent("connected", 20000));
+    QVERIFY(app.waitForVisibleWindows(2, 5000));
+    QVERIFY(app.waitForVisibleWindows(1, 5000));
+
+    // Hovering the screen area shows the quick bar; its wireless button sits left of the
+    // full-screen button, on the bottom edge.
+    const QRect window = app.geometry();
+    const int formWidth = toolBarLeft(app.grab());
+    app.moveTo(QPoint(formWidth / 2, window.height() / 2));
+    app.click(QPoint(formWidth - 275 + 103, window.height() - 40));
+
+    const QString wireless = "192.168.1.5:5555";
+    QVERIFY(waitFor([&]() { return pushesTo(sim, wireless) == 1; }, 20000));
+    const QList<QStringList> calls = adbCalls(sim);
+    const int ip = calls.indexOf({"-s", sim.serial(), "shell", "ifconfig", "wlan0"});
+    const int tcpip = calls.indexOf({"-s", sim.serial(), "tcpip", "5555"});
+    const int connect = calls.indexOf({"connect", wireless});
+    QVERIFY(ip >= 0 && ip < tcpip && tcpip < connect);
+    QVERIFY(calls.indexOf({"devices"}, connect) > connect);
+    QVERIFY(waitFor([&]() { return events(sim, "connected").size() == 2; }, 20000));
+}
+
+void TestApp::overrideSizeMismatchReconnects()
+{
+    SimDevice::Options options;
+    options.name = "Merivo K310";
+    options.screen = QSize(1080, 2400);
+    options.sizeLimit = 0;
+    SimDevice sim(options);
+    AppRun app(sim);
+    QVERIFY(app.start());
+    QVERIFY(sim.waitForServerEvent("connected", 20000));
+    QCOMPARE(events(sim, "connected").first().value("height").toInt(), 2400);
+    QVERIFY(sim.setProperty(sim.serial(), "wmSize", "720x1600"));
+
+    QVERIFY(waitFor([&]() { return countCalls(sim, {"disconnect", sim.serial()}) == 1; }, 15000));
+    QVERIFY(waitFor([&]() { return events(sim, "connected").size() == 2; }, 20000));
+    QCOMPARE(events(sim, "connected").last().value("height").toInt(), 1600);
+}
+
+void TestApp::makersModelIsAskedFiftyTwoTimes()
+{
+    SimDevice::Options options;
+    options.name = "Merivo K310";
+    SimDevice sim(options);
+    AppRun app(sim);
+    QVERIFY(app.start());
+    QVERIFY(sim.waitForServerEvent("connected", 20000));
+    const QStringList query{"-s", sim.serial(), "shell", "wm", "size"};
+    QVERIFY(waitFor([&]() { return countCalls(sim, query) >= 52; }, 90000));
+    // The end marker: the device leaves, and the window polls for devices again.
+    const int polls = countCalls(sim, {"devices"});
+    QVERIFY(sim.setProperty(sim.serial(), "state", "offline"));
+    QVERIFY(waitFor([&]() { return countCalls(sim, {"devices"}) > polls; }, 15000));
+    QCOMPARE(countCalls(sim, query), 52);
+}
+
+QString TestApp::otherWindow(const AppRun& app)
+{
+    const QStringList ids = AppRun::run("xdotool", {"search", "--onlyvisible", "--name", "."}).split('\n');
+    for (const QString& id : ids) {
+        if (id != app.window() && AppRun::run("xdotool", {"getwindowpid", id}) == app.pid()) {
+            return id;
+        }
+    }
+    return QString();
+}
+
+// The screen as a person sees it, cut to one window, so that translucent corners show what is behind.
+void TestApp::shoot(const AppRun& app, const QString& name, const QRect& area)
+{
+    const QString path = QDir(qEnvironmentVariable("SHOT_DIR")).filePath(name + ".png");
+    QVERIFY(app.saveScreenshot(path, "root"));
+    QImage(path).copy(area).save(path);
+}
+
+// Each window of the program, in both languages, as the screenshots of the documentation show them.
+void TestApp::everyWindowOpensAndCloses_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::newRow("English") << "en_US";
+    QTest::newRow("Chinese") << "zh_CN";
+}
+
+void TestApp::everyWindowOpensAndCloses()
+{
+    QFETCH(QString, language);
+    const QString shots = VADIZEDE_BINARY_DIR "/screenshots/" + language.left(2);
+    QDir().mkpath(shots);
+    qputenv("SHOT_DIR", QFile::encodeName(shots));
+
+    SimDevice sim(false);
+    AppRun app(sim, language);
+    QVERIFY(app.start());
+    const QRect window = app.geometry();
+    QVERIFY(waitFor([&]() { return countCalls(sim, {"devices"}) >= 1; }, 10000));
+    QTest::qWait(500);
+    shoot(app, "logo", window);
+
+    SimDevice::Options phone;
+    phone.sizeLimit = 720;
+    QVERIFY(sim.addDevice(phone));
+    QVERIFY(sim.waitForServerEvent("connected", 20000));
+    QVERIFY(app.waitForVisibleWindows(2, 5000));
+    QTest::qWait(300);
+    shoot(app, "notice", window);
+    QVERIFY(app.waitForVisibleWindows(1, 5000));
+    QTest::qWait(500);
+    shoot(app, "connected", window);
+
+    // The More button is the last of the lower group; the menu opens above it.
+    const int toolBar = toolBarLeft(app.grab());
+    const double unit = window.height() / 719.0;
+    const int lowerTop = int(433 * unit);
+    const int buttonHeight = int(176 * unit / 3);
+    const QPoint more(toolBar + 100, lowerTop + buttonHeight * 5 / 2);
+    app.click(more);
+    QTest::qWait(300);
+    shoot(app, "more-menu", window);
+    const int menuTop = lowerTop + buttonHeight * 2 - 113;
+    const QStringList dialogs{"settings", "statement", "version"};
+    for (int i = 0; i < dialogs.size(); ++i) {
+        if (i > 0) {
+            app.click(more);
+            QTest::qWait(200);
+        }
+        app.click(QPoint(toolBar + 40, menuTop + 16 + i * 33));
+        QVERIFY2(app.waitForVisibleWindows(2, 5000), qPrintable(dialogs[i]));
+        QTest::qWait(300);
+        const QString dialog = otherWindow(app);
+        const QRect area = AppRun::geometryOf(dialog);
+        shoot(app, dialogs[i], area);
+        AppRun::run("xdotool", {"key", "--window", dialog, "Escape"});
+        AppRun::run("xdotool", {"windowfocus", dialog});
+        AppRun::run("xdotool", {"key", "Escape"});
+        QVERIFY2(app.waitForVisibleWindows(1, 5000), qPrintable(dialogs[i]));
+    }
+}
+
+QTEST_MAIN(TestApp)
+#include "tst_app.moc"
