@@ -7,6 +7,7 @@
 #include <QLayout>
 #include <QShortcut>
 
+#include "AppFiles.h"
 #include "Config.h"
 #include "ConnectionParams.h"
 #include "LaunchOptions.h"
@@ -135,10 +136,7 @@ const QString& MainWindow::getServerPath()
 {
     static QString serverPath;
     if (serverPath.isEmpty()) {
-        serverPath = QString::fromLocal8Bit(qgetenv("VADIZEDE_SERVER_PATH"));
-        if (serverPath.isEmpty() || !QFileInfo(serverPath).isFile()) {
-            serverPath = QCoreApplication::applicationDirPath() + "/dravik-server";
-        }
+        serverPath = AppFiles::serverFile();
     }
     return serverPath;
 }
@@ -252,6 +250,14 @@ void MainWindow::autoConnect()
     if (m_devicesList.isEmpty()) {
         return;
     }
+    // A device named on the command line is the only one connected; the polls wait for it.
+    const QString wanted = LaunchOptions::current().serial;
+    if (!wanted.isEmpty()) {
+        if (m_devicesList.contains(wanted)) {
+            registry().connectDevice(deviceParams(wanted));
+        }
+        return;
+    }
     int index = 0;
     if (m_devicesList.size() > 1) {
         index = findDeviceFromeSerialBox(m_wirelessSwitch);
@@ -295,6 +301,10 @@ void MainWindow::onDeviceConnected(bool success, const QString& serial, const QS
     }
     if (m_logoWidget) {
         m_logoWidget->hide();
+    }
+    if (m_startFullScreen) {
+        m_startFullScreen = false;
+        switchFullScreen(true);
     }
     QTimer::singleShot(kNoticeDelayMs, this, &MainWindow::onNoticeConnect);
 }

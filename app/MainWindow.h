@@ -10,6 +10,7 @@
 #include "adb/AdbProcess.h"
 #include "device/DeviceObserver.h"
 #include "device/DeviceParams.h"
+#include "LaunchOptions.h"
 
 class LogoWidget;
 class ToolBar;
@@ -75,6 +76,8 @@ private:
 
     Ui::MainWindow* ui = nullptr;
     bool m_fullScreen = false;
+    // Asked for on the command line; taken once the first device is shown.
+    bool m_startFullScreen = LaunchOptions::current().fullscreen;
     QString m_currentSerial;
     QString m_deviceIP;
     QStringList m_devicesList;
