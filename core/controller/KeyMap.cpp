@@ -131,26 +131,34 @@ QString KeyMap::loadMouseMoveMap(const QJsonObject& map)
 
     const QJsonValue smallEyes = map.value("smallEyes");
     if (smallEyes.isObject()) {
-        const QJsonObject eyes = smallEyes.toObject();
-        if (!eyes.value("type").isString()) {
-            return "json error: smallEyes no find node type";
+        const QString error = loadSmallEyes(smallEyes.toObject(), node.mouseMove);
+        if (!error.isEmpty()) {
+            return error;
         }
-        if (resolveType(eyes.value("type").toString()) != KMT_CLICK) {
-            return "json error: smallEyes just support KMT_CLICK";
-        }
-        if (!checkNodeFormat(eyes, KMT_CLICK)) {
-            return "json error: smallEyes node format error";
-        }
-        const KeyName key = resolveKey(eyes.value("key"));
-        if (key.type == AT_INVALID) {
-            return QString("json error: keyMapNodes node invalid key: %1").arg(eyes.value("key").toString());
-        }
-        node.mouseMove.smallEyes.type = key.type;
-        node.mouseMove.smallEyes.key = key.key;
-        node.mouseMove.smallEyes.pos = toPosition(eyes.value("pos"));
     }
     m_mouseMoveIndex = m_nodes.size();
     m_nodes.append(node);
+    return QString();
+}
+
+QString KeyMap::loadSmallEyes(const QJsonObject& eyes, MouseMoveData& mouseMove)
+{
+    if (!eyes.value("type").isString()) {
+        return "json error: smallEyes no find node type";
+    }
+    if (resolveType(eyes.value("type").toString()) != KMT_CLICK) {
+        return "json error: smallEyes just support KMT_CLICK";
+    }
+    if (!checkNodeFormat(eyes, KMT_CLICK)) {
+        return "json error: smallEyes node format error";
+    }
+    const KeyName key = resolveKey(eyes.value("key"));
+    if (key.type == AT_INVALID) {
+        return QString("json error: keyMapNodes node invalid key: %1").arg(eyes.value("key").toString());
+    }
+    mouseMove.smallEyes.type = key.type;
+    mouseMove.smallEyes.key = key.key;
+    mouseMove.smallEyes.pos = toPosition(eyes.value("pos"));
     return QString();
 }
 

@@ -118,6 +118,7 @@ private:
     void reset();
     QString loadRoot(const QJsonObject& root);
     QString loadMouseMoveMap(const QJsonObject& map);
+    QString loadSmallEyes(const QJsonObject& eyes, MouseMoveData& mouseMove);
     QString loadNodes(const QJsonArray& nodes);
     bool loadNode(const QJsonObject& object, KeyMapType type, KeyMapNode& node);
     bool loadSteerWheel(const QJsonObject& object, KeyMapNode& node);
