@@ -1,15 +1,13 @@
 #include "DeviceChoice.h"
 
-#include <QRegExp>
+#include "VideoForm.h"
 
 namespace DeviceChoice {
 
 bool isWirelessSerial(const QString& serial)
 {
-    static const QRegExp s_pattern(
-        "\\b(?:(?:25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\\.){3}(?:25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\\:([0-9]|[1-9]\\d|"
-        "[1-9]\\d{2}|[1-9]\\d{3}|[1-5]\\d{4}|6[0-4]\\d{3}|65[0-4]\\d{2}|655[0-2]\\d|6553[0-5])\\b");
-    return s_pattern.exactMatch(serial);
+    // The video form owns the IP:port pattern; device choice must agree with its wireless button.
+    return VideoForm::isWirelessSerial(serial);
 }
 
 int findSerial(const QStringList& serials, bool wireless)

@@ -9,6 +9,7 @@
 
 #include "AppFiles.h"
 #include "Config.h"
+#include "DeviceChoice.h"
 #include "ConnectionParams.h"
 #include "LaunchOptions.h"
 #include "LogoWidget.h"
@@ -119,12 +120,7 @@ void MainWindow::installShortcut()
 
 int MainWindow::findSerial(const QStringList& serials, bool wireless)
 {
-    for (int i = 0; i < serials.size(); ++i) {
-        if (VideoForm::isWirelessSerial(serials[i]) == wireless) {
-            return i;
-        }
-    }
-    return -1;
+    return DeviceChoice::findSerial(serials, wireless);
 }
 
 int MainWindow::findDeviceFromeSerialBox(bool wireless)
