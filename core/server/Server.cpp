@@ -62,6 +62,7 @@ bool Server::start(ServerParams params)
 
 void Server::stop()
 {
+    cancelInfoWait();
     stopConnectTimeoutTimer();
     m_connectCount = 0;
     stopAcceptTimeoutTimer();
@@ -125,6 +126,11 @@ bool Server::readInfo(VideoSocket* videoSocket, QString& deviceName, QSize& size
             break;
         }
     }
+    return takeInfo(videoSocket, deviceName, size);
+}
+
+bool Server::takeInfo(VideoSocket* videoSocket, QString& deviceName, QSize& size)
+{
     if (videoSocket->bytesAvailable() < kDeviceInfoSize) {
         qInfo("Could not retrieve device information");
         return false;
@@ -381,14 +387,52 @@ void Server::onNewConnection()
     onAcceptedControlSocket(socket);
 }
 
+// A device that connects but is slow to send its record (or never does) must not freeze the
+// window: the record is awaited through the event loop, within the same time limit.
 void Server::onAcceptedVideoSocket(VideoSocket* videoSocket)
 {
     m_videoSocket = videoSocket;
-    if (m_videoSocket->isValid() && readInfo(m_videoSocket, m_deviceName, m_deviceSize)) {
+    if (!m_videoSocket->isValid()) {
+        stop();
+        reportFailure();
         return;
     }
-    stop();
-    reportFailure();
+    connect(m_videoSocket, &QIODevice::readyRead, this, &Server::onInfoBytes);
+    m_infoTimeoutTimer = startTimer(kDeviceInfoWaitMs, Qt::PreciseTimer);
+    onInfoBytes();
+}
+
+void Server::onInfoBytes()
+{
+    if (m_infoTimeoutTimer && m_videoSocket && m_videoSocket->bytesAvailable() >= kDeviceInfoSize) {
+        finishInfoWait();
+    }
+}
+
+void Server::finishInfoWait()
+{
+    cancelInfoWait();
+    if (!m_videoSocket || !takeInfo(m_videoSocket, m_deviceName, m_deviceSize)) {
+        stop();
+        reportFailure();
+        return;
+    }
+    // The control connection may have come while the record was still on its way.
+    if (m_controlSocket) {
+        completeReverse();
+    }
+}
+
+void Server::cancelInfoWait()
+{
+    if (!m_infoTimeoutTimer) {
+        return;
+    }
+    killTimer(m_infoTimeoutTimer);
+    m_infoTimeoutTimer = 0;
+    if (m_videoSocket) {
+        disconnect(m_videoSocket, &QIODevice::readyRead, this, &Server::onInfoBytes);
+    }
 }
 
 void Server::onAcceptedControlSocket(QTcpSocket* controlSocket)
@@ -400,6 +444,13 @@ void Server::onAcceptedControlSocket(QTcpSocket* controlSocket)
         reportFailure();
         return;
     }
+    if (!m_infoTimeoutTimer) {
+        completeReverse();
+    }
+}
+
+void Server::completeReverse()
+{
     m_serverSocket->close();
     disableTunnelReverse();
     m_tunnelEnabled = false;
@@ -479,6 +530,8 @@ Server::ConnectAttempt Server::tryConnect(VideoSocket* videoSocket, QTcpSocket* 
 
 void Server::reportFailure()
 {
+    // A failure found elsewhere (the shell ending) ends the wait for the record too: reported once.
+    cancelInfoWait();
     m_serverStartStep = STEP_IDLE;
     emit serverStarted(false, QString(), QSize(-1, -1));
 }
@@ -499,6 +552,10 @@ void Server::timerEvent(QTimerEvent* event)
     }
     if (event->timerId() == m_connectTimeoutTimer) {
         onConnectTimer();
+        return;
+    }
+    if (event->timerId() == m_infoTimeoutTimer) {
+        finishInfoWait();
         return;
     }
     QObject::timerEvent(event);
