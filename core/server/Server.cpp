@@ -397,7 +397,8 @@ void Server::onAcceptedVideoSocket(VideoSocket* videoSocket)
         reportFailure();
         return;
     }
-    connect(m_videoSocket, &QIODevice::readyRead, this, &Server::onInfoBytes);
+    // Queued: the connection's start-up then runs from the event loop, not inside the socket's signal.
+    connect(m_videoSocket, &QIODevice::readyRead, this, &Server::onInfoBytes, Qt::QueuedConnection);
     m_infoTimeoutTimer = startTimer(kDeviceInfoWaitMs, Qt::PreciseTimer);
     onInfoBytes();
 }
