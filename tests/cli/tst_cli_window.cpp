@@ -19,9 +19,11 @@ private slots:
     void titleShowsTheDeviceAndItsFrameRate();
     void recordingIsFinishedWhenTheWindowCloses();
     void fullscreenFillsTheScreen();
+    void keymapGivesTwoFingersAtOnce();
 
 private:
     static Window waitForWindow(const X11Windows& x11, AppRun& app);
+    static bool xdotool(const QStringList& args);
     static QString waitForTitle(const X11Windows& x11, Window window, const QRegularExpression& pattern);
 };
 
@@ -160,6 +162,62 @@ void TestCliWindow::fullscreenFillsTheScreen()
         QTest::qWait(100);
     }
     QCOMPARE(x11.geometry(window).size(), screen);
+}
+
+bool TestCliWindow::xdotool(const QStringList& args)
+{
+    QProcess process;
+    process.start("xdotool", args);
+    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+void TestCliWindow::keymapGivesTwoFingersAtOnce()
+{
+    SimDevice sim;
+    AppRun app(sim);
+    QFile keymap(app.path("two-buttons.json"));
+    QVERIFY(keymap.open(QIODevice::WriteOnly));
+    keymap.write(R"({"switchKey": "Key_QuoteLeft", "keyMapNodes": [
+        {"type": "KMT_CLICK", "key": "Key_J", "pos": {"x": 0.25, "y": 0.5}, "switchMap": false},
+        {"type": "KMT_CLICK", "key": "Key_K", "pos": {"x": 0.75, "y": 0.5}, "switchMap": false}]})");
+    keymap.close();
+    app.start({"--keymap", keymap.fileName()});
+    QVERIFY(sim.waitForServerEvent("connected", 20000));
+    X11Windows x11;
+    QVERIFY(waitForWindow(x11, app));
+
+    // As a user does: click into the picture, then press the switch key. The connection notice
+    // takes the first clicks while it shows.
+    QDeadlineTimer deadline(20000);
+    do {
+        const Window window = x11.findByPid(app.process().processId());
+        const QRect geometry = x11.geometry(window);
+        const QStringList inPicture = {QString::number(geometry.width() / 3), QString::number(geometry.height() / 2)};
+        xdotool(QStringList{"mousemove", "--window", QString::number(window)} + inPicture);
+        xdotool({"click", "1"});
+        xdotool({"windowfocus", QString::number(window)});
+        xdotool({"key", "grave"});
+    } while (!app.waitForLog("current keymap mode: custom", 1500) && !deadline.hasExpired());
+    QVERIFY(app.logText().contains("current keymap mode: custom"));
+    const int clicks = sim.controlLog().size();
+    QVERIFY(xdotool({"keydown", "j", "keydown", "k"}));
+    QVERIFY(sim.waitForControlLog(clicks + 2, 10000));
+    QVERIFY(xdotool({"keyup", "j", "keyup", "k"}));
+    QVERIFY(sim.waitForControlLog(clicks + 4, 10000));
+
+    // Both fingers are down before either is lifted, each with its own pointer id.
+    QList<int> down;
+    for (const QJsonObject& line : sim.controlLog().mid(clicks)) {
+        if (line.value("name").toString() != "INJECT_TOUCH") {
+            continue;
+        }
+        if (line.value("action").toInt() != 0) {
+            break;
+        }
+        down << line.value("pointerId").toInt();
+    }
+    QCOMPARE(down.size(), 2);
+    QVERIFY2(down.at(0) != down.at(1), "both touches used one pointer id");
 }
 
 QTEST_GUILESS_MAIN(TestCliWindow)
