@@ -30,6 +30,7 @@ protected slots:
 
 private:
     void removeDevice(const QString& serial);
+    static void releaseFreedMemory();
     void dropDeadEntry(const QString& serial);
 
     QMap<QString, QPointer<IDevice>> m_devices;
