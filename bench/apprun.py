@@ -195,6 +195,23 @@ class App:
             time.sleep(0.2)
         return False
 
+    def grab(self):
+        """The window's pixels as raw RGB bytes (empty when it cannot be read)."""
+        result = subprocess.run(["import", "-window", self.window, "-silent", "rgb:-"], capture_output=True)
+        return result.stdout if result.returncode == 0 else b""
+
+    def picture_moving(self, timeout=15, gap=0.7):
+        """True once two grabs of the window a moment apart differ: the video is being shown."""
+        deadline = time.time() + timeout
+        before = self.grab()
+        while time.time() < deadline:
+            time.sleep(gap)
+            after = self.grab()
+            if before and after and before != after:
+                return True
+            before = after
+        return False
+
     def click(self, x, y):
         subprocess.run(["xdotool", "mousemove", "--window", self.window, str(x), str(y), "click", "1"],
                        capture_output=True)

@@ -104,7 +104,7 @@ bool AdbProcess::waitForStarted()
 
 bool AdbProcess::waitForFinished()
 {
-    return m_adbImpl->waitForFinished(kFinishTimeoutMs);
+    return m_adbImpl->waitForEnd(kFinishTimeoutMs);
 }
 
 QStringList AdbProcess::arguments()

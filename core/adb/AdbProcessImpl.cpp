@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 
+#include <atomic>
 #include <mutex>
 
 namespace dvk {
@@ -24,6 +25,19 @@ bool isExistingFile(const QString& path)
     return !path.isEmpty() && QFileInfo(path).isFile();
 }
 
+// Generous: a real adb starting its background server takes a few seconds for its first answer.
+constexpr int kDefaultAnswerTimeoutMs = 15000;
+std::atomic<int> s_answerTimeoutMs{kDefaultAnswerTimeoutMs};
+
+// The adb path last found missing, so that a poll every few seconds says so once, not every time.
+QString s_missingReported;
+
+// Commands that answer at once. Transfers (push, install, logcat) and the shell that hosts the
+// server may run for as long as they need, so they are never timed out.
+const QStringList kQueryCommands = {"devices", "forward", "reverse", "connect", "disconnect", "tcpip",
+                                    "get-state", "get-serialno", "version"};
+const QStringList kQueryShellCommands = {"wm", "ifconfig", "ip", "settings", "am", "rm", "getprop", "input"};
+
 } // namespace
 
 QString AdbProcessImpl::s_adbPath;
@@ -34,7 +48,9 @@ AdbProcessImpl::AdbProcessImpl(QObject* parent) : QProcess(parent)
     connect(this, &QProcess::errorOccurred, this, &AdbProcessImpl::onErrorOccurred);
     connect(this, &QProcess::readyReadStandardOutput, this, &AdbProcessImpl::onReadyReadStandardOutput);
     connect(this, &QProcess::readyReadStandardError, this, &AdbProcessImpl::onReadyReadStandardError);
-    connect(this, &QProcess::started, this, [this]() { emit adbProcessImplResult(AdbProcess::ADB_STARTED); });
+    connect(this, &QProcess::started, this, &AdbProcessImpl::onStarted);
+    m_answerTimer.setSingleShot(true);
+    connect(&m_answerTimer, &QTimer::timeout, this, &AdbProcessImpl::onAnswerTimeout);
 }
 
 AdbProcessImpl::~AdbProcessImpl()
@@ -65,7 +81,42 @@ void AdbProcessImpl::execute(const QString& serial, const QStringList& args)
 
     const QString adbPath = getAdbPath();
     qDebug("%s %s", qUtf8Printable(adbPath), qUtf8Printable(adbArgs.join(" ")));
+    m_isQuery = isQuery(args);
     start(adbPath, adbArgs, QIODevice::ReadWrite);
+}
+
+bool AdbProcessImpl::waitForEnd(int transferTimeoutMs)
+{
+    if (!m_isQuery) {
+        return waitForFinished(transferTimeoutMs);
+    }
+    if (waitForFinished(answerTimeoutMs())) {
+        return true;
+    }
+    if (state() != QProcess::NotRunning) {
+        onAnswerTimeout();
+        waitForFinished();
+    }
+    return false;
+}
+
+int AdbProcessImpl::answerTimeoutMs()
+{
+    return s_answerTimeoutMs;
+}
+
+void AdbProcessImpl::setAnswerTimeoutMs(int ms)
+{
+    s_answerTimeoutMs = ms > 0 ? ms : kDefaultAnswerTimeoutMs;
+}
+
+bool AdbProcessImpl::isQuery(const QStringList& args)
+{
+    const QString command = args.value(0);
+    if (command == "shell") {
+        return kQueryShellCommands.contains(args.value(1));
+    }
+    return kQueryCommands.contains(command);
 }
 
 QString AdbProcessImpl::getStdOut() const
@@ -167,8 +218,43 @@ QByteArray AdbProcessImpl::upToFirstZero(const QByteArray& chunk)
     return zero < 0 ? chunk : chunk.left(zero);
 }
 
+void AdbProcessImpl::onStarted()
+{
+    noteMissing(program(), false);
+    if (m_isQuery) {
+        m_answerTimer.start(answerTimeoutMs());
+    }
+    emit adbProcessImplResult(AdbProcess::ADB_STARTED);
+}
+
+// A hung adb would keep its runner busy for good, and a caller that waits for the end (the
+// device poll) would never run another command. Ending it reports a run error as any kill does.
+void AdbProcessImpl::onAnswerTimeout()
+{
+    if (state() == QProcess::NotRunning) {
+        return;
+    }
+    qWarning("adb did not answer within %d ms, ending it: %s", answerTimeoutMs(), qUtf8Printable(arguments().join(" ")));
+    kill();
+}
+
+void AdbProcessImpl::noteMissing(const QString& program, bool missing)
+{
+    std::lock_guard<std::mutex> locker(s_pathMutex);
+    if (!missing) {
+        s_missingReported.clear();
+        return;
+    }
+    if (s_missingReported == program) {
+        return;
+    }
+    s_missingReported = program;
+    qWarning("adb not found or not executable: %s", qUtf8Printable(program));
+}
+
 void AdbProcessImpl::onFinished(int exitCode, QProcess::ExitStatus exitStatus)
 {
+    m_answerTimer.stop();
     const bool ok = exitCode == 0 && exitStatus == QProcess::NormalExit;
     emit adbProcessImplResult(ok ? AdbProcess::ADB_EXIT_OK : AdbProcess::ADB_EXIT_ERROR);
     const char* statusName = QMetaEnum::fromType<QProcess::ExitStatus>().valueToKey(exitStatus);
@@ -177,8 +263,10 @@ void AdbProcessImpl::onFinished(int exitCode, QProcess::ExitStatus exitStatus)
 
 void AdbProcessImpl::onErrorOccurred(QProcess::ProcessError error)
 {
-    // A missing adb is the caller's to report; the runner stays silent about it.
+    // Said once per path, not on every poll; what to tell the user is the caller's choice.
     if (error == QProcess::FailedToStart) {
+        m_answerTimer.stop();
+        noteMissing(program(), true);
         emit adbProcessImplResult(AdbProcess::ADB_NOT_FOUND);
         return;
     }

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QProcess>
 #include <QStringList>
+#include <QTimer>
 
 #include "adb/AdbOutput.h"
 #include "adb/AdbProcess.h"
@@ -19,6 +20,8 @@ public:
     ~AdbProcessImpl() override;
 
     void execute(const QString& serial, const QStringList& args);
+    // Waits for the end; a query that has not answered within the answer time-out is ended.
+    bool waitForEnd(int transferTimeoutMs);
     QString getStdOut() const;
     QString getErrorOut() const;
     QStringList getDevicesSerialFromStdOut() const;
@@ -27,6 +30,12 @@ public:
 
     static void setAdbPath(const QString& adbPath);
     static QString getAdbPath();
+
+    // How long a query (devices, tunnels, short shell commands) may run before it counts as hung.
+    static int answerTimeoutMs();
+    static void setAnswerTimeoutMs(int ms);
+    // Whether a command is a query that answers at once, as opposed to a transfer or a long-lived shell.
+    static bool isQuery(const QStringList& args);
 
     // The parsers on their own, for any text in the form adb prints.
     static QStringList parseDevicesSerial(const QString& output);
@@ -41,11 +50,16 @@ private:
     void onErrorOccurred(QProcess::ProcessError error);
     void onReadyReadStandardOutput();
     void onReadyReadStandardError();
+    void onStarted();
+    void onAnswerTimeout();
+    static void noteMissing(const QString& program, bool missing);
     static QString resolveAdbPath();
     static QByteArray upToFirstZero(const QByteArray& chunk);
 
     AdbOutput m_standardOutput;
     AdbOutput m_errorOutput;
+    QTimer m_answerTimer;
+    bool m_isQuery = false;
 
     static QString s_adbPath;
 };

@@ -62,6 +62,7 @@ bool Server::start(ServerParams params)
 
 void Server::stop()
 {
+    cancelInfoWait();
     stopConnectTimeoutTimer();
     m_connectCount = 0;
     stopAcceptTimeoutTimer();
@@ -130,6 +131,11 @@ bool Server::readInfo(VideoSocket* videoSocket, QString& deviceName, QSize& size
             break;
         }
     }
+    return takeInfo(videoSocket, deviceName, size);
+}
+
+bool Server::takeInfo(VideoSocket* videoSocket, QString& deviceName, QSize& size)
+{
     if (videoSocket->bytesAvailable() < kDeviceInfoSize) {
         qInfo("Could not retrieve device information");
         return false;
@@ -386,14 +392,53 @@ void Server::onNewConnection()
     onAcceptedControlSocket(socket);
 }
 
+// A device that connects but is slow to send its record (or never does) must not freeze the
+// window: the record is awaited through the event loop, within the same time limit.
 void Server::onAcceptedVideoSocket(VideoSocket* videoSocket)
 {
     m_videoSocket = videoSocket;
-    if (m_videoSocket->isValid() && readInfo(m_videoSocket, m_deviceName, m_deviceSize)) {
+    if (!m_videoSocket->isValid()) {
+        stop();
+        reportFailure();
         return;
     }
-    stop();
-    reportFailure();
+    // Queued: the connection's start-up then runs from the event loop, not inside the socket's signal.
+    connect(m_videoSocket, &QIODevice::readyRead, this, &Server::onInfoBytes, Qt::QueuedConnection);
+    m_infoTimeoutTimer = startTimer(kDeviceInfoWaitMs, Qt::PreciseTimer);
+    onInfoBytes();
+}
+
+void Server::onInfoBytes()
+{
+    if (m_infoTimeoutTimer && m_videoSocket && m_videoSocket->bytesAvailable() >= kDeviceInfoSize) {
+        finishInfoWait();
+    }
+}
+
+void Server::finishInfoWait()
+{
+    cancelInfoWait();
+    if (!m_videoSocket || !takeInfo(m_videoSocket, m_deviceName, m_deviceSize)) {
+        stop();
+        reportFailure();
+        return;
+    }
+    // The control connection may have come while the record was still on its way.
+    if (m_controlSocket) {
+        completeReverse();
+    }
+}
+
+void Server::cancelInfoWait()
+{
+    if (!m_infoTimeoutTimer) {
+        return;
+    }
+    killTimer(m_infoTimeoutTimer);
+    m_infoTimeoutTimer = 0;
+    if (m_videoSocket) {
+        disconnect(m_videoSocket, &QIODevice::readyRead, this, &Server::onInfoBytes);
+    }
 }
 
 void Server::onAcceptedControlSocket(QTcpSocket* controlSocket)
@@ -405,6 +450,13 @@ void Server::onAcceptedControlSocket(QTcpSocket* controlSocket)
         reportFailure();
         return;
     }
+    if (!m_infoTimeoutTimer) {
+        completeReverse();
+    }
+}
+
+void Server::completeReverse()
+{
     m_serverSocket->close();
     disableTunnelReverse();
     m_tunnelEnabled = false;
@@ -484,6 +536,8 @@ Server::ConnectAttempt Server::tryConnect(VideoSocket* videoSocket, QTcpSocket* 
 
 void Server::reportFailure()
 {
+    // A failure found elsewhere (the shell ending) ends the wait for the record too: reported once.
+    cancelInfoWait();
     m_serverStartStep = STEP_IDLE;
     emit serverStarted(false, QString(), QSize(-1, -1));
 }
@@ -504,6 +558,10 @@ void Server::timerEvent(QTimerEvent* event)
     }
     if (event->timerId() == m_connectTimeoutTimer) {
         onConnectTimer();
+        return;
+    }
+    if (event->timerId() == m_infoTimeoutTimer) {
+        finishInfoWait();
         return;
     }
     QObject::timerEvent(event);

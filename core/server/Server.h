@@ -102,6 +102,11 @@ private:
     void onServerResult(AdbProcess::ADB_EXEC_RESULT processResult);
     void onAcceptedVideoSocket(VideoSocket* videoSocket);
     void onAcceptedControlSocket(QTcpSocket* controlSocket);
+    void onInfoBytes();
+    void finishInfoWait();
+    void cancelInfoWait();
+    void completeReverse();
+    static bool takeInfo(VideoSocket* videoSocket, QString& deviceName, QSize& size);
     void listenForReverse();
     void removeTunnel();
     void reportFailure();
@@ -125,6 +130,8 @@ private:
     bool m_connected = false;
     int m_acceptTimeoutTimer = 0;
     int m_connectTimeoutTimer = 0;
+    // Reverse mode waits for the handshake through the event loop, bounded by this timer.
+    int m_infoTimeoutTimer = 0;
     int m_connectCount = 0;
     int m_restartCount = 0;
     QString m_deviceName;

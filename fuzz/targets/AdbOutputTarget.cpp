@@ -1,6 +1,7 @@
-// What adb prints, through the parsers that read serials and addresses out of it. Each result
-// must be something the text really says: a serial from a "serial<TAB>device" line, an address
-// of digits and dots right after its marker.
+// What adb prints, through the parsers that read serials, addresses and the override size out
+// of it. Each result must be something the text really says: a serial from a "serial<TAB>device"
+// line, an address of digits and dots right after its marker, a size from the last word of a
+// text that names an override size after its start.
 #include "FuzzSupport.h"
 #include "FuzzTargets.h"
 
@@ -8,6 +9,7 @@
 
 #include <cstdlib>
 
+#include "WmSizeOutput.h"
 #include "adb/AdbProcessImpl.h"
 
 namespace fuzz {
@@ -61,6 +63,21 @@ void checkAddress(const QString& text, const QString& ip, const QString& marker)
     }
 }
 
+void checkOverrideSize(const QString& text)
+{
+    const QSize size = WmSizeOutput::overrideSize(text);
+    if (size == QSize()) {
+        return;
+    }
+    const QString trimmed = text.trimmed();
+    check(trimmed.lastIndexOf("Override size:") > 0, "a size without an override line after the start");
+    const QString lastWord = trimmed.section(' ', -1);
+    check(lastWord.count('x') == 1, "a size from a last word that is not one WxH pair");
+    // Digits only: the number may be written with a sign or leading zeros.
+    check(lastWord.contains(QString::number(size.width()).remove(QLatin1Char('-'))), "a width the text lacks");
+    check(lastWord.contains(QString::number(size.height()).remove(QLatin1Char('-'))), "a height the text lacks");
+}
+
 } // namespace
 
 int fuzzAdbOutput(const uint8_t* data, size_t size)
@@ -70,6 +87,7 @@ int fuzzAdbOutput(const uint8_t* data, size_t size)
     checkSerials(text);
     checkAddress(text, dvk::AdbProcessImpl::parseDeviceIP(text), "inet addr:");
     checkAddress(text, dvk::AdbProcessImpl::parseDeviceIPByIp(text), "wlan0    inet ");
+    checkOverrideSize(text);
     return 0;
 }
 

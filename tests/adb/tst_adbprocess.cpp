@@ -1,4 +1,5 @@
 #include <QCoreApplication>
+#include <algorithm>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -32,6 +33,11 @@ private slots:
     void killedProcess();
     void destroyWhileRunning();
     void blockingWaits();
+    void hungQueryIsEndedAndRunnerGoesOn();
+    void hungQueryEndsBlockingWait();
+    void transfersAndServerShellAreNotTimedOut_data();
+    void transfersAndServerShellAreNotTimedOut();
+    void missingProgramIsLoggedOncePerPath();
     void parseDevices_data();
     void parseDevices();
     void parseIp();
@@ -100,7 +106,38 @@ void TestAdbProcess::initTestCase()
 void TestAdbProcess::cleanup()
 {
     AdbProcess::setAdbPath(m_okAdb);
+    AdbProcessImpl::setAnswerTimeoutMs(0);
 }
+
+namespace {
+
+// Every warning logged while a LogCapture lives, for counting how often something was said.
+QStringList g_warnings;
+QtMessageHandler g_previousHandler = nullptr;
+
+void captureWarning(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (type == QtWarningMsg) {
+        g_warnings << text;
+    }
+    g_previousHandler(type, context, text);
+}
+
+struct LogCapture {
+    LogCapture()
+    {
+        g_warnings.clear();
+        g_previousHandler = qInstallMessageHandler(captureWarning);
+    }
+    ~LogCapture() { qInstallMessageHandler(g_previousHandler); }
+    static int count(const QString& part)
+    {
+        return static_cast<int>(std::count_if(g_warnings.begin(), g_warnings.end(),
+                                               [&part](const QString& line) { return line.contains(part); }));
+    }
+};
+
+} // namespace
 
 void TestAdbProcess::commandArguments_data()
 {
@@ -299,6 +336,77 @@ void TestAdbProcess::blockingWaits()
     QVERIFY(adb.waitForStarted());
     QVERIFY(adb.waitForFinished());
     QCOMPARE(adb.getStdOut(), QString("done"));
+}
+
+// A poll that waits for its runner to be free must get it back from an adb that never answers.
+void TestAdbProcess::hungQueryIsEndedAndRunnerGoesOn()
+{
+    AdbProcessImpl::setAnswerTimeoutMs(300);
+    AdbProcess::setAdbPath(writeScript("hung", "exec sleep 30"));
+    AdbProcess adb;
+    LogCapture log;
+    QCOMPARE(collect(adb, "", {"devices"}),
+             (Results{AdbProcess::ADB_STARTED, AdbProcess::ADB_RUN_ERROR, AdbProcess::ADB_EXIT_ERROR}));
+    QVERIFY(!adb.isRuning());
+    QCOMPARE(LogCapture::count("adb did not answer within 300 ms, ending it: devices"), 1);
+
+    AdbProcess::setAdbPath(writeScript("answers", "printf 'List of devices attached\\nA1\\tdevice\\n'"));
+    QCOMPARE(collect(adb, "", {"devices"}), (Results{AdbProcess::ADB_STARTED, AdbProcess::ADB_EXIT_OK}));
+    QCOMPARE(adb.getDevicesSerialFromStdOut(), QStringList{"A1"});
+}
+
+void TestAdbProcess::hungQueryEndsBlockingWait()
+{
+    AdbProcessImpl::setAnswerTimeoutMs(300);
+    AdbProcess::setAdbPath(writeScript("hung2", "exec sleep 30"));
+    AdbProcess adb;
+    QSignalSpy spy(&adb, &AdbProcess::adbProcessResult);
+    LogCapture log;
+    adb.execute("S", {"shell", "settings", "get", "system", "show_touches"});
+    QVERIFY(adb.waitForStarted());
+    QVERIFY(!adb.waitForFinished());
+    QVERIFY(!adb.isRuning());
+    QCOMPARE(LogCapture::count("adb did not answer"), 1);
+    QTRY_COMPARE(results(spy).last(), AdbProcess::ADB_EXIT_ERROR);
+}
+
+void TestAdbProcess::transfersAndServerShellAreNotTimedOut_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("push") << QStringList{"push", "/tmp/server.jar", "/data/local/tmp/server.jar"};
+    QTest::newRow("install") << QStringList{"install", "-r", "/tmp/app.apk"};
+    QTest::newRow("logcat") << QStringList{"logcat", "-d"};
+    QTest::newRow("server shell") << QStringList{"shell", "CLASSPATH=/data/local/tmp/server.jar", "app_process", "/",
+                                                 "com.example.Server", "1.21"};
+}
+
+void TestAdbProcess::transfersAndServerShellAreNotTimedOut()
+{
+    QFETCH(QStringList, args);
+    AdbProcessImpl::setAnswerTimeoutMs(100);
+    AdbProcess::setAdbPath(writeScript("slow", "sleep 0.6; echo done"));
+    AdbProcess adb;
+    QCOMPARE(collect(adb, "S", args), (Results{AdbProcess::ADB_STARTED, AdbProcess::ADB_EXIT_OK}));
+    QCOMPARE(adb.getStdOut(), QString("done"));
+}
+
+void TestAdbProcess::missingProgramIsLoggedOncePerPath()
+{
+    LogCapture log;
+    AdbProcess adb;
+    AdbProcess::setAdbPath(m_dir.filePath("gone-adb"));
+    for (int poll = 0; poll < 3; ++poll) {
+        QCOMPARE(collect(adb, "", {"devices"}), Results{AdbProcess::ADB_NOT_FOUND});
+    }
+    QCOMPARE(LogCapture::count("adb not found"), 1);
+    QCOMPARE(LogCapture::count("gone-adb"), 1);
+
+    // Found again and then lost again: that is news and said again.
+    AdbProcess::setAdbPath(m_okAdb);
+    collect(adb, "", {"devices"});
+    AdbProcess::setAdbPath(m_dir.filePath("gone-adb"));
+    collect(adb, "", {"devices"});
+    QCOMPARE(LogCapture::count("adb not found"), 2);
 }
 
 void TestAdbProcess::parseDevices_data()

@@ -51,6 +51,7 @@ private slots:
     void forwardMode();
     void failureReportedOnce_data();
     void failureReportedOnce();
+    void recordAwaitedWhileEventsGoOn();
     void serverEndingWhileRunningIsReported();
     void stopBeforeStartDoesNothing();
     void stopDuringBringUpEndsItQuietly();
@@ -198,6 +199,10 @@ void TestServer::failureReportedOnce_data()
     QTest::newRow("no handshake, forward")
         << false << QString("noHandshake") << false
         << QString("video socket connect to server read device info failed, try again");
+    QTest::newRow("short handshake, reverse")
+        << true << QString("shortHandshake=30") << false << QString("Could not retrieve device information");
+    QTest::newRow("record later than the wait, reverse")
+        << true << QString("handshakeDelayMs=1500") << false << QString("Could not retrieve device information");
 }
 
 void TestServer::failureReportedOnce()
@@ -209,7 +214,8 @@ void TestServer::failureReportedOnce()
 
     SimDevice::Options options;
     if (!fault.isEmpty()) {
-        options.faults.insert(fault, true);
+        const QString value = fault.section('=', 1);
+        options.faults.insert(fault.section('=', 0, 0), value.isEmpty() ? QJsonValue(true) : QJsonValue(value.toInt()));
     }
     ServerHarness h(options);
     LogCapture log;
@@ -237,6 +243,30 @@ void TestServer::failureReportedOnce()
     QCOMPARE(h.started.count(), 1);
     QCOMPARE(h.stopped.count(), 0);
     QCOMPARE(log.count("restart server auto"), 0);
+}
+
+// The record comes a while after both connections: the window's events must go on meanwhile,
+// and the bring-up still succeeds once it is there.
+void TestServer::recordAwaitedWhileEventsGoOn()
+{
+    SimDevice::Options options;
+    options.faults.insert("handshakeDelayMs", 200);
+    ServerHarness h(options);
+    int ticksWhileAwaited = 0;
+    bool bothConnected = false;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, [&]() {
+        bothConnected = bothConnected || !lastServerEvent(h.sim, "connected").isEmpty();
+        if (bothConnected && h.started.isEmpty()) {
+            ++ticksWhileAwaited;
+        }
+    });
+    ticker.start(10);
+    QVERIFY(h.startAndWait(15000) >= 0);
+    QCOMPARE(h.started.first().at(0).toBool(), true);
+    QCOMPARE(h.started.first().at(1).toString(), QString("Sim Device"));
+    QVERIFY2(ticksWhileAwaited >= 3, qPrintable(QString("%1 timer ticks while the record was awaited").arg(ticksWhileAwaited)));
+    QTRY_VERIFY_WITH_TIMEOUT(h.server.getVideoSocket()->bytesAvailable() > 100, 5000);
 }
 
 void TestServer::serverEndingWhileRunningIsReported()

@@ -342,6 +342,17 @@ void SimServer::onConnected()
         log("warn", QString("Simulated fault: device information cut to %1 bytes").arg(keep));
         return;
     }
+    const int delayMs = fault("handshakeDelayMs").toInt();
+    if (delayMs > 0) {
+        log("warn", QString("Simulated fault: device information sent after %1 ms").arg(delayMs));
+        QTimer::singleShot(delayMs, this, &SimServer::beginSession);
+        return;
+    }
+    beginSession();
+}
+
+void SimServer::beginSession()
+{
     sendDeviceInfo();
     startStreaming();
     if (m_control && m_control->bytesAvailable() > 0) {

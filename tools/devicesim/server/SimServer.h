@@ -41,6 +41,7 @@ private:
     void onForwardConnection();
     void onConnected();
     // The first keep bytes of the record only; all of it when keep is negative.
+    void beginSession();
     void sendDeviceInfo(int keep = -1);
     void startStreaming();
     void onFrameTick();
