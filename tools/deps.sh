@@ -9,7 +9,7 @@ packages=(
     libx11-dev libxfixes-dev libqt5x11extras5-dev
     xvfb xauth libgl1-mesa-dri fonts-dejavu-core
     librsvg2-bin
-    fonts-wqy-microhei xdotool imagemagick
+    fonts-wqy-microhei xdotool imagemagick openbox
     dpkg-dev file
 )
 

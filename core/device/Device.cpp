@@ -227,6 +227,18 @@ void Device::stopRecording()
     m_recorder->close();
 }
 
+void Device::drainStreamIntoRecording()
+{
+    if (!m_recorder || !m_streamSocket || !m_stream || !m_stream->isRunning()) {
+        return;
+    }
+    // Frames the device has already sent belong in the recording: stop the sender, take in what
+    // is still on its way, and let the stream thread finish with it before the socket closes.
+    m_server->endServerProcess();
+    m_streamSocket->drain(kRecordingDrainMs);
+    m_stream->stopDecode();
+}
+
 void Device::onServerStoped()
 {
     if (m_server && m_stream && m_stream->isRunning()) {
@@ -253,6 +265,7 @@ void Device::disconnectDevice()
         qDebug() << "disconnectDevice m_server: " << m_server.data();
         return;
     }
+    drainStreamIntoRecording();
     // Closing the video socket releases the stream thread's pending read, so the waits below end.
     m_server->stop();
     m_server = nullptr;

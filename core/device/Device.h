@@ -28,6 +28,8 @@ class Device : public IDevice
 public:
     // How long the stream may go on reading after the server process has ended.
     static constexpr int kStreamDrainMs = 2000;
+    // How long a deliberate disconnection may wait for the last frames of a recording.
+    static constexpr int kRecordingDrainMs = 500;
 
     explicit Device(DeviceParams params, QObject* parent = nullptr);
     ~Device() override;
@@ -88,6 +90,7 @@ private:
     void startServer();
     void startRecording(const QSize& size);
     void stopRecording();
+    void drainStreamIntoRecording();
     QString recordFolder() const;
     QString timestampedName(const QString& suffix) const;
 

@@ -97,6 +97,11 @@ void Server::stop()
     m_serverSocket->close();
 }
 
+void Server::endServerProcess()
+{
+    m_serverProcess->kill();
+}
+
 VideoSocket* Server::getVideoSocket()
 {
     return m_videoSocket;

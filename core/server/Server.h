@@ -56,6 +56,8 @@ public:
 
     bool start(ServerParams params);
     void stop();
+    // Ends the device-side server but keeps the connections, so that what it sent last can still be read.
+    void endServerProcess();
 
     VideoSocket* getVideoSocket();
     QTcpSocket* getControlSocket();

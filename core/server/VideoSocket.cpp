@@ -3,6 +3,7 @@
 #include "server/VideoSocketEvent.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 
 #include <algorithm>
 #include <cstring>
@@ -53,6 +54,10 @@ qint32 VideoSocket::subThreadRecvData(quint8* buf, const qint32 bufSize)
     if (taken == bufSize) {
         return bufSize;
     }
+    if (m_drained) {
+        // A partial packet at the very end is dropped, as after any close.
+        return 0;
+    }
 
     m_buffer = buf;
     m_bufferSize = bufSize;
@@ -98,6 +103,25 @@ void VideoSocket::onPeerClosed()
     }
 }
 
+void VideoSocket::drain(int timeoutMs)
+{
+    {
+        std::unique_lock<std::mutex> locker(m_mutex);
+        m_draining = true;
+    }
+    // The waits emit readyRead and disconnected, whose slots serve the stream thread meanwhile.
+    QDeadlineTimer deadline(timeoutMs);
+    while (state() == QAbstractSocket::ConnectedState && !deadline.hasExpired()) {
+        waitForReadyRead(int(deadline.remainingTime()));
+    }
+    std::unique_lock<std::mutex> locker(m_mutex);
+    if (!m_quit) {
+        fillReadAhead(std::numeric_limits<qint64>::max());
+    }
+    m_drained = true;
+    serveRequestLocked();
+}
+
 bool VideoSocket::event(QEvent* event)
 {
     if (event->type() != static_cast<QEvent::Type>(QDravikEvent::VideoSocketEventType)) {
@@ -120,13 +144,13 @@ void VideoSocket::serveRequestLocked()
         }
         if (m_dataSize == m_bufferSize) {
             finishRequest(m_bufferSize);
-        } else if (m_quit || m_peerClosed || state() == QAbstractSocket::UnconnectedState) {
+        } else if (m_quit || m_peerClosed || m_drained || state() == QAbstractSocket::UnconnectedState) {
             // No more bytes can come: a partial answer would be a corrupt packet.
             finishRequest(0);
         }
     }
     if (m_streaming && !m_quit) {
-        fillReadAhead(kReadAheadLimit);
+        fillReadAhead(m_draining ? std::numeric_limits<qint64>::max() : kReadAheadLimit);
     }
 }
 

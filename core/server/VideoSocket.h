@@ -24,6 +24,11 @@ public:
     // to buf (returns bufSize) or the stream has ended (returns 0).
     qint32 subThreadRecvData(quint8* buf, const qint32 bufSize);
 
+    // Socket's thread. Takes in what the peer still sends until it closes or timeoutMs has passed,
+    // and leaves all of it for the stream thread; the stream then ends where those bytes end,
+    // without waiting for this thread again.
+    void drain(int timeoutMs);
+
 public slots:
     void onReadyRead();
     void quitNotify();
@@ -56,6 +61,10 @@ private:
     bool m_streaming = false;
     // The peer has closed: what is buffered is all there will be.
     bool m_peerClosed = false;
+    // drain() has run: the read-ahead holds the last bytes there will be.
+    bool m_drained = false;
+    // drain() is running: the read-ahead takes everything, not only its usual share.
+    bool m_draining = false;
     // Bytes already taken off the socket, so the stream thread can go on reading
     // while the socket's thread is busy elsewhere.
     std::vector<quint8> m_readAhead;

@@ -13,7 +13,12 @@
 class X11Windows
 {
 public:
-    X11Windows() : m_display(XOpenDisplay(nullptr)) {}
+    X11Windows() : m_display(XOpenDisplay(nullptr))
+    {
+        // The program may replace a window between our looking it up and using it (Qt recreates a
+        // top-level when its first OpenGL child appears); Xlib's default handler would exit on that.
+        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    }
     ~X11Windows()
     {
         if (m_display) {
@@ -26,31 +31,20 @@ public:
     bool isValid() const { return m_display != nullptr; }
 
     // The process's largest mapped top-level window (its main window, not a notice or a menu);
-    // 0 when it has none.
+    // 0 when it has none. A window manager puts frames between the root and the program's windows.
     Window findByPid(qint64 pid) const
     {
-        Window root = DefaultRootWindow(m_display), parent = 0, *children = nullptr;
-        unsigned int count = 0;
-        if (!XQueryTree(m_display, root, &root, &parent, &children, &count)) {
-            return 0;
-        }
         Window found = 0;
         int foundArea = 0;
-        const Atom pidAtom = XInternAtom(m_display, "_NET_WM_PID", False);
-        for (unsigned int i = 0; i < count; ++i) {
-            XWindowAttributes attributes;
-            const QByteArray windowPid = property(children[i], pidAtom, XA_CARDINAL);
-            if (!XGetWindowAttributes(m_display, children[i], &attributes) || attributes.map_state != IsViewable
-                || windowPid.size() < 4 || *reinterpret_cast<const quint32*>(windowPid.constData()) != pid) {
-                continue;
-            }
-            if (attributes.width * attributes.height > foundArea) {
-                found = children[i];
-                foundArea = attributes.width * attributes.height;
-            }
-        }
-        XFree(children);
+        findByPidBelow(DefaultRootWindow(m_display), pid, 2, found, foundArea);
         return found;
+    }
+
+    // A window manager has announced itself on the root window.
+    bool hasWindowManager() const
+    {
+        const Atom check = XInternAtom(m_display, "_NET_SUPPORTING_WM_CHECK", False);
+        return !property(DefaultRootWindow(m_display), check, XA_WINDOW).isEmpty();
     }
 
     QString title(Window window) const
@@ -73,8 +67,9 @@ public:
         return QSize(DisplayWidth(m_display, DefaultScreen(m_display)), DisplayHeight(m_display, DefaultScreen(m_display)));
     }
 
-    // What a window manager sends when the user clicks the window's close button.
-    void requestClose(Window window) const
+    // What a window manager sends when the user clicks the window's close button; false when the
+    // window is gone.
+    bool requestClose(Window window) const
     {
         XEvent event = {};
         event.xclient.type = ClientMessage;
@@ -83,11 +78,36 @@ public:
         event.xclient.format = 32;
         event.xclient.data.l[0] = long(XInternAtom(m_display, "WM_DELETE_WINDOW", False));
         event.xclient.data.l[1] = CurrentTime;
-        XSendEvent(m_display, window, False, NoEventMask, &event);
-        XFlush(m_display);
+        const bool sent = XSendEvent(m_display, window, False, NoEventMask, &event) != 0;
+        XSync(m_display, False);
+        return sent && geometry(window).isValid();
     }
 
 private:
+    void findByPidBelow(Window parent, qint64 pid, int depth, Window& found, int& foundArea) const
+    {
+        Window root = 0, grandParent = 0, *children = nullptr;
+        unsigned int count = 0;
+        if (depth == 0 || !XQueryTree(m_display, parent, &root, &grandParent, &children, &count)) {
+            return;
+        }
+        const Atom pidAtom = XInternAtom(m_display, "_NET_WM_PID", False);
+        for (unsigned int i = 0; i < count; ++i) {
+            XWindowAttributes attributes;
+            if (!XGetWindowAttributes(m_display, children[i], &attributes) || attributes.map_state != IsViewable) {
+                continue;
+            }
+            const QByteArray windowPid = property(children[i], pidAtom, XA_CARDINAL);
+            if (windowPid.size() < 4 || *reinterpret_cast<const quint32*>(windowPid.constData()) != pid) {
+                findByPidBelow(children[i], pid, depth - 1, found, foundArea);
+            } else if (attributes.width * attributes.height > foundArea) {
+                found = children[i];
+                foundArea = attributes.width * attributes.height;
+            }
+        }
+        XFree(children);
+    }
+
     QByteArray property(Window window, Atom name, Atom type) const
     {
         Atom actualType = 0;

@@ -68,6 +68,7 @@ private slots:
     void init();
     void recordsWhileConnected_data();
     void recordsWhileConnected();
+    void framesAlreadySentAreRecordedOnDisconnect();
     void capitalSuffixHasNoMuxer();
     void firstPacketWithTimestampFailsRecording();
     void withoutDisplayRecordsAndIgnoresOperations();
@@ -146,6 +147,33 @@ void TestDeviceRecording::recordsWhileConnected()
     QVERIFY(sent >= 45);
     QVERIFY2(qAbs(result.frames - sent) <= 1, qPrintable(QString("%1 of %2").arg(result.frames).arg(sent)));
     QCOMPARE(result.comment, QStringLiteral("Recorded by VaDizede ") + QCoreApplication::applicationVersion());
+}
+
+void TestDeviceRecording::framesAlreadySentAreRecordedOnDisconnect()
+{
+    SimDevice sim;
+    QVERIFY(sim.isValid());
+    DeviceParams params = simParams(sim.serial());
+    params.recordFile = true;
+    params.recordPath = "rec";
+    Device device(params);
+    FrameObserver observer;
+    device.registerDeviceObserver(&observer);
+    QSignalSpy connected(&device, &IDevice::deviceConnected);
+    QVERIFY(device.connectDevice());
+    QVERIFY(connected.wait(15000));
+    QTRY_VERIFY_WITH_TIMEOUT(observer.frames >= 5, 15000);
+    // A busy GUI thread lets frames pile up unread, as when the window closes during a long paint.
+    QThread::msleep(400);
+    device.disconnectDevice();
+
+    QVERIFY(sim.waitForServerEvent("exit", 10000));
+    const QStringList files = filesIn(recordFolder(), "*.mp4");
+    QCOMPARE(files.size(), 1);
+    const Probe result = probe(QDir(recordFolder()).absoluteFilePath(files.first()));
+    QVERIFY(result.ok);
+    const int sent = framesSent(sim);
+    QVERIFY2(result.frames == sent, qPrintable(QString("%1 of %2 written").arg(result.frames).arg(sent)));
 }
 
 void TestDeviceRecording::capitalSuffixHasNoMuxer()

@@ -66,6 +66,19 @@ struct GreyFrame
     std::vector<quint8> uv;
 };
 
+// The number the test pattern's bar code carries in the picture the widget paints.
+quint32 shownFrameNumber(QYUVOpenGLWidget* video)
+{
+    const QImage image = video->grabFramebuffer();
+    std::vector<quint8> luma(size_t(image.width() * image.height()));
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            luma[size_t(y * image.width() + x)] = lumaOf(image.pixel(x, y));
+        }
+    }
+    return sim::TestPattern::readCode(luma.data(), image.width(), image.size());
+}
+
 } // namespace
 
 class TestVideoForm : public QObject
@@ -101,15 +114,10 @@ void TestVideoForm::framesFromDeviceArePaintedUpright()
     QVERIFY(video->isVisible());
     QCOMPARE(video->size(), QSize(148, 320));
 
-    const QImage image = video->grabFramebuffer();
-    std::vector<quint8> luma(size_t(image.width() * image.height()));
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            luma[size_t(y * image.width() + x)] = lumaOf(image.pixel(x, y));
-        }
-    }
-    const quint32 frameNumber = sim::TestPattern::readCode(luma.data(), image.width(), image.size());
-    QVERIFY2(frameNumber >= 1, qPrintable(QString::number(frameNumber)));
+    // The very first picture carries the number 0, which a grab may still catch.
+    quint32 frameNumber = 0;
+    QTRY_VERIFY2_WITH_TIMEOUT((frameNumber = shownFrameNumber(video)) >= 1, qPrintable(QString::number(frameNumber)),
+                              5000);
 }
 
 void TestVideoForm::leftPressTouchesFrameAndReleaseIsClamped()

@@ -124,6 +124,8 @@ private slots:
     void framesWithoutConfigPassUnchanged();
     void peerCloseDeliversBufferedPacketsThenStops();
     void truncatedPayloadIsDropped();
+    void drainHandsOverWhatArrivedThenEnds_data();
+    void drainHandsOverWhatArrivedThenEnds();
     void closeWhileWaitingWakesStreamThread_data();
     void closeWhileWaitingWakesStreamThread();
     void closeDuringTrafficNeverHangs();
@@ -244,6 +246,39 @@ void TestVideoStream::truncatedPayloadIsDropped()
     const std::vector<SeenPacket> frames = link.log.frames();
     QCOMPARE(frames.size(), size_t(1));
     QCOMPARE(frames[0].pts, 6);
+}
+
+void TestVideoStream::drainHandsOverWhatArrivedThenEnds_data()
+{
+    QTest::addColumn<bool>("peerCloses");
+    QTest::newRow("peer closes") << true;
+    QTest::newRow("peer stays, time runs out") << false;
+}
+
+void TestVideoStream::drainHandsOverWhatArrivedThenEnds()
+{
+    // The socket's thread is busy when the connection is taken down: the packets already
+    // received must still reach the stream, which then ends on its own.
+    QFETCH(bool, peerCloses);
+    Link link;
+    QVERIFY(link.m_stream->startDecode());
+    QByteArray wire;
+    for (int i = 0; i < 20; ++i) {
+        wire += framePacket(static_cast<quint64>(i), QByteArray(5000 + i, char(i)));
+    }
+    QByteArray partial = framePacket(20, QByteArray(100, 'x'));
+    partial.chop(50);
+    link.send(wire + partial);
+    if (peerCloses) {
+        link.closePeer();
+    }
+
+    link.m_socket->drain(300);
+    QVERIFY2(link.m_stream->wait(5000), "the stream waited for the socket's thread after the drain");
+    const std::vector<SeenPacket> frames = link.log.frames();
+    QCOMPARE(frames.size(), size_t(20));
+    QCOMPARE(frames.back().data, QByteArray(5019, char(19)));
+    QTRY_COMPARE(link.stops, 1);
 }
 
 void TestVideoStream::closeWhileWaitingWakesStreamThread_data()
