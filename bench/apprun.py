@@ -218,7 +218,7 @@ class App:
 
     def key(self, *keys):
         # Keys sent to a window that is not focused miss its shortcuts: focus it first.
-        subprocess.run(["xdotool", "windowfocus", "--sync", self.window], capture_output=True, timeout=10)
+        subprocess.run(["xdotool", "windowfocus", self.window], capture_output=True)
         subprocess.run(["xdotool", "key", "--clearmodifiers"] + list(keys), capture_output=True)
 
     def close(self, timeout=30):
