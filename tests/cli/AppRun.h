@@ -10,6 +10,7 @@
 #include <csignal>
 #include <unistd.h>
 
+#include "GroupProcess.h"
 #include "SimDevice.h"
 
 // The real program, copied into a folder of its own beside the simulator's server file (as
@@ -32,13 +33,6 @@ public:
         m_process.setWorkingDirectory(m_dir.path());
     }
 
-    ~AppRun()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
 
     QString path(const QString& name) const { return m_dir.filePath(name); }
     QString logText() const { return readAll(m_dir.filePath("data/VuvodiZidevi/appdebug.log")); }
@@ -92,7 +86,7 @@ private:
     QTemporaryDir m_dir;
     QProcessEnvironment m_env;
     QString m_program;
-    QProcess m_process;
+    GroupProcess m_process;
     QString m_out;
     QString m_err;
 };

@@ -8,8 +8,6 @@
 #include <QSettings>
 #include <QThread>
 
-#include <signal.h>
-
 #include "ScriptFile.h"
 #include "SimDevice.h"
 
@@ -97,7 +95,6 @@ bool AppRun::start()
     if (!m_process.waitForStarted(10000)) {
         return false;
     }
-    m_pid = m_process.processId();
     const QString pid = QString::number(m_process.processId());
     return waitFor(
         [&]() {
@@ -118,10 +115,7 @@ void AppRun::stop()
         }
     }
     // Whatever happened to the handle, no copy of the program may outlive the test: it holds the port.
-    QFile cmdline(QString("/proc/%1/cmdline").arg(m_pid));
-    if (m_pid > 0 && cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().startsWith(m_dir.path().toLocal8Bit())) {
-        ::kill(pid_t(m_pid), SIGKILL);
-    }
+    m_process.killGroup();
 }
 
 QString AppRun::run(const QString& program, const QStringList& args, int timeoutMs)

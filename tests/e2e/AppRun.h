@@ -11,6 +11,8 @@
 
 #include <functional>
 
+#include "GroupProcess.h"
+
 class SimDevice;
 
 // The real vadizede program, started against a simulated device under the current X display,
@@ -49,9 +51,8 @@ private:
     const SimDevice& m_sim;
     QString m_language;
     QTemporaryDir m_dir;
-    QProcess m_process;
+    GroupProcess m_process;
     QString m_window;
-    qint64 m_pid = 0;
 };
 
 // Waits, keeping the event loop running, until the condition holds.
