@@ -217,7 +217,9 @@ class App:
                        capture_output=True)
 
     def key(self, *keys):
-        subprocess.run(["xdotool", "key", "--window", self.window] + list(keys), capture_output=True)
+        # Keys sent to a window that is not focused miss its shortcuts: focus it first.
+        subprocess.run(["xdotool", "windowfocus", "--sync", self.window], capture_output=True, timeout=10)
+        subprocess.run(["xdotool", "key", "--clearmodifiers"] + list(keys), capture_output=True)
 
     def close(self, timeout=30):
         """Closes the window as the window manager would, then waits for the process to end."""
@@ -313,6 +315,10 @@ class Ping:
         delays = [d for at, d in self.answers if at >= since]
         if self.stalled_since is not None:
             delays.append(int((time.time() - self.stalled_since) * 1000))
+        return max(delays) if delays else None
+
+    def max_between(self, since, until):
+        delays = [d for at, d in self.answers if since <= at < until]
         return max(delays) if delays else None
 
     def count_since(self, since):

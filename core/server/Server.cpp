@@ -140,7 +140,6 @@ bool Server::takeInfo(VideoSocket* videoSocket, QString& deviceName, QSize& size
         qInfo("Could not retrieve device information");
         return false;
     }
-
     const QByteArray info = videoSocket->read(kDeviceInfoSize);
     // The last byte of the name field always terminates it, whatever the device wrote there.
     const int nameEnd = info.left(kDeviceNameFieldSize - 1).indexOf('\0');
@@ -431,11 +430,10 @@ void Server::finishInfoWait()
 
 void Server::cancelInfoWait()
 {
-    if (!m_infoTimeoutTimer) {
-        return;
+    if (m_infoTimeoutTimer) {
+        killTimer(m_infoTimeoutTimer);
+        m_infoTimeoutTimer = 0;
     }
-    killTimer(m_infoTimeoutTimer);
-    m_infoTimeoutTimer = 0;
     if (m_videoSocket) {
         disconnect(m_videoSocket, &QIODevice::readyRead, this, &Server::onInfoBytes);
     }

@@ -486,11 +486,7 @@ void SimServer::handleControl(const QJsonObject& messageIn)
             }
         });
     } else if (name == "GET_CLIPBOARD") {
-        if (fault("unknownDeviceMessage").toBool() && !m_unknownSent) {
-            m_unknownSent = true;
-            const int type = fault("unknownDeviceMessageType").toInt(1);
-            sendDeviceMessage(DeviceWire::deviceMessage(static_cast<quint8>(type), "xyz"));
-        }
+        sendUnknownMessageOnce();
         QJsonObject device;
         m_home.readDevice(m_deviceSerial, device);
         m_clipboard = device.value("clipboard").toString();
@@ -545,8 +541,21 @@ void SimServer::onHousekeeping()
     const QString clipboard = device.value("clipboard").toString();
     if (clipboard != m_clipboard) {
         m_clipboard = clipboard;
+        sendUnknownMessageOnce();
         sendClipboard(clipboard);
     }
+}
+
+// The unknownDeviceMessage fault: the first clipboard message, asked for or announced, comes
+// after one message of a type the application does not know.
+void SimServer::sendUnknownMessageOnce()
+{
+    if (!fault("unknownDeviceMessage").toBool() || m_unknownSent) {
+        return;
+    }
+    m_unknownSent = true;
+    const int type = fault("unknownDeviceMessageType").toInt(1);
+    sendDeviceMessage(DeviceWire::deviceMessage(static_cast<quint8>(type), "xyz"));
 }
 
 void SimServer::finish(int code, const QString& reason)

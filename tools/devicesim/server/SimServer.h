@@ -42,6 +42,7 @@ private:
     void onConnected();
     // The first keep bytes of the record only; all of it when keep is negative.
     void beginSession();
+    void sendUnknownMessageOnce();
     void sendDeviceInfo(int keep = -1);
     void startStreaming();
     void onFrameTick();
