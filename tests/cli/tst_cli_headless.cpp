@@ -93,7 +93,8 @@ void TestCliHeadless::interruptWritesEveryFrameThatArrived()
     QCOMPARE(stream.value("width").toInt(), 148);
     QCOMPARE(stream.value("height").toInt(), 320);
     const int written = stream.value("nb_read_frames").toString().toInt();
-    QVERIFY2(qAbs(written - sent) <= 1, qPrintable(QString("%1 frames sent, %2 written").arg(sent).arg(written)));
+    // Frames still on their way when the signal came are drained into the file too.
+    QVERIFY2(written == sent, qPrintable(QString("%1 frames sent, %2 written").arg(sent).arg(written)));
     QVERIFY(written > 10);
     const QJsonObject format = probe(record, {"-show_format"}).value("format").toObject();
     QVERIFY2(format.value("format_name").toString().startsWith(container), qPrintable(format.value("format_name").toString()));
