@@ -155,13 +155,8 @@ bool Server::takeInfo(VideoSocket* videoSocket, QString& deviceName, QSize& size
 
 QStringList Server::serverArguments(const ServerParams& params, bool tunnelForward)
 {
-    QStringList args;
-    args << "shell";
-    args << QString("CLASSPATH=%1").arg(params.serverRemotePath);
-    args << "app_process";
-    args << "/";
-    args << kServerClass;
-    args << params.serverVersion;
+    QStringList args{"shell", QString("CLASSPATH=%1").arg(params.serverRemotePath), "app_process", "/", kServerClass,
+                     params.serverVersion};
     if (!params.logLevel.isEmpty()) {
         args << QString("log_level=%1").arg(params.logLevel);
     }
@@ -174,8 +169,7 @@ QStringList Server::serverArguments(const ServerParams& params, bool tunnelForwa
         args << QString("crop=%1").arg(params.crop);
     }
     args << QString("control=%1").arg(params.control ? "true" : "false");
-    args << "display_id=0";
-    args << "show_touches=false";
+    args << "display_id=0" << "show_touches=false";
     args << QString("stay_awake=%1").arg(params.stayAwake ? "true" : "false");
     if (!params.codecOptions.isEmpty()) {
         args << QString("codec_options=%1").arg(params.codecOptions);
@@ -430,10 +424,7 @@ void Server::finishInfoWait()
 
 void Server::cancelInfoWait()
 {
-    if (m_infoTimeoutTimer) {
-        killTimer(m_infoTimeoutTimer);
-        m_infoTimeoutTimer = 0;
-    }
+    stopTimer(m_infoTimeoutTimer);
     if (m_videoSocket) {
         disconnect(m_videoSocket, &QIODevice::readyRead, this, &Server::onInfoBytes);
     }
@@ -573,10 +564,7 @@ void Server::startAcceptTimeoutTimer()
 
 void Server::stopAcceptTimeoutTimer()
 {
-    if (m_acceptTimeoutTimer) {
-        killTimer(m_acceptTimeoutTimer);
-        m_acceptTimeoutTimer = 0;
-    }
+    stopTimer(m_acceptTimeoutTimer);
 }
 
 void Server::startConnectTimeoutTimer()
@@ -587,9 +575,14 @@ void Server::startConnectTimeoutTimer()
 
 void Server::stopConnectTimeoutTimer()
 {
-    if (m_connectTimeoutTimer) {
-        killTimer(m_connectTimeoutTimer);
-        m_connectTimeoutTimer = 0;
+    stopTimer(m_connectTimeoutTimer);
+}
+
+void Server::stopTimer(int& timerId)
+{
+    if (timerId) {
+        killTimer(timerId);
+        timerId = 0;
     }
 }
 

@@ -116,6 +116,7 @@ private:
     void stopAcceptTimeoutTimer();
     void startConnectTimeoutTimer();
     void stopConnectTimeoutTimer();
+    void stopTimer(int& timerId);
 
     static void killAndWait(AdbProcess* process);
 
