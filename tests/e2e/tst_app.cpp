@@ -237,7 +237,11 @@ void TestApp::wirelessButtonSwitchesToWireless()
     // full-screen button, on the bottom edge.
     const QRect window = app.geometry();
     const int formWidth = toolBarLeft(app.grab());
+    // From the tool bar into the picture, so that the form surely sees the pointer enter.
+    app.moveTo(QPoint(formWidth + 20, 10));
+    QTest::qWait(100);
     app.moveTo(QPoint(formWidth / 2, window.height() / 2));
+    QTest::qWait(300);
     app.click(QPoint(formWidth - 275 + 103, window.height() - 40));
 
     const QString wireless = "192.168.1.5:5555";
