@@ -7,6 +7,7 @@
 #include <QRegExp>
 #include <QShortcut>
 #include <QStyleOption>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include <climits>
@@ -380,6 +381,20 @@ void VideoForm::closeEvent(QCloseEvent* event)
 void VideoForm::showEvent(QShowEvent* event)
 {
     Q_UNUSED(event)
+    QTimer::singleShot(0, this, &VideoForm::prepareVideoWidget);
+}
+
+// Making the video widget's OpenGL context and shaders takes tens of milliseconds under software
+// rendering. Done here, in a turn of the event loop of its own, it does not add to the first frame's
+// turn; a show and a hide in one go reach the screen as nothing, so the widget still appears with
+// the first frame.
+void VideoForm::prepareVideoWidget()
+{
+    if (!isVisible() || !m_videoWidget->isHidden() || m_videoWidget->isValid()) {
+        return;
+    }
+    m_videoWidget->show();
+    m_videoWidget->hide();
 }
 
 void VideoForm::resizeToGoodSize()

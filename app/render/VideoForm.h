@@ -70,6 +70,7 @@ protected:
 
 private:
     void initUI();
+    void prepareVideoWidget();
     void initQuickBar();
     void updateQuickBar();
     void installShortcut();

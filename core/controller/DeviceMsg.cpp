@@ -45,7 +45,7 @@ int DeviceMsg::deserialize(QByteArray& bytes)
     if (bytes.size() < total) {
         return 0;
     }
-    m_text = bytes.mid(HEADER_SIZE, static_cast<int>(length));
+    m_message = bytes.left(total);
     return total;
 }
 
@@ -63,7 +63,15 @@ qint64 DeviceMsg::announcedSize(const QByteArray& head)
 
 void DeviceMsg::getClipboardMsgData(QString& text) const
 {
-    text = QString::fromUtf8(m_text);
+    text = clipboardTextOf(m_message);
+}
+
+QString DeviceMsg::clipboardTextOf(const QByteArray& message)
+{
+    if (message.size() <= HEADER_SIZE) {
+        return QString();
+    }
+    return QString::fromUtf8(message.constData() + HEADER_SIZE, message.size() - HEADER_SIZE);
 }
 
 } // namespace dvk

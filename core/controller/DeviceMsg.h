@@ -32,11 +32,16 @@ public:
     // The whole size a clipboard message announces in its header, or 0 when head cannot tell.
     static qint64 announcedSize(const QByteArray& head);
     void getClipboardMsgData(QString& text) const;
+    // The whole clipboard message, header included, shared with the bytes it was parsed from.
+    const QByteArray& clipboardMsgBytes() const { return m_message; }
+    // The text of a whole clipboard message, decoded from UTF-8.
+    static QString clipboardTextOf(const QByteArray& message);
 
 private:
     DeviceMsgType m_type = DEVICE_MSG_NONE;
-    // UTF-8 clipboard text, owned by the message.
-    QByteArray m_text;
+    // A long text is neither copied out of the bytes it came in nor decoded here: on a
+    // slow machine each pass over 10 MB costs tens of milliseconds of the window's time.
+    QByteArray m_message;
 };
 
 } // namespace dvk

@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QDebug>
 #include <QGuiApplication>
+#include <QThread>
 
 #include "controller/DeviceMsg.h"
 
@@ -10,7 +11,14 @@ namespace dvk {
 
 Receiver::Receiver(QObject* parent) : QObject(parent) {}
 
-Receiver::~Receiver() = default;
+// The decoder posts its results to this object: it has to be finished before the object goes.
+Receiver::~Receiver()
+{
+    if (m_decoder) {
+        m_decoder->quit();
+        m_decoder->wait();
+    }
+}
 
 void Receiver::recvDeviceMsg(DeviceMsg* msg)
 {
@@ -18,14 +26,50 @@ void Receiver::recvDeviceMsg(DeviceMsg* msg)
         return;
     }
     qInfo("Device clipboard copied");
-    QString text;
-    msg->getClipboardMsgData(text);
 
     // Without a GUI application there is no clipboard to reach.
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         qWarning("No computer clipboard to copy to");
         return;
     }
+    const QByteArray& message = msg->clipboardMsgBytes();
+    // Decoding megabytes of text would hold up the window; a short text that follows a long one
+    // waits for it, so that the clipboard ends with the text the device sent last.
+    if (message.size() >= DECODE_ASIDE_BYTES || m_decoding > 0) {
+        decodeAside(message);
+        return;
+    }
+    applyText(DeviceMsg::clipboardTextOf(message));
+}
+
+void Receiver::decodeAside(const QByteArray& message)
+{
+    if (!m_decoder) {
+        m_decoder = new QThread(this);
+        m_decoder->setObjectName("clipboard decoder");
+        m_decoderContext = new QObject();
+        m_decoderContext->moveToThread(m_decoder);
+        connect(m_decoder, &QThread::finished, m_decoderContext, &QObject::deleteLater);
+        m_decoder->start();
+    }
+    ++m_decoding;
+    QMetaObject::invokeMethod(
+        m_decoderContext,
+        [this, message]() {
+            const QString text = DeviceMsg::clipboardTextOf(message);
+            QMetaObject::invokeMethod(
+                this,
+                [this, text]() {
+                    --m_decoding;
+                    applyText(text);
+                },
+                Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}
+
+void Receiver::applyText(const QString& text)
+{
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (clipboard->text(QClipboard::Clipboard) == text) {
         qDebug("Computer clipboard unchanged");

@@ -1,7 +1,10 @@
 #ifndef RECEIVER_H
 #define RECEIVER_H
 
+#include <QByteArray>
 #include <QObject>
+
+class QThread;
 
 namespace dvk {
 
@@ -16,6 +19,18 @@ public:
     ~Receiver() override;
 
     void recvDeviceMsg(DeviceMsg* msg);
+
+    // Texts at least this long are decoded on a thread of their own.
+    static constexpr int DECODE_ASIDE_BYTES = 256 * 1024;
+
+private:
+    void decodeAside(const QByteArray& message);
+    void applyText(const QString& text);
+
+    QThread* m_decoder = nullptr;
+    QObject* m_decoderContext = nullptr;
+    // Texts handed to the decoder and not yet applied; later ones wait behind them.
+    int m_decoding = 0;
 };
 
 } // namespace dvk

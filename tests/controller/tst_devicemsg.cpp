@@ -139,6 +139,37 @@ private slots:
         QCOMPARE(m_changes.first(), QString::fromLatin1(text));
     }
 
+    // A long text is decoded aside; a short one right behind it must still end on the clipboard.
+    void longTextThenShortKeepTheirOrder()
+    {
+        const QByteArray text(Receiver::DECODE_ASIDE_BYTES + 1, 'L');
+        send(clipboardMsg(text) + clipboardMsg("short") + clipboardMsg("shorter"));
+        QTRY_COMPARE(m_changes.size(), 3);
+        QCOMPARE(m_changes.at(0), QString::fromLatin1(text));
+        QCOMPARE(m_changes.mid(1), (QStringList{"short", "shorter"}));
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("shorter"));
+    }
+
+    void receiverGoneWhileDecoding()
+    {
+        QByteArray whole = clipboardMsg(QByteArray(4 * Receiver::DECODE_ASIDE_BYTES, 'g'));
+        DeviceMsg msg;
+        QCOMPARE(msg.deserialize(whole), whole.size());
+        auto receiver = std::make_unique<Receiver>();
+        receiver->recvDeviceMsg(&msg);
+        receiver.reset();
+
+        // A later receiver's text is the marker that everything posted before has been handled.
+        Receiver later;
+        QByteArray marker = clipboardMsg("marker");
+        DeviceMsg markerMsg;
+        markerMsg.deserialize(marker);
+        later.recvDeviceMsg(&markerMsg);
+        QTRY_COMPARE(m_changes, QStringList{"marker"});
+        QCoreApplication::processEvents();
+        QCOMPARE(m_changes, QStringList{"marker"});
+    }
+
     void emptyTextClearsClipboard()
     {
         send(hexBytes("00 00000000"));

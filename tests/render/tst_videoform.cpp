@@ -96,6 +96,7 @@ private slots:
     void quickBarFollowsSerialAndCorner_data();
     void quickBarFollowsSerialAndCorner();
     void newFrameSizeChangesRatioNotForm();
+    void videoWidgetIsReadyBeforeTheFirstFrame();
     void quickBarIsDrawnOverThePicture();
 };
 
@@ -316,6 +317,33 @@ void TestVideoForm::newFrameSizeChangesRatioNotForm()
 
     QTest::keyClick(&form, Qt::Key_W, Qt::ControlModifier);
     QCOMPARE(form.size(), QSize(600, 197));
+}
+
+void TestVideoForm::videoWidgetIsReadyBeforeTheFirstFrame()
+{
+    VideoForm form;
+    form.resize(400, 640);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QYUVOpenGLWidget* video = videoWidget(&form);
+    // The context is made while no frame is there, and the form still shows only its background.
+    QTRY_VERIFY(video->isValid());
+    QVERIFY(video->isHidden());
+    const QImage before = form.grab().toImage();
+    QCOMPARE(before.pixelColor(200, 320), QColor("#0A0F1B"));
+
+    GreyFrame grey(QSize(200, 320));
+    grey.deliver(form);
+    QVERIFY(video->isVisible());
+    QCOMPARE(lumaOf(video->grabFramebuffer().pixel(100, 160)), quint8(120));
+
+    // A form hidden before its turn comes leaves the widget alone.
+    VideoForm hidden;
+    hidden.show();
+    hidden.hide();
+    QTest::qWait(0);
+    QCoreApplication::processEvents();
+    QVERIFY(!videoWidget(&hidden)->isValid());
 }
 
 void TestVideoForm::quickBarIsDrawnOverThePicture()
