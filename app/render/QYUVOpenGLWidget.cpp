@@ -175,10 +175,11 @@ void QYUVOpenGLWidget::initShader()
     precision mediump float;
     )");
     }
-    // A program belongs to one context: a new context needs a new program.
+    // A program belongs to one context: a new context needs a new program. Compiling it costs tens of
+    // milliseconds under software rendering; the program cache makes every later one almost free.
     m_shaderProgram = std::make_unique<QOpenGLShaderProgram>();
-    m_shaderProgram->addShaderFromSourceCode(QOpenGLShader::Vertex, s_vertShader);
-    m_shaderProgram->addShaderFromSourceCode(QOpenGLShader::Fragment, fragShader);
+    m_shaderProgram->addCacheableShaderFromSourceCode(QOpenGLShader::Vertex, s_vertShader);
+    m_shaderProgram->addCacheableShaderFromSourceCode(QOpenGLShader::Fragment, fragShader);
     m_shaderProgram->link();
     m_shaderProgram->bind();
 

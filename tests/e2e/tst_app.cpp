@@ -125,6 +125,8 @@ private slots:
 private:
     static QString otherWindow(const AppRun& app);
     static void shoot(const AppRun& app, const QString& name, const QRect& area);
+    static QImage screenArea(const AppRun& app, const QRect& area);
+    static bool openMenu(const AppRun& app, const QPoint& button, const QRect& menuArea);
     QString m_shotDir;
 };
 
@@ -309,6 +311,32 @@ void TestApp::shoot(const AppRun& app, const QString& name, const QRect& area)
     QImage(path).copy(area).save(path);
 }
 
+QImage TestApp::screenArea(const AppRun& app, const QRect& area)
+{
+    const QString path = QDir(qEnvironmentVariable("SHOT_DIR")).filePath("screen-area.png");
+    app.saveScreenshot(path, "root");
+    const QImage image = QImage(path).copy(area);
+    QFile::remove(path);
+    return image;
+}
+
+// A menu is a popup that the list of the program's windows does not show: it is open once the part
+// of the screen it covers has changed.
+bool TestApp::openMenu(const AppRun& app, const QPoint& button, const QRect& menuArea)
+{
+    // The pointer is on the button first, so that buttons it leaves are not taken for the menu.
+    app.moveTo(button);
+    QTest::qWait(200);
+    const QImage closed = screenArea(app, menuArea);
+    app.click(button);
+    if (!waitFor([&]() { return screenArea(app, menuArea) != closed; }, 5000)) {
+        return false;
+    }
+    // Let it finish drawing before its entries are looked at or clicked.
+    QTest::qWait(200);
+    return true;
+}
+
 // Each window of the program, in both languages, as the screenshots of the documentation show them.
 void TestApp::everyWindowOpensAndCloses_data()
 {
@@ -349,16 +377,15 @@ void TestApp::everyWindowOpensAndCloses()
     const int lowerTop = int(433 * unit);
     const int buttonHeight = int(176 * unit / 3);
     const QPoint more(toolBar + 100, lowerTop + buttonHeight * 5 / 2);
-    app.click(more);
-    QTest::qWait(300);
-    shoot(app, "more-menu", window);
     // The menu (143 px, four entries about 32 px apart) stands on the More button.
     const int menuTop = lowerTop + buttonHeight * 2 - 143;
+    const QRect menuArea = QRect(toolBar, menuTop, 120, 143).translated(window.topLeft());
+    QVERIFY(openMenu(app, more, menuArea));
+    shoot(app, "more-menu", window);
     const QStringList dialogs{"settings", "statement", "version"};
     for (int i = 0; i < dialogs.size(); ++i) {
         if (i > 0) {
-            app.click(more);
-            QTest::qWait(200);
+            QVERIFY2(openMenu(app, more, menuArea), qPrintable(dialogs[i]));
         }
         app.click(QPoint(toolBar + 40, menuTop + 16 + i * 32));
         QVERIFY2(app.waitForVisibleWindows(2, 5000), qPrintable(dialogs[i]));
