@@ -71,7 +71,10 @@ QString DeviceMsg::clipboardTextOf(const QByteArray& message)
     if (message.size() <= HEADER_SIZE) {
         return QString();
     }
-    return QString::fromUtf8(message.constData() + HEADER_SIZE, message.size() - HEADER_SIZE);
+    // The text ends at its first NUL, as a C string does on the device's side.
+    const char* text = message.constData() + HEADER_SIZE;
+    const uint length = qstrnlen(text, static_cast<uint>(message.size() - HEADER_SIZE));
+    return QString::fromUtf8(text, static_cast<int>(length));
 }
 
 } // namespace dvk

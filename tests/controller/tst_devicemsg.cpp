@@ -78,6 +78,13 @@ private slots:
         QCOMPARE(utf8.deserialize(euro), 8);
         utf8.getClipboardMsgData(text);
         QCOMPARE(text, QString(QChar(0x20AC)));
+
+        // The text ends at its first NUL, whatever follows it.
+        DeviceMsg withNul;
+        QByteArray nul = clipboardMsg(QByteArray("ab\0cd\x9c", 6));
+        QCOMPARE(withNul.deserialize(nul), 11);
+        withNul.getClipboardMsgData(text);
+        QCOMPARE(text, QString("ab"));
     }
 
     void deserializeRejectsWhatCannotBeFramed()
