@@ -10,6 +10,10 @@
 #include <QSurfaceFormat>
 #include <QTranslator>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include "AppPath.h"
 #include "AppVersion.h"
 
@@ -33,6 +37,17 @@ void seedConfigFile(const QString& target)
 }
 
 } // namespace
+
+void limitMemoryPools()
+{
+#if defined(__GLIBC__)
+    // Each connection starts new stream and decoder threads. With a pool of its own per thread, the
+    // C library keeps megabytes of freed memory spread over them, more after some connections than
+    // after others; one pool keeps a window open all day at the same size. The threads allocate
+    // little per frame, so they hardly ever wait for each other.
+    mallopt(M_ARENA_MAX, 1);
+#endif
+}
 
 void initDataPath()
 {

@@ -7,6 +7,9 @@
 
 #include <optional>
 
+// Keeps the C library's memory in one pool for all threads; must run before any thread starts.
+void limitMemoryPools();
+
 // Fills the data directory path and prepares the directory with its config/config.ini.
 void initDataPath();
 

@@ -20,6 +20,7 @@ MainWindow* g_mainWindow = nullptr;
 
 int main(int argc, char* argv[])
 {
+    limitMemoryPools();
     // Before anything else: a refused argument must leave no trace, no adb call and no window.
     CommandLine commandLine;
     const CommandLine::Action action = commandLine.parse(commandLineArguments(argc, argv));

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QTimer>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -83,6 +84,11 @@ void DeviceManage::onDeviceConnected(bool success, const QString& serial, const 
                                      const QSize& size)
 {
     emit deviceConnected(success, serial, deviceName, size);
+    if (success) {
+        // Bringing a connection up (handshake, probing the stream, the window's OpenGL) leaves
+        // freed memory behind; once its first frames are through, it goes back to the system.
+        QTimer::singleShot(kSettleMs, QCoreApplication::instance(), &DeviceManage::releaseFreedMemory);
+    }
     if (!success && !serial.isEmpty() && m_devices.contains(serial)) {
         removeDevice(serial);
     }

@@ -15,6 +15,8 @@ class DeviceManage : public IDeviceManage
 public:
     // Beyond this many entries a connection is refused.
     static constexpr int kMaxConnections = 1000;
+    // How long after a connection is made its start-up leftovers are handed back.
+    static constexpr int kSettleMs = 3000;
 
     DeviceManage();
     ~DeviceManage() override;
