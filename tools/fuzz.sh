@@ -33,7 +33,9 @@ for t in "${targets[@]}"; do
     mkdir -p "$work" "$finds" "$(dirname "$log")"
     dict=()
     [ -f "fuzz/dict/$t.dict" ] && dict=(-dict="fuzz/dict/$t.dict")
-    before=$(find "$finds" -type f | wc -l)
+    # Finds of earlier runs stay in the folder until moved to the regressions: count only this run's.
+    started=build-fuzz/logs/$t.started
+    touch "$started"
     start=$(date +%s)
     # New inputs go into the first folder only: the shipped seeds stay as they are.
     set +e
@@ -45,8 +47,8 @@ for t in "${targets[@]}"; do
     execs=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$log" | awk '{print $2}' | tail -1)
     cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | awk '{print $2}')
     ft=$(grep -o 'ft: [0-9]*' "$log" | tail -1 | awk '{print $2}')
-    count() { find "$finds" -type f -name "$1-*" | wc -l; }
-    new=$(( $(find "$finds" -type f | wc -l) - before ))
+    count() { find "$finds" -type f -name "$1-*" -newer "$started" | wc -l; }
+    new=$(find "$finds" -type f -newer "$started" | wc -l)
     line=$(printf '%-11s %6ss %12s execs  cov %6s  ft %6s  crashes %s  leaks %s  timeouts %s  ooms %s  exit %s' \
         "$t" "$ran" "${execs:-?}" "${cov:-?}" "${ft:-?}" "$(count crash)" "$(count leak)" "$(count timeout)" \
         "$(count oom)" "$rc")
