@@ -52,20 +52,41 @@ void Receiver::decodeAside(const QByteArray& message)
         connect(m_decoder, &QThread::finished, m_decoderContext, &QObject::deleteLater);
         m_decoder->start();
     }
+    {
+        std::lock_guard<std::mutex> hold(m_handoffLock);
+        m_toDecode.push_back(message);
+    }
     ++m_decoding;
-    QMetaObject::invokeMethod(
-        m_decoderContext,
-        [this, message]() {
-            const QString text = DeviceMsg::clipboardTextOf(message);
-            QMetaObject::invokeMethod(
-                this,
-                [this, text]() {
-                    --m_decoding;
-                    applyText(text);
-                },
-                Qt::QueuedConnection);
-        },
-        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(m_decoderContext, [this]() { decodeNext(); }, Qt::QueuedConnection);
+}
+
+// On the decoder thread.
+void Receiver::decodeNext()
+{
+    QByteArray message;
+    {
+        std::lock_guard<std::mutex> hold(m_handoffLock);
+        message = m_toDecode.front();
+        m_toDecode.pop_front();
+    }
+    const QString text = DeviceMsg::clipboardTextOf(message);
+    {
+        std::lock_guard<std::mutex> hold(m_handoffLock);
+        m_decoded.push_back(text);
+    }
+    QMetaObject::invokeMethod(this, [this]() { applyDecoded(); }, Qt::QueuedConnection);
+}
+
+void Receiver::applyDecoded()
+{
+    QString text;
+    {
+        std::lock_guard<std::mutex> hold(m_handoffLock);
+        text = m_decoded.front();
+        m_decoded.pop_front();
+    }
+    --m_decoding;
+    applyText(text);
 }
 
 void Receiver::applyText(const QString& text)

@@ -3,6 +3,10 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QString>
+
+#include <deque>
+#include <mutex>
 
 class QThread;
 
@@ -25,12 +29,18 @@ public:
 
 private:
     void decodeAside(const QByteArray& message);
+    void decodeNext();
+    void applyDecoded();
     void applyText(const QString& text);
 
     QThread* m_decoder = nullptr;
     QObject* m_decoderContext = nullptr;
     // Texts handed to the decoder and not yet applied; later ones wait behind them.
     int m_decoding = 0;
+    // Texts cross to the decoder and back through these, under the lock, in the order they came.
+    std::mutex m_handoffLock;
+    std::deque<QByteArray> m_toDecode;
+    std::deque<QString> m_decoded;
 };
 
 } // namespace dvk
