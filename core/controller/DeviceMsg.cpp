@@ -71,7 +71,7 @@ QString DeviceMsg::clipboardTextOf(const QByteArray& message)
     if (message.size() <= HEADER_SIZE) {
         return QString();
     }
-    // The text ends at its first NUL, as a C string does on the device's side.
+    // The text ends at its first NUL, as it always has here.
     const char* text = message.constData() + HEADER_SIZE;
     const uint length = qstrnlen(text, static_cast<uint>(message.size() - HEADER_SIZE));
     return QString::fromUtf8(text, static_cast<int>(length));

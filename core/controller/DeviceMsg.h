@@ -39,8 +39,8 @@ public:
 
 private:
     DeviceMsgType m_type = DEVICE_MSG_NONE;
-    // A long text is neither copied out of the bytes it came in nor decoded here: on a
-    // slow machine each pass over 10 MB costs tens of milliseconds of the window's time.
+    // Kept as parsed rather than copied out of the bytes it came in: on a slow machine each
+    // pass over 10 MB costs tens of milliseconds of the window's time.
     QByteArray m_message;
 };
 

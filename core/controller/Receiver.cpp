@@ -9,6 +9,26 @@
 
 namespace dvk {
 
+namespace {
+
+template <typename T>
+void putLast(std::mutex& lock, std::deque<T>& queue, const T& value)
+{
+    std::lock_guard<std::mutex> hold(lock);
+    queue.push_back(value);
+}
+
+template <typename T>
+T takeFirst(std::mutex& lock, std::deque<T>& queue)
+{
+    std::lock_guard<std::mutex> hold(lock);
+    T value = queue.front();
+    queue.pop_front();
+    return value;
+}
+
+} // namespace
+
 Receiver::Receiver(QObject* parent) : QObject(parent) {}
 
 // The decoder posts its results to this object: it has to be finished before the object goes.
@@ -52,10 +72,7 @@ void Receiver::decodeAside(const QByteArray& message)
         connect(m_decoder, &QThread::finished, m_decoderContext, &QObject::deleteLater);
         m_decoder->start();
     }
-    {
-        std::lock_guard<std::mutex> hold(m_handoffLock);
-        m_toDecode.push_back(message);
-    }
+    putLast(m_handoffLock, m_toDecode, message);
     ++m_decoding;
     QMetaObject::invokeMethod(m_decoderContext, [this]() { decodeNext(); }, Qt::QueuedConnection);
 }
@@ -63,30 +80,15 @@ void Receiver::decodeAside(const QByteArray& message)
 // On the decoder thread.
 void Receiver::decodeNext()
 {
-    QByteArray message;
-    {
-        std::lock_guard<std::mutex> hold(m_handoffLock);
-        message = m_toDecode.front();
-        m_toDecode.pop_front();
-    }
-    const QString text = DeviceMsg::clipboardTextOf(message);
-    {
-        std::lock_guard<std::mutex> hold(m_handoffLock);
-        m_decoded.push_back(text);
-    }
+    const QByteArray message = takeFirst(m_handoffLock, m_toDecode);
+    putLast(m_handoffLock, m_decoded, DeviceMsg::clipboardTextOf(message));
     QMetaObject::invokeMethod(this, [this]() { applyDecoded(); }, Qt::QueuedConnection);
 }
 
 void Receiver::applyDecoded()
 {
-    QString text;
-    {
-        std::lock_guard<std::mutex> hold(m_handoffLock);
-        text = m_decoded.front();
-        m_decoded.pop_front();
-    }
     --m_decoding;
-    applyText(text);
+    applyText(takeFirst(m_handoffLock, m_decoded));
 }
 
 void Receiver::applyText(const QString& text)
