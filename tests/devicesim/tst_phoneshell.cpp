@@ -6,6 +6,8 @@
 #include <QProcess>
 #include <QtTest>
 
+#include <csignal>
+
 #include "GroupProcess.h"
 #include "SimDevice.h"
 
@@ -51,6 +53,7 @@ private slots:
     void statusbarCommands();
     void interactiveShellRunsLinesAsTheyArrive();
     void interactiveShellEndsWhenUnplugged();
+    void interactiveShellStopsOnSignal();
     void execOutIsBinaryClean();
     void phoneWithoutTheServer();
 };
@@ -233,6 +236,30 @@ void TestPhoneShell::interactiveShellEndsWhenUnplugged()
     QCOMPARE(shell.exitCode(), 1);
     QVERIFY(shell.readAllStandardError().contains("error: device offline"));
     QVERIFY(eventsNamed(device, "input").isEmpty());
+}
+
+// Also after a line that ran a program of its own (which hands stop signals on
+// while it runs).
+void TestPhoneShell::interactiveShellStopsOnSignal()
+{
+    SimDevice::Options options;
+    options.faults.insert("recordFrames", 2);
+    SimDevice device(options);
+    GroupProcess shell;
+    shell.setProcessEnvironment(device.environment());
+    shell.start(SimDevice::adbPath(), {"shell"});
+    QVERIFY(shell.waitForStarted());
+    QByteArray out;
+    shell.write("screenrecord --size 64x64 /sdcard/clip.h264\necho recorded\n");
+    QVERIFY(waitForOutput(shell, out, "recorded\n"));
+    QVERIFY(QFileInfo(device.devicePath("/sdcard/clip.h264")).size() > 0);
+    shell.terminate();
+    QVERIFY(shell.waitForFinished(10000));
+    QCOMPARE(shell.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(shell.exitCode(), 128 + SIGTERM);
+    const QJsonObject logged = device.invocations().last();
+    QCOMPARE(logged.value("argv").toArray(), (QJsonArray{"shell"}));
+    QCOMPARE(logged.value("exit").toInt(), 128 + SIGTERM);
 }
 
 void TestPhoneShell::execOutIsBinaryClean()
