@@ -9,8 +9,8 @@ namespace sim {
 
 namespace {
 
-const QStringList kSources{"dpad",      "keyboard",        "mouse",    "touchpad",    "gamepad",
-                           "touchnavigation", "joystick", "touchscreen", "stylus", "trackball"};
+const QStringList kSources{"dpad",     "keyboard",    "mouse",  "touchpad", "gamepad", "touchnavigation",
+                           "joystick", "touchscreen", "stylus", "trackball"};
 
 // Number of arguments each command takes: fixed, or a range.
 struct Arity

@@ -126,8 +126,8 @@ bool ScreenRecorder::openOutput(QString* error)
 int ScreenRecorder::record()
 {
     m_clock.start();
-    if (!writeAll(m_encoder.configuration())) {
-        return finish(1, s_stopSignal ? "killed" : "closed");
+    if (!writeAll(m_encoder.configuration()) && !s_stopSignal) {
+        return finish(1, "closed");
     }
     const qint64 limitUs = qint64(m_options.timeLimit) * 1000000;
     const QJsonValue frameLimit = fault("recordFrames");
