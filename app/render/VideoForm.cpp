@@ -371,7 +371,8 @@ QVariant VideoForm::inputMethodQuery(Qt::InputMethodQuery query) const
         return DropAreaBase::inputMethodQuery(query);
     }
     // The candidate window opens next to the middle of the picture.
-    return QRect(m_videoWidget->mapTo(this, m_videoWidget->rect().center()), QSize(1, 1));
+    const QPoint centre(m_videoWidget->width() / 2, m_videoWidget->height() / 2);
+    return QRect(m_videoWidget->mapTo(this, centre), QSize(1, 1));
 }
 
 // Game mode comes and goes with the keymap's switch key or button. While it is on, an input method
