@@ -11,6 +11,12 @@ NoticePopup::NoticePopup(QWidget* parent) : QDialog(parent), ui(new Ui::NoticePo
     fitText();
 }
 
+void NoticePopup::setText(const QString& text)
+{
+    ui->label->setText(text);
+    fitText();
+}
+
 // A translation longer than the label widens the panel instead of being cut off.
 void NoticePopup::fitText()
 {
