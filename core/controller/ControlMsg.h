@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 #include "QDravikEvent.h"
 #include "controller/AndroidEnums.h"
@@ -88,6 +89,8 @@ public:
     static quint16 toFixedPoint16(float value);
     // Shortens text to at most maxUnits UTF-16 code units without splitting a surrogate pair.
     static QString cutText(const QString& text, int maxUnits);
+    // Cuts text into pieces of at most maxUnits code units, in order, none ending inside a surrogate pair.
+    static QStringList splitText(const QString& text, int maxUnits);
 
 private:
     struct Position
