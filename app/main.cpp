@@ -11,9 +11,11 @@
 #include "LogHandler.h"
 #include "MainWindow.h"
 #include "MouseTap.h"
+#include "PowerOffOnClose.h"
 #include "ShowTouches.h"
 #include "SignalWatcher.h"
 #include "StartUp.h"
+#include "WindowPlacement.h"
 #include "adb/AdbProcess.h"
 
 MainWindow* g_mainWindow = nullptr;
@@ -27,7 +29,7 @@ int main(int argc, char* argv[])
     if (action != CommandLine::Run) {
         return runCommandLineAction(commandLine, action, argc, argv);
     }
-    const LaunchOptions& options = commandLine.options();
+    LaunchOptions options = commandLine.options();
     LaunchOptions::setCurrent(options);
 
     initDataPath();
@@ -52,6 +54,13 @@ int main(int argc, char* argv[])
     installTranslator();
     MouseTap::getInstance()->initMouseEventTap();
     dvk::AdbProcess::setAdbPath(Config::getInstance()->getAdbPath());
+    if (options.tcpip) {
+        if (const int failed = switchToWireless(options)) {
+            closeLogFile();
+            return failed;
+        }
+        LaunchOptions::setCurrent(options);
+    }
 
     // A recording or a changed device setting is put in order on SIGINT and SIGTERM as on a closed window.
     std::unique_ptr<SignalWatcher> watcher;
@@ -62,7 +71,11 @@ int main(int argc, char* argv[])
     std::unique_ptr<ShowTouches> showTouches(options.showTouches ? new ShowTouches() : nullptr);
 
     g_mainWindow = new MainWindow();
-    new DeviceTitle(g_mainWindow, options.titleOr(Config::getInstance()->getTitle()));
+    new DeviceTitle(g_mainWindow, options.titleOr(Config::getInstance()->getTitle()), options.noControl);
+    if (options.powerOffOnClose) {
+        new PowerOffOnClose(g_mainWindow);
+    }
+    WindowPlacement::apply(g_mainWindow, options);
     g_mainWindow->show();
     const int exitCode = app.exec();
 

@@ -171,7 +171,7 @@ QStringList Server::serverArguments(const ServerParams& params, bool tunnelForwa
         args << QString("crop=%1").arg(params.crop);
     }
     args << QString("control=%1").arg(params.control ? "true" : "false");
-    args << "display_id=0" << "show_touches=false";
+    args << QString("display_id=%1").arg(params.displayId) << "show_touches=false";
     args << QString("stay_awake=%1").arg(params.stayAwake ? "true" : "false");
     if (!params.codecOptions.isEmpty()) {
         args << QString("codec_options=%1").arg(params.codecOptions);
@@ -425,7 +425,7 @@ void Server::finishInfoWait()
         return;
     }
     // The control connection may have come while the record was still on its way.
-    if (m_controlSocket) {
+    if (m_controlSocket || !m_params.control) {
         completeReverse();
     }
 }
@@ -454,6 +454,8 @@ void Server::onAcceptedControlSocket(QTcpSocket* controlSocket)
 
 void Server::completeReverse()
 {
+    // Without a control connection the accept wait ends here.
+    stopAcceptTimeoutTimer();
     m_serverSocket->close();
     disableTunnelReverse();
     m_tunnelEnabled = false;
@@ -473,6 +475,10 @@ void Server::onConnectTimer()
         m_connectCount = 0;
         m_videoSocket = videoSocket;
         m_controlSocket = controlSocket;
+        if (!m_params.control) {
+            m_controlSocket = nullptr;
+            controlSocket->deleteLater();
+        }
         // The established connections outlive the tunnel.
         disableTunnelForward();
         m_tunnelEnabled = false;
@@ -511,8 +517,10 @@ Server::ConnectAttempt Server::tryConnect(VideoSocket* videoSocket, QTcpSocket* 
         qWarning("video socket connect to server failed");
         return ATTEMPT_FINAL;
     }
-    controlSocket->connectToHost(QHostAddress::LocalHost, m_params.localPort);
-    if (!controlSocket->waitForConnected(kConnectWaitMs)) {
+    if (m_params.control) {
+        controlSocket->connectToHost(QHostAddress::LocalHost, m_params.localPort);
+    }
+    if (m_params.control && !controlSocket->waitForConnected(kConnectWaitMs)) {
         qWarning("control socket connect to server failed");
         return ATTEMPT_FINAL;
     }
