@@ -88,7 +88,7 @@ const QList<FlagOption>& flagOptions()
         {{"no-control"}, QT_TRANSLATE_NOOP("CommandLine", "View only: nothing typed or clicked reaches the device.")},
         {{"always-on-top"}, QT_TRANSLATE_NOOP("CommandLine", "Keep the window above other windows.")},
         {{"window-borderless"}, QT_TRANSLATE_NOOP("CommandLine", "Show the window without frame and title bar.")},
-        {{"power-off-on-close"}, QT_TRANSLATE_NOOP("CommandLine", "Press the device's power key when its window closes, turning its screen off.")},
+        {{"power-off-on-close"}, QT_TRANSLATE_NOOP("CommandLine", "Turn the device's screen off when its window closes.")},
         {{"tcpip"}, QT_TRANSLATE_NOOP("CommandLine", "Mirror over Wi-Fi: switch the attached USB device to wireless first, or with --tcpip=IP[:PORT] connect to that address."),
          QT_TRANSLATE_NOOP("CommandLine", "an IPv4 address with an optional :PORT from 1 to 65535 (192.168.1.5:5555)")},
         {{"list-devices"}, QT_TRANSLATE_NOOP("CommandLine", "Print the serial and state of every device adb lists, then exit.")},
