@@ -59,13 +59,16 @@ void TestCliOptions::cropAndDisplayReachTheServer()
 void TestCliOptions::viewOnlyWaitsForNoControlConnection_data()
 {
     QTest::addColumn<bool>("forward");
-    QTest::newRow("reverse tunnel") << false;
-    QTest::newRow("forward tunnel") << true;
+    QTest::addColumn<int>("timeLimit");
+    // Past the 20 s the reverse tunnel waits for the device's connections: the start stays made.
+    QTest::newRow("reverse tunnel") << false << 21;
+    QTest::newRow("forward tunnel") << true << 0;
 }
 
 void TestCliOptions::viewOnlyWaitsForNoControlConnection()
 {
     QFETCH(bool, forward);
+    QFETCH(int, timeLimit);
     SimDevice sim;
     AppRun app(sim);
     const QString record = app.path("view.mkv");
@@ -73,12 +76,18 @@ void TestCliOptions::viewOnlyWaitsForNoControlConnection()
     if (forward) {
         args << "--forward" << "--port" << QString::number(SimDevice::freePort());
     }
+    if (timeLimit > 0) {
+        args << "--time-limit" << QString::number(timeLimit);
+    }
     app.start(args);
     QVERIFY(sim.waitForServerEvent("connected", 20000));
     QVERIFY(waitForFileSize(record, 5000));
-    app.signal(SIGINT);
-    QVERIFY(app.finish(20000));
+    if (timeLimit == 0) {
+        app.signal(SIGINT);
+    }
+    QVERIFY(app.finish(timeLimit * 1000 + 20000));
     QCOMPARE(app.exitCode(), 0);
+    QVERIFY2(app.err().isEmpty(), qPrintable(app.err()));
 
     QVERIFY(lastServerEvent(sim, "start").value("args").toVariant().toStringList().contains("control=false"));
     QCOMPARE(lastServerEvent(sim, "start").value("mode").toString(), QString(forward ? "forward" : "reverse"));
