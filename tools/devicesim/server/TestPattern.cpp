@@ -71,9 +71,12 @@ void TestPattern::draw(AVFrame* f, quint32 frameNumber) const
             row[x] = static_cast<quint8>(48 + ((x + y + static_cast<int>(frameNumber) * 4) & 127));
         }
     }
-    for (int y = 0; y < h / 2; ++y) {
-        memset(f->data[1] + y * f->linesize[1], 128 + (y * 64) / std::max(1, h / 2) - 32, static_cast<size_t>(w / 2));
-        memset(f->data[2] + y * f->linesize[2], 160, static_cast<size_t>(w / 2));
+    // Odd sides round the chroma planes up: their last row and column are painted too.
+    const int chromaH = (h + 1) / 2;
+    for (int y = 0; y < chromaH; ++y) {
+        memset(f->data[1] + y * f->linesize[1], 128 + (y * 64) / std::max(1, chromaH) - 32,
+               static_cast<size_t>((w + 1) / 2));
+        memset(f->data[2] + y * f->linesize[2], 160, static_cast<size_t>((w + 1) / 2));
     }
     // A bar sweeping across.
     const int barWidth = std::max(4, w / 12);
