@@ -65,8 +65,9 @@ bool ScreenPicture::draw(AVFrame* target, quint32 frameNumber)
     return drawLetterboxed(target, content, frameNumber);
 }
 
-// The screen is drawn on its own and copied in, so the picture's bar code and
-// digits sit on the screen, not on the bars.
+// The screen is drawn on its own and copied in. The frame number's bar code
+// also runs along the bottom of the whole picture, over the bar there, so that
+// it reads the same wherever the screen lands.
 bool ScreenPicture::drawLetterboxed(AVFrame* target, const QRect& content, quint32 frameNumber)
 {
     if (!m_content || m_content->width != content.width() || m_content->height != content.height()) {
@@ -93,6 +94,7 @@ bool ScreenPicture::drawLetterboxed(AVFrame* target, const QRect& content, quint
     const QRect chroma(content.x() / 2, content.y() / 2, (content.width() + 1) / 2, (content.height() + 1) / 2);
     copyPlane(m_content, target, 1, chroma);
     copyPlane(m_content, target, 2, chroma);
+    TestPattern::drawCode(target, frameNumber);
     return true;
 }
 
