@@ -136,6 +136,7 @@ class TestScreen : public QObject
 private slots:
     void stillScreenWritesOnlyParameterSets();
     void stillScreenMovesAfterInput();
+    void stillScreenEndsWithItsReader();
     void screencapIsAPngOfTheScreen();
     void screencapFollowsTheTurnAndTheOverride();
     void screencapRefusesTheRawForm();
@@ -200,6 +201,29 @@ void TestScreen::stillScreenMovesAfterInput()
     shell.closeWriteChannel();
     QVERIFY(shell.waitForFinished(10000));
     rec.adb.killGroup();
+}
+
+// Nothing is written to find a closed pipe with, yet the recorder still ends.
+void TestScreen::stillScreenEndsWithItsReader()
+{
+    SimDevice device;
+    QVERIFY(device.setProperty(device.serial(), "stillScreen", true));
+    QProcess reader;
+    GroupProcess adb;
+    adb.setStandardOutputProcess(&reader);
+    reader.start("head", {"-c", "8"});
+    QVERIFY(reader.waitForStarted());
+    adb.setProcessEnvironment(device.environment());
+    adb.start(SimDevice::adbPath(), recordArgs({}));
+    QVERIFY(adb.waitForStarted());
+    QVERIFY(waitForEvent(device, "screenrecord-end"));
+    const QJsonObject end = eventsNamed(device, "screenrecord-end").value(0);
+    QCOMPARE(end.value("reason").toString(), QString("closed"));
+    QCOMPARE(end.value("frames").toInt(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(adb.state(), QProcess::NotRunning, 10000);
+    QCOMPARE(adb.exitCode(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(reader.state(), QProcess::NotRunning, 10000);
+    QCOMPARE(reader.readAllStandardOutput().size(), 8);
 }
 
 void TestScreen::screencapIsAPngOfTheScreen()
