@@ -9,6 +9,7 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include <chrono>
 #include <cstring>
 
 namespace dvk {
@@ -29,13 +30,18 @@ ScreenRecordStream::ScreenRecordStream(QString adbPath, QString serial, QStringL
     : Stream([](quint8*, qint32) { return 0; }, parent), m_adbPath(std::move(adbPath)), m_serial(std::move(serial)),
       m_recordArgs(std::move(recordArgs))
 {
-    m_clock.start();
 }
 
 ScreenRecordStream::~ScreenRecordStream()
 {
     stop();
     wait();
+}
+
+int64_t ScreenRecordStream::arrivalNowUs()
+{
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 QStringList ScreenRecordStream::recordArguments(quint32 bitRate, const QSize& size, int timeLimitSeconds)
@@ -174,7 +180,7 @@ bool ScreenRecordStream::readMore()
     while (!m_stopRequested) {
         if (m_process->bytesAvailable() > 0) {
             const QByteArray chunk = m_process->readAllStandardOutput();
-            m_arrivalUs = m_clock.nsecsElapsed() / 1000;
+            m_arrivalUs = arrivalNowUs();
             return cut(chunk);
         }
         takeErrorOutput();
@@ -198,7 +204,7 @@ bool ScreenRecordStream::takeLastBytes()
     m_lastBytesTaken = true;
     m_process->waitForReadyRead(0);
     const QByteArray chunk = m_process->readAllStandardOutput();
-    m_arrivalUs = m_clock.nsecsElapsed() / 1000;
+    m_arrivalUs = arrivalNowUs();
     const bool ok = (chunk.isEmpty() || cut(chunk)) && flushCutter();
     return ok && !m_ready.empty();
 }

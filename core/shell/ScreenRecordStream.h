@@ -1,11 +1,11 @@
 #ifndef SCREENRECORDSTREAM_H
 #define SCREENRECORDSTREAM_H
 
-#include <QElapsedTimer>
 #include <QSize>
 #include <QStringList>
 
 #include <atomic>
+#include <cstdint>
 #include <deque>
 #include <mutex>
 
@@ -21,7 +21,7 @@ namespace dvk {
 // The device's own screen recorder as a packet source. On the stream thread it runs
 // "adb exec-out screenrecord", cuts the raw H.264 it prints into access units with FFmpeg's
 // parser, takes the parameter sets out as configuration and stamps each frame with the time
-// its bytes arrived. From there the packets take the server stream's path: configuration merged
+// its bytes arrived (arrivalNowUs()). From there the packets take the server stream's path: configuration merged
 // into the next frame, key frames marked, the same signals. A run ends with the recorder; the
 // owner may start the thread again for a new recording.
 class ScreenRecordStream : public Stream
@@ -51,6 +51,8 @@ public:
     // Any thread: ends the recorder; the thread follows within a few milliseconds.
     void stop();
     Outcome outcome() const;
+    // The clock of the frames' timestamps: microseconds on the steady clock.
+    static int64_t arrivalNowUs();
 
 signals:
     // The picture size the stream's parameter sets announce, each time it changes.
@@ -94,7 +96,6 @@ private:
     int64_t m_arrivalUs = 0;
     int64_t m_lastPts = -1;
     QSize m_size;
-    QElapsedTimer m_clock;
 
     // Written by the stream thread, read by the owner after the run.
     mutable std::mutex m_outcomeMutex;
