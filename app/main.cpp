@@ -20,6 +20,20 @@
 
 MainWindow* g_mainWindow = nullptr;
 
+namespace {
+
+// What the command line asks of a device's window: its title, its placement, its close.
+void applyWindowOptions(QWidget* window, const LaunchOptions& options)
+{
+    new DeviceTitle(window, options.titleOr(Config::getInstance()->getTitle()), options.noControl);
+    if (options.powerOffOnClose) {
+        new PowerOffOnClose(window);
+    }
+    WindowPlacement::apply(window, options);
+}
+
+} // namespace
+
 int main(int argc, char* argv[])
 {
     limitMemoryPools();
@@ -52,7 +66,6 @@ int main(int argc, char* argv[])
     installAppFont();
     QCoreApplication::setApplicationVersion(displayVersion(QCoreApplication::applicationVersion()));
     installTranslator();
-    MouseTap::getInstance()->initMouseEventTap();
     dvk::AdbProcess::setAdbPath(Config::getInstance()->getAdbPath());
     if (options.tcpip) {
         if (const int failed = switchToWireless(options)) {
@@ -61,6 +74,7 @@ int main(int argc, char* argv[])
         }
         LaunchOptions::setCurrent(options);
     }
+    MouseTap::getInstance()->initMouseEventTap();
 
     // A recording or a changed device setting is put in order on SIGINT and SIGTERM as on a closed window.
     std::unique_ptr<SignalWatcher> watcher;
@@ -71,11 +85,7 @@ int main(int argc, char* argv[])
     std::unique_ptr<ShowTouches> showTouches(options.showTouches ? new ShowTouches() : nullptr);
 
     g_mainWindow = new MainWindow();
-    new DeviceTitle(g_mainWindow, options.titleOr(Config::getInstance()->getTitle()), options.noControl);
-    if (options.powerOffOnClose) {
-        new PowerOffOnClose(g_mainWindow);
-    }
-    WindowPlacement::apply(g_mainWindow, options);
+    applyWindowOptions(g_mainWindow, options);
     g_mainWindow->show();
     const int exitCode = app.exec();
 
