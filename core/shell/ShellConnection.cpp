@@ -4,6 +4,8 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <cmath>
+
 #include "shell/ScreenRecordStream.h"
 
 namespace dvk {
@@ -222,13 +224,28 @@ void ShellConnection::fail(const QString& reason)
 QSize ShellConnection::recordSize(const QSize& display, quint16 maxSize)
 {
     const int longer = std::max(display.width(), display.height());
-    if (maxSize == 0 || longer <= maxSize) {
+    const int shorter = std::min(display.width(), display.height());
+    if (maxSize == 0 || longer <= maxSize || shorter <= 0) {
         return QSize();
     }
-    const double scale = double(maxSize) / longer;
-    const int width = int(display.width() * scale) / 8 * 8;
-    const int height = int(display.height() * scale) / 8 * 8;
-    return width > 0 && height > 0 ? QSize(width, height) : QSize();
+    // The recorder takes sides in multiples of 8 and draws black bars where the ratio differs: of the
+    // sizes within the limit (down to three quarters of it) the one closest to the display's ratio,
+    // the largest of those.
+    const double ratio = double(shorter) / longer;
+    QSize best;
+    double bestError = 1.0;
+    for (int side = maxSize / 8 * 8; side >= maxSize * 3 / 4 && side > 0; side -= 8) {
+        const int other = qRound(side * ratio / 8) * 8;
+        const double error = std::abs(double(other) / side - ratio);
+        if (other > 0 && error < bestError - 1e-9) {
+            best = QSize(other, side);
+            bestError = error;
+        }
+    }
+    if (best.isEmpty()) {
+        return QSize();
+    }
+    return display.width() > display.height() ? best.transposed() : best;
 }
 
 QSize ShellConnection::displaySize(const QString& wmSizeOutput)

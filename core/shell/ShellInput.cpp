@@ -114,7 +114,10 @@ void ShellInput::touch(const ControlMsg& msg)
     const QPoint point = ShellCommands::toDisplay(msg.touchPosition(), m_display);
     const quint64 id = msg.touchId();
     if (msg.touchAction() == AMOTION_EVENT_ACTION_DOWN) {
-        touchDown(id, point);
+        // A touch on a black bar touches nothing on the device; one that moves onto a bar is held at its edge.
+        if (ShellCommands::onContent(msg.touchPosition(), m_display)) {
+            touchDown(id, point);
+        }
         return;
     }
     if (!m_fingerDown || id != m_fingerId) {
