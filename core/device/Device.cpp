@@ -271,7 +271,21 @@ void Device::startShell()
     connect(m_shell, &ShellConnection::streamCreated, this, &Device::onShellStream);
     connect(m_shell, &ShellConnection::started, this, &Device::onShellStarted);
     connect(m_shell, &ShellConnection::stopped, this, &Device::onShellStopped);
+    connect(m_shell, &ShellConnection::stillPicture, this, &Device::showStillPicture);
     m_shell->start();
+}
+
+void Device::showStillPicture(const QImage& image)
+{
+    if (!m_decoder) {
+        return;
+    }
+    ScreenCapture::Planes planes = ScreenCapture::toPlanes(image);
+    const int width = planes.size.width();
+    forEachObserver([&](DeviceObserver* observer) {
+        observer->onFrame(width, planes.size.height(), planes.y.data(), planes.u.data(), planes.v.data(), width,
+                          width / 2, width / 2);
+    });
 }
 
 void Device::onShellStream(ScreenRecordStream* stream)
