@@ -161,7 +161,7 @@ private slots:
             int pressureRaw;
             int buttons;
         } touches[] = {{0, frame.height() / 2, 0xFFFF, 1},
-                       {2, qRound(frame.height() * 0.75), 0, 1},
+                       {2, qRound(frame.height() * 0.75), 0xFFFF, 1},
                        {1, qRound(frame.height() * 0.75), 0, 0}};
         for (int i = 0; i < 3; ++i) {
             const QJsonObject& touch = log.at(i);
