@@ -61,6 +61,8 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
     void enterEvent(QEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -84,6 +86,7 @@ private:
     bool insideVideo(const QPointF& pos) const;
     QSize videoSize() const;
     void forwardMouse(QMouseEvent* event, bool clampToVideo);
+    void updateInputMethod();
 
     Ui::videoForm* ui;
     QPointer<QYUVOpenGLWidget> m_videoWidget;

@@ -7,13 +7,16 @@ namespace Ui {
 class NoticePopup;
 }
 
-// "Successful connection", closing by itself two seconds after it appears.
+// A short notice ("Successful connection" unless given another text), closing by itself two
+// seconds after it appears.
 class NoticePopup : public QDialog
 {
     Q_OBJECT
 public:
     explicit NoticePopup(QWidget* parent = nullptr);
     ~NoticePopup() override;
+
+    void setText(const QString& text);
 
     static constexpr int kShowMs = 2000;
 

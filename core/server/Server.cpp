@@ -53,6 +53,8 @@ bool Server::start(ServerParams params)
 {
     m_params = params;
     m_connected = false;
+    m_startRefused = false;
+    m_failure.clear();
     m_serverStartStep = STEP_PUSH;
     return startServerByStep();
 }
@@ -258,6 +260,7 @@ void Server::onWorkResult(AdbProcess::ADB_EXEC_RESULT processResult)
     case STEP_PUSH:
         if (processResult != AdbProcess::ADB_EXIT_OK) {
             qCritical("adb push failed");
+            m_failure = QStringLiteral("adb push failed: %1").arg(m_workProcess->getErrorOut().trimmed());
             m_serverStartStep = STEP_IDLE;
             reportFailure();
             return;
@@ -344,6 +347,11 @@ void Server::onServerResult(AdbProcess::ADB_EXEC_RESULT processResult)
     stopAcceptTimeoutTimer();
     stopForwardPoll();
     qWarning("server exited before the connection was made");
+    m_startRefused = true;
+    m_failure = m_serverProcess->getErrorOut().trimmed();
+    if (m_failure.isEmpty()) {
+        m_failure = m_serverProcess->getStdOut().trimmed();
+    }
     reportFailure();
 }
 
@@ -505,6 +513,11 @@ void Server::stopForwardPoll()
         m_forwardAttempt->deleteLater();
         m_forwardAttempt = nullptr;
     }
+}
+
+QString Server::failureReason() const
+{
+    return m_failure.isEmpty() ? QStringLiteral("the server did not connect") : m_failure;
 }
 
 void Server::reportFailure()
