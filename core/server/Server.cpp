@@ -347,7 +347,9 @@ void Server::onServerResult(AdbProcess::ADB_EXEC_RESULT processResult)
     stopAcceptTimeoutTimer();
     stopForwardPoll();
     qWarning("server exited before the connection was made");
-    m_startRefused = true;
+    // Only an error exit says the server cannot run here; one that ended cleanly ran, and went
+    // because an attempt that failed hung up on it.
+    m_startRefused = processResult != AdbProcess::ADB_EXIT_OK;
     m_failure = m_serverProcess->getErrorOut().trimmed();
     if (m_failure.isEmpty()) {
         m_failure = m_serverProcess->getStdOut().trimmed();

@@ -304,6 +304,8 @@ void TestServer::failureReportedOnce()
     QCOMPARE(result.at(2).toSize(), QSize(-1, -1));
     QVERIFY2(log.contains(logLine), qPrintable(logLine));
     QVERIFY(!h.server.getVideoSocket());
+    // Only a server that could not run counts as refused; one the bring-up hung up on ran.
+    QCOMPARE(h.server.startRefused(), fault == "exitAtOnce");
     if (pushFails) {
         QVERIFY(h.invocations("reverse").isEmpty() && h.invocations("shell").isEmpty());
     }
