@@ -48,6 +48,13 @@ QStringList ScreenRecordStream::recordArguments(quint32 bitRate, const QSize& si
     return args;
 }
 
+bool ScreenRecordStream::startRecording()
+{
+    // Cleared here, not on the thread: a stop that comes before the thread runs must hold.
+    m_stopRequested = false;
+    return startDecode();
+}
+
 void ScreenRecordStream::stop()
 {
     m_stopRequested = true;
@@ -65,7 +72,7 @@ void ScreenRecordStream::run()
         std::lock_guard<std::mutex> locker(m_outcomeMutex);
         m_outcome = Outcome();
     }
-    m_stopRequested = false;
+    m_lastBytesTaken = false;
     m_uncut = 0;
     m_cutterHolds = false;
     if (openCutter() && startRecorder()) {
@@ -179,7 +186,21 @@ bool ScreenRecordStream::readMore()
         }
         m_process->waitForReadyRead(kPollMs);
     }
-    return false;
+    return takeLastBytes();
+}
+
+// Frames the recorder had already written when the stop came still belong to the recording.
+bool ScreenRecordStream::takeLastBytes()
+{
+    if (m_lastBytesTaken) {
+        return false;
+    }
+    m_lastBytesTaken = true;
+    m_process->waitForReadyRead(0);
+    const QByteArray chunk = m_process->readAllStandardOutput();
+    m_arrivalUs = m_clock.nsecsElapsed() / 1000;
+    const bool ok = (chunk.isEmpty() || cut(chunk)) && flushCutter();
+    return ok && !m_ready.empty();
 }
 
 void ScreenRecordStream::takeErrorOutput()

@@ -46,6 +46,8 @@ public:
     // The screenrecord command after "exec-out"; the size is passed only when it is valid.
     static QStringList recordArguments(quint32 bitRate, const QSize& size, int timeLimitSeconds = kTimeLimitSeconds);
 
+    // Starts a recording, again after the last one ended.
+    bool startRecording();
     // Any thread: ends the recorder; the thread follows within a few milliseconds.
     void stop();
     Outcome outcome() const;
@@ -64,6 +66,7 @@ private:
     bool startRecorder();
     void endRecorder();
     bool readMore();
+    bool takeLastBytes();
     void takeErrorOutput();
     bool cut(const QByteArray& chunk);
     bool flushCutter();
@@ -87,6 +90,7 @@ private:
     qint64 m_uncut = 0;
     // The parser holds bytes that no later ones have closed yet.
     bool m_cutterHolds = false;
+    bool m_lastBytesTaken = false;
     int64_t m_arrivalUs = 0;
     int64_t m_lastPts = -1;
     QSize m_size;

@@ -158,7 +158,7 @@ void ShellConnection::startMirroring()
     if (m_ended) {
         return;
     }
-    m_stream->startDecode();
+    m_stream->startRecording();
     m_firstPictureTimer.start(kFirstPictureMs);
 }
 
@@ -196,7 +196,7 @@ void ShellConnection::onRecorderEnded()
     }
     qInfo("screen recorder ended (exit code %d after %d frames), starting it again", outcome.exitCode,
           outcome.frames);
-    m_stream->startDecode();
+    m_stream->startRecording();
 }
 
 void ShellConnection::onShellEnded()
