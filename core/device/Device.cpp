@@ -446,15 +446,16 @@ void Device::onStreamFrame(AVPacket* packet)
     if (m_decoder && !m_decoder->push(packet)) {
         qCritical("Could not send packet to decoder");
     }
-    if (m_recorder && !m_recorder->push(packet)) {
-        qCritical("Could not send packet to recorder");
+    // Once the recording has failed every packet is refused: say so for the first, the recorder counts the rest.
+    if (m_recorder && !m_recorder->push(packet) && m_recorder->refusedPackets() == 1) {
+        qCritical("Could not send packet to recorder: %s", qUtf8Printable(m_recorder->failureReason()));
     }
 }
 
 void Device::onStreamConfigFrame(AVPacket* packet)
 {
-    if (m_recorder && !m_recorder->push(packet)) {
-        qCritical("Could not send config packet to recorder");
+    if (m_recorder && !m_recorder->push(packet) && m_recorder->refusedPackets() == 1) {
+        qCritical("Could not send config packet to recorder: %s", qUtf8Printable(m_recorder->failureReason()));
     }
 }
 
