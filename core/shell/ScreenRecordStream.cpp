@@ -285,8 +285,9 @@ bool ScreenRecordStream::takeAccessUnit(const uint8_t* data, int size)
             // Frames of one read share its arrival time; the recording needs them in strict order.
             m_lastPts = std::max<int64_t>(m_arrivalUs, m_lastPts + 1);
             ok = queueCopy(out->data, out->size, m_lastPts);
-            std::lock_guard<std::mutex> locker(m_outcomeMutex);
-            ++m_outcome.frames;
+            if (countFrame() == 1) {
+                emit firstFrame();
+            }
         }
         av_packet_unref(out);
     }
@@ -306,6 +307,12 @@ bool ScreenRecordStream::queueCopy(const uint8_t* data, int size, int64_t pts)
     packet->pts = pts;
     m_ready.push_back(packet);
     return true;
+}
+
+int ScreenRecordStream::countFrame()
+{
+    std::lock_guard<std::mutex> locker(m_outcomeMutex);
+    return ++m_outcome.frames;
 }
 
 void ScreenRecordStream::notePictureSize()

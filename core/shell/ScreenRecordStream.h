@@ -46,6 +46,9 @@ public:
     // The screenrecord command after "exec-out"; the size is passed only when it is valid.
     static QStringList recordArguments(quint32 bitRate, const QSize& size, int timeLimitSeconds = kTimeLimitSeconds);
 
+    // For the next recording; not while one runs.
+    void setRecordArguments(const QStringList& args) { m_recordArgs = args; }
+    QStringList recordArgumentsInUse() const { return m_recordArgs; }
     // Starts a recording, again after the last one ended.
     bool startRecording();
     // Any thread: ends the recorder; the thread follows within a few milliseconds.
@@ -57,6 +60,8 @@ public:
 signals:
     // The picture size the stream's parameter sets announce, each time it changes.
     void pictureSize(const QSize& size);
+    // The first frame of a recording has been read.
+    void firstFrame();
 
 protected:
     void run() override;
@@ -75,11 +80,12 @@ private:
     bool takeAccessUnit(const uint8_t* data, int size);
     bool queueCopy(const uint8_t* data, int size, int64_t pts);
     void notePictureSize();
+    int countFrame();
     void clearReady();
 
     const QString m_adbPath;
     const QString m_serial;
-    const QStringList m_recordArgs;
+    QStringList m_recordArgs;
     std::atomic<bool> m_stopRequested{false};
 
     // Stream thread only, from the start of a run to its end.
