@@ -64,6 +64,8 @@ const QList<ValueOption>& valueOptions()
          QT_TRANSLATE_NOOP("CommandLine", "a whole number of pixels from 1 to 65535")},
         {{"time-limit"}, "SECONDS", QT_TRANSLATE_NOOP("CommandLine", "End the recording after SECONDS (with --no-display, the program too); needs --record."),
          QT_TRANSLATE_NOOP("CommandLine", "a whole number of seconds from 1 to 2147483")},
+        {{"push-target"}, "DIR", QT_TRANSLATE_NOOP("CommandLine", "Device folder for dropped files other than APKs (default /sdcard/Download/)."),
+         QT_TRANSLATE_NOOP("CommandLine", "an absolute folder on the device (/sdcard/Documents/)")},
     };
     return s_options;
 }
@@ -294,6 +296,12 @@ bool CommandLine::readValues(const QCommandLineParser& parser)
     }
     if (parser.isSet("window-title")) {
         m_options.windowTitle = parser.value("window-title");
+    }
+    if (parser.isSet("push-target")) {
+        m_options.pushTarget = Config::pushTargetFolder(parser.value("push-target"));
+        if (m_options.pushTarget.isEmpty()) {
+            return failValue("push-target", parser.value("push-target"));
+        }
     }
     readFlags(parser);
     if (parser.isSet("connection")) {

@@ -43,6 +43,10 @@ public:
     // "auto", "server" or "shell"; any other stored value reads as "auto".
     QString getConnection();
     static bool isConnection(const QString& value);
+    // The device folder that dropped files other than APKs are pushed to, ending in "/".
+    QString getPushTarget();
+    // A device folder as an absolute path ending in "/"; empty when the text is not one.
+    static QString pushTargetFolder(const QString& text);
 
     void setMaxFps(const int& maxFps);
     void setAdbPath(const QString& adbPath);
@@ -68,6 +72,7 @@ private:
         MinWndWidth,
         MinWndHeight,
         Connection,
+        PushTarget,
     };
 
     QVariant readCommon(Key key);

@@ -13,6 +13,8 @@ constexpr char kServerRemotePath[] = "/data/local/tmp/dravik-server.jar";
 constexpr char kServerVersion[] = "1.21";
 constexpr char kLogLevel[] = "info";
 constexpr char kPushFilePath[] = "/sdcard/";
+// Where files dropped on the picture that are not APKs go.
+constexpr char kPushTarget[] = "/sdcard/Download/";
 constexpr quint16 kLocalPort = 27183;
 constexpr quint32 kBitRate = 8000000;
 constexpr quint32 kMaxFps = 30;

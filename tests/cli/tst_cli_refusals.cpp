@@ -23,6 +23,7 @@ void TestCliRefusals::refusedValuesExitTwoAndStartNothing_data()
     QTest::newRow("out of range") << QStringList{"--record", "r.mp4", "--max-fps", "5000"} << "--max-fps";
     QTest::newRow("bad suffix") << QStringList{"--bit-rate", "5G", "--record", "r.mp4"} << "--bit-rate";
     QTest::newRow("port") << QStringList{"--record", "r.mp4", "--port", "99999"} << "--port";
+    QTest::newRow("push-target") << QStringList{"--record", "r.mp4", "--push-target", "sdcard"} << "--push-target";
     QTest::newRow("orientation") << QStringList{"--record", "r.mp4", "--lock-orientation", "7"} << "--lock-orientation";
     QTest::newRow("connection") << QStringList{"--record", "r.mp4", "--connection", "usb"} << "--connection";
     QTest::newRow("headless without file") << QStringList{"--no-display"} << "--no-display";

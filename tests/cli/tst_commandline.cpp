@@ -124,6 +124,9 @@ void TestCommandLine::refusedValuesNameTheOptionAndWhatItAccepts_data()
     QTest::newRow("tcpip empty") << QStringList{"--tcpip="} << "--tcpip: expected";
     QTest::newRow("tcpip address with serial") << QStringList{"--tcpip=192.168.1.5", "-s", "ABC"} << "--serial cannot go with --tcpip=ADDRESS";
     QTest::newRow("view only turning the screen off") << QStringList{"--no-control", "--turn-screen-off"} << "--turn-screen-off cannot go with --no-control";
+    QTest::newRow("push-target relative") << QStringList{"--push-target", "Download"} << "--push-target: expected an absolute folder on the device";
+    QTest::newRow("push-target empty") << QStringList{"--push-target", ""} << "--push-target: expected";
+    QTest::newRow("push-target control character") << QStringList{"--push-target", "/sdcard/\tx"} << "--push-target: expected";
     QTest::newRow("view only powering off") << QStringList{"--power-off-on-close", "--no-control"} << "--power-off-on-close cannot go with --no-control";
 }
 
@@ -257,6 +260,11 @@ void TestCommandLine::optionsOverrideTheConnection()
 void TestCommandLine::viewWindowAndWirelessOptions()
 {
     CommandLine commandLine;
+    QCOMPARE(parse(commandLine, {"--push-target", "/sdcard/Documents"}), CommandLine::Run);
+    // The folder gets its slash so that the file's name can follow.
+    QCOMPARE(commandLine.options().pushTarget, QString("/sdcard/Documents/"));
+    QCOMPARE(parse(commandLine, {}), CommandLine::Run);
+    QVERIFY(commandLine.options().pushTarget.isEmpty());
     QCOMPARE(parse(commandLine, {"--crop", "0720:1080:0:600", "--display-id", "1", "--no-control", "--always-on-top",
                                  "--window-borderless", "--tcpip", "--record", "r.mp4", "--time-limit", "30"}),
              CommandLine::Run);
