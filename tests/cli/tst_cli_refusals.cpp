@@ -72,7 +72,8 @@ void TestCliRefusals::versionAndHelp()
     QVERIFY(help.run({"--help"}));
     QCOMPARE(help.exitCode(), 0);
     QVERIFY2(help.out().contains("--no-display") && help.out().contains("--keymap <FILE|NAME>")
-                 && help.out().contains("--crop <W:H:X:Y>") && help.out().contains("--tcpip=IP[:PORT]"),
+                 && help.out().contains("--crop <W:H:X:Y>") && help.out().contains("--tcpip=IP[:PORT]")
+                 && help.out().contains("--push-target <DIR>"),
              qPrintable(help.out()));
     QVERIFY(sim.invocations().isEmpty());
 }

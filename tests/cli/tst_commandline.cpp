@@ -157,7 +157,7 @@ void TestCommandLine::actions()
                                "--show-touches", "--fullscreen", "--window-title", "--list-devices", "--version", "--help",
                                "--crop", "--display-id", "--no-control", "--always-on-top", "--window-borderless",
                                "--window-x", "--window-y", "--window-width", "--window-height", "--power-off-on-close",
-                               "--tcpip", "--time-limit", "--connection"}) {
+                               "--tcpip", "--time-limit", "--connection", "--push-target"}) {
         QVERIFY2(help.contains(option), option);
     }
 }
