@@ -8,6 +8,7 @@
 
 #include "AppFiles.h"
 #include "Config.h"
+#include "ConnectionDefaults.h"
 #include "controller/KeyMap.h"
 
 #include <limits>
@@ -22,6 +23,8 @@ struct ValueOption
     const char* description;
     // What the option accepts, shown with every refused value.
     const char* accepts;
+    // The default that the description names as %1; -1: it names none.
+    qint64 shownDefault = -1;
 };
 
 const QList<ValueOption>& valueOptions()
@@ -41,8 +44,8 @@ const QList<ValueOption>& valueOptions()
          QT_TRANSLATE_NOOP("CommandLine", "a whole number from 0 to 1000")},
         {{"lock-orientation"}, "N", QT_TRANSLATE_NOOP("CommandLine", "Lock the picture's orientation: 0 to 3 quarter turns, -1 unlocked."),
          QT_TRANSLATE_NOOP("CommandLine", "-1 or a whole number from 0 to 3")},
-        {{"port"}, "N", QT_TRANSLATE_NOOP("CommandLine", "Local TCP port of the connection (default 27183)."),
-         QT_TRANSLATE_NOOP("CommandLine", "a port number from 1 to 65535")},
+        {{"port"}, "N", QT_TRANSLATE_NOOP("CommandLine", "Local TCP port of the connection (default %1)."),
+         QT_TRANSLATE_NOOP("CommandLine", "a port number from 1 to 65535"), dvk::defaults::kLocalPort},
         {{"connection"}, "auto|server|shell", QT_TRANSLATE_NOOP("CommandLine", "How to reach the device: our server, the phone's own screen recorder and input command, or auto (the server, else the phone's tools)."),
          QT_TRANSLATE_NOOP("CommandLine", "auto, server or shell")},
         {{"window-title"}, "TEXT", QT_TRANSLATE_NOOP("CommandLine", "Show TEXT in the window title in place of the program's name."),
@@ -135,7 +138,11 @@ void CommandLine::addOptions(QCommandLineParser& parser) const
 {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     for (const ValueOption& option : valueOptions()) {
-        parser.addOption(QCommandLineOption(option.names, tr(option.description), option.valueName));
+        QString description = tr(option.description);
+        if (option.shownDefault >= 0) {
+            description = description.arg(option.shownDefault);
+        }
+        parser.addOption(QCommandLineOption(option.names, description, option.valueName));
     }
     for (const FlagOption& option : flagOptions()) {
         parser.addOption(QCommandLineOption(option.names, tr(option.description)));

@@ -7,6 +7,9 @@
 // Which of the attached devices to connect.
 namespace DeviceChoice {
 
+// How often adb is asked for the attached devices while none is connected, with or without a window.
+constexpr int kPollIntervalMs = 5000;
+
 // A wireless serial: four dotted octets 0-255, a colon and a port 0-65535.
 bool isWirelessSerial(const QString& serial);
 

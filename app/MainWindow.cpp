@@ -22,7 +22,6 @@
 
 namespace {
 
-const int kPollMs = 5000;
 const int kSizeQueryMs = 1000;
 // The maker's own model keeps being asked for its override size after it connects.
 const QString kSizeCheckedModel = QStringLiteral("Merivo K310");
@@ -76,9 +75,9 @@ MainWindow::~MainWindow()
 
 void MainWindow::initWindow()
 {
+    // Also gives the window its first size.
     ui->setupUi(this);
     setObjectName("MainWindow");
-    resize(1165, 540);
     ui->toolBar->setMovable(false);
     addToolBar(Qt::RightToolBarArea, ui->toolBar);
 }
@@ -94,7 +93,7 @@ void MainWindow::initLook()
 
 void MainWindow::startPolling()
 {
-    m_updateDeviceTimer.start(kPollMs);
+    m_updateDeviceTimer.start(DeviceChoice::kPollIntervalMs);
     updateDevice();
 }
 
@@ -370,7 +369,7 @@ void MainWindow::onDeviceDisconnected(QString serial)
     detachVideoForm();
     showLogoWidget();
     device->deRegisterDeviceObserver(this);
-    m_updateDeviceTimer.start(kPollMs);
+    m_updateDeviceTimer.start(DeviceChoice::kPollIntervalMs);
 }
 
 void MainWindow::showVideoForm()

@@ -181,24 +181,7 @@ void Device::fallBackToShell()
 
 void Device::startServer()
 {
-    Server::ServerParams params;
-    params.serial = m_params.serial;
-    params.serverLocalPath = m_params.serverLocalPath;
-    params.serverRemotePath = m_params.serverRemotePath;
-    params.localPort = m_params.localPort;
-    params.maxSize = m_params.maxSize;
-    params.bitRate = m_params.bitRate;
-    params.maxFps = m_params.maxFps;
-    params.useReverse = m_params.useReverse;
-    params.lockVideoOrientation = m_params.lockVideoOrientation;
-    params.stayAwake = m_params.stayAwake ? 1 : 0;
-    params.serverVersion = m_params.serverVersion;
-    params.logLevel = m_params.logLevel;
-    params.codecOptions = m_params.codecOptions;
-    params.codecName = m_params.codecName;
-    params.crop = "";
-    params.control = true;
-    m_server->start(params);
+    m_server->start(m_params);
 }
 
 void Device::onServerStarted(bool success, const QString& deviceName, const QSize& size)

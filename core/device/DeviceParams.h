@@ -8,24 +8,30 @@
 
 namespace dvk {
 
-// Everything one connection needs, filled by the caller and copied into the device.
+// Everything one connection needs, filled by the caller and copied into the device; the
+// server bring-up reads its connection fields from the same record. Each default is written
+// here or in ConnectionDefaults.h only.
 struct DeviceParams
 {
     QString serial = "";
     QString serverLocalPath = "";
     QString serverRemotePath = defaults::kServerRemotePath;
     quint16 localPort = defaults::kLocalPort;
-    // 0: the device's own size. The bring-up's own default differs (720) and stays so.
+    // 0: the device's own size.
     quint16 maxSize = 0;
     quint32 bitRate = defaults::kBitRate;
     quint32 maxFps = defaults::kMaxFps;
     bool useReverse = defaults::kUseReverse;
     qint32 lockVideoOrientation = defaults::kLockVideoOrientation;
     bool stayAwake = false;
-    QString serverVersion = defaults::kServerVersion;
+    QString serverVersion = defaults::serverVersion();
     QString logLevel = defaults::kLogLevel;
     QString codecOptions = "";
     QString codecName = "";
+    // "width:height:x:y" of the part of the screen to send; empty: all of it.
+    QString crop = "";
+    // Whether the server opens the control socket.
+    bool control = true;
     // Folder for recordings and screenshots, relative to the data directory.
     QString recordPath = "./snapshot/";
     QString recordFileFormat = "mp4";

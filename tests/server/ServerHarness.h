@@ -28,6 +28,8 @@ struct ServerHarness
         params.serverLocalPath = SimDevice::serverFilePath();
         params.serverVersion = SimDevice::serverVersion();
         params.localPort = SimDevice::freePort();
+        // A limit the simulated screen is larger than, so that the command line carries a real one.
+        params.maxSize = 720;
     }
 
     ~ServerHarness()
@@ -118,7 +120,7 @@ struct ServerHarness
     dvk::Server server;
     QSignalSpy started;
     QSignalSpy stopped;
-    dvk::Server::ServerParams params;
+    dvk::DeviceParams params;
 };
 
 #endif // SERVERHARNESS_H
