@@ -122,8 +122,10 @@ std::optional<qint64> bitRate(const QString& text)
     return wholeNumber(match.captured(1) + fraction, 1, std::numeric_limits<qint32>::max());
 }
 
-// The keymap's fatal problem, empty when it loads. Its log lines would land on standard error
-// this early, so they are held back.
+// The keymap's fatal problem, empty when it loads. Reading it with the controller's own
+// reader (the one place app/ reaches into the controller) means the command line refuses
+// exactly what the controller would. Its log lines would land on standard error this early,
+// so they are held back.
 QString keymapProblem(const QString& text)
 {
     const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});

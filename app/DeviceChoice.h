@@ -10,9 +10,6 @@ namespace DeviceChoice {
 // How often adb is asked for the attached devices while none is connected, with or without a window.
 constexpr int kPollIntervalMs = 5000;
 
-// A wireless serial: four dotted octets 0-255, a colon and a port 0-65535.
-bool isWirelessSerial(const QString& serial);
-
 // Index of the first serial that is wireless (wireless true) or not (false); -1 when none.
 int findSerial(const QStringList& serials, bool wireless);
 

@@ -27,7 +27,6 @@ const int kSizeQueryMs = 1000;
 const QString kSizeCheckedModel = QStringLiteral("Merivo K310");
 // A size query stops after this many answers without a reconnection.
 const int kMaxSizeQueries = 50;
-const QString kWirelessPort = QStringLiteral("5555");
 const int kNoticeDelayMs = 10;
 const int kNoticeTop = 46;
 // Below the connection notice, which may be showing at the same time.
@@ -143,17 +142,17 @@ const QString& MainWindow::getServerPath()
 
 // ---- adb commands --------------------------------------------------------------------------
 
-void MainWindow::runAdb(const QString& serial, const QStringList& args)
+// While a command runs, the next one waits for a later turn.
+bool MainWindow::adbBusy()
 {
-    if (m_adb.isRuning()) {
-        return;
-    }
-    m_adb.execute(serial, args);
+    return m_adb.isRuning();
 }
 
 void MainWindow::updateDevice()
 {
-    runAdb(QString(), {"devices"});
+    if (!adbBusy()) {
+        m_adb.listDevices();
+    }
 }
 
 void MainWindow::onUpdateDevice()
@@ -163,32 +162,38 @@ void MainWindow::onUpdateDevice()
 
 void MainWindow::getIP()
 {
-    runAdb(m_currentSerial, {"shell", "ifconfig", "wlan0"});
+    if (!adbBusy()) {
+        m_adb.queryWirelessAddress(m_currentSerial);
+    }
 }
 
 void MainWindow::startAdbd()
 {
-    runAdb(m_currentSerial, {"tcpip", kWirelessPort});
+    if (!adbBusy()) {
+        m_adb.enableWireless(m_currentSerial);
+    }
 }
 
 void MainWindow::connectWireless()
 {
-    runAdb(QString(), {"connect", m_deviceIP + ":" + kWirelessPort});
+    if (!adbBusy()) {
+        m_adb.connectWireless(m_deviceIP);
+    }
 }
 
 void MainWindow::disconnectDevice()
 {
     // "adb disconnect" without a serial would end every wireless connection on the machine.
-    if (m_currentSerial.isEmpty()) {
+    if (m_currentSerial.isEmpty() || adbBusy()) {
         return;
     }
-    runAdb(QString(), {"disconnect", m_currentSerial});
+    m_adb.disconnectWireless(m_currentSerial);
 }
 
 // Not skipped while busy: the runner itself refuses, with a log line, while a command runs.
 void MainWindow::onGetSize()
 {
-    m_adb.execute(m_currentSerial, {"shell", "wm", "size"});
+    m_adb.queryScreenSize(m_currentSerial);
 }
 
 void MainWindow::onAdbResult(dvk::AdbProcess::ADB_EXEC_RESULT result)

@@ -71,7 +71,7 @@ private:
     void showNotice(const QString& text);
     bool currentDeviceLive() const;
 
-    void runAdb(const QString& serial, const QStringList& args);
+    bool adbBusy();
     void updateDevice();
     void getIP();
     void startAdbd();

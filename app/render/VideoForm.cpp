@@ -5,7 +5,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
-#include <QRegExp>
 #include <QShortcut>
 #include <QStyleOption>
 #include <QTimer>
@@ -19,6 +18,7 @@
 #include "MouseTap.h"
 #include "QYUVOpenGLWidget.h"
 #include "controller/ControlMsg.h"
+#include "device/DeviceSerial.h"
 #include "device/IDevice.h"
 #include "device/IDeviceManage.h"
 #include "ui_videoform.h"
@@ -27,11 +27,6 @@ namespace {
 
 // Where the quick bar's lower-right button sits, in from the form's bottom-right corner.
 const int kQuickBarMargin = 26;
-
-// Four dotted octets 0-255, a colon and a port 0-65535 without leading zeros.
-const QString kIpPortPattern =
-    "\\b(?:(?:25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\\.){3}(?:25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\\:([0-9]|[1-9]\\d|"
-    "[1-9]\\d{2}|[1-9]\\d{3}|[1-5]\\d{4}|6[0-4]\\d{3}|65[0-4]\\d{2}|655[0-2]\\d|6553[0-5])\\b";
 
 QPushButton* makeQuickBarButton(QWidget* parent, const QSize& size, const QString& styleSheet)
 {
@@ -159,13 +154,7 @@ void VideoForm::clearVideo()
 
 bool VideoForm::isWirelessConnected()
 {
-    return isWirelessSerial(serial());
-}
-
-bool VideoForm::isWirelessSerial(const QString& serial)
-{
-    QRegExp ipPort(kIpPortPattern, Qt::CaseSensitive, QRegExp::RegExp);
-    return ipPort.exactMatch(serial);
+    return dvk::DeviceSerial::isWireless(serial());
 }
 
 void VideoForm::onSwitchFullScreen()

@@ -35,7 +35,6 @@ public:
     const QSize& frameSize();
     void clearVideo();
     bool isWirelessConnected();
-    static bool isWirelessSerial(const QString& serial);
     QRect getGrabCursorRect();
     // The grab rectangle, in physical pixels, of a video area at a logical global position.
     static QRect grabCursorRect(const QPoint& globalTopLeft, const QSize& size, qreal devicePixelRatio);

@@ -17,22 +17,10 @@
 #include "ToolButton.h"
 #include "ToolMenuMore.h"
 #include "adb/AdbProcess.h"
-#include "device/Device.h"
+#include "device/DeviceSerial.h"
 #include "device/IDeviceManage.h"
 
 namespace {
-
-const QString kSettingsCommand = QStringLiteral("shell am start com.android.settings/com.android.settings.Settings");
-// The launcher starts its own uninstall flow on this broadcast; the shell strips the quotes.
-const QString kUninstallCommand =
-    QStringLiteral("shell am broadcast -a com.zel.launcher.action.uninstall --es command \"")
-    + QString::fromUtf8("卸载应用") + QStringLiteral("\"");
-const QString kLogcatCommand = QStringLiteral("logcat -d");
-
-QStringList splitCommand(const QString& command)
-{
-    return command.split(' ', Qt::SkipEmptyParts);
-}
 
 QPointer<dvk::IDevice> deviceOf(const QString& serial)
 {
@@ -172,7 +160,7 @@ void ToolBar::onSettings()
 {
     hideMenu();
     if (hasDevice()) {
-        runShellCommand(kSettingsCommand);
+        m_adbProcess->openSettings(m_serial);
     }
 }
 
@@ -180,19 +168,14 @@ void ToolBar::onUninstall()
 {
     hideMenu();
     if (hasDevice()) {
-        runShellCommand(kUninstallCommand);
+        m_adbProcess->requestLauncherUninstall(m_serial);
     }
-}
-
-void ToolBar::runShellCommand(const QString& command)
-{
-    m_adbProcess->execute(m_serial, splitCommand(command));
 }
 
 QString ToolBar::logcatFilePath(const QString& serial)
 {
     const QString directory = getAppPath() + "/logcat_output/";
-    return directory + dvk::Device::fileBaseName(serial)
+    return directory + dvk::DeviceSerial::fileBaseName(serial)
         + QDateTime::currentDateTime().toString("_yyyyMMdd_hhmmss_zzz") + ".log";
 }
 
@@ -215,7 +198,7 @@ void ToolBar::onLogcat()
         writeLogcat(path, adb->getStdOut());
         adb->deleteLater();
     });
-    adb->execute(m_serial, splitCommand(kLogcatCommand));
+    adb->dumpLogcat(m_serial);
 }
 
 void ToolBar::writeLogcat(const QString& path, const QString& output)

@@ -56,7 +56,6 @@ private:
     void hideMenu();
     void placeMenu();
     bool hasDevice() const;
-    void runShellCommand(const QString& command);
     static void writeLogcat(const QString& path, const QString& output);
     static void openTerminalIn(const QString& directory);
 

@@ -87,6 +87,54 @@ void AdbProcess::setShowTouchesEnabled(const QString& serial, bool enabled)
     execute(serial, {"shell", "settings", "put", "system", "show_touches", enabled ? "1" : "0"});
 }
 
+void AdbProcess::listDevices()
+{
+    execute(QString(), {"devices"});
+}
+
+void AdbProcess::queryScreenSize(const QString& serial)
+{
+    execute(serial, {"shell", "wm", "size"});
+}
+
+void AdbProcess::queryWirelessAddress(const QString& serial)
+{
+    execute(serial, {"shell", "ifconfig", "wlan0"});
+}
+
+void AdbProcess::enableWireless(const QString& serial)
+{
+    execute(serial, {"tcpip", QString::number(kWirelessPort)});
+}
+
+void AdbProcess::connectWireless(const QString& host)
+{
+    execute(QString(), {"connect", QString("%1:%2").arg(host).arg(kWirelessPort)});
+}
+
+void AdbProcess::disconnectWireless(const QString& serial)
+{
+    execute(QString(), {"disconnect", serial});
+}
+
+void AdbProcess::openSettings(const QString& serial)
+{
+    execute(serial, {"shell", "am", "start", "com.android.settings/com.android.settings.Settings"});
+}
+
+void AdbProcess::requestLauncherUninstall(const QString& serial)
+{
+    // The launcher starts its own uninstall flow on this broadcast; the quotes reach the device's
+    // shell, which strips them.
+    execute(serial, {"shell", "am", "broadcast", "-a", "com.zel.launcher.action.uninstall", "--es", "command",
+                     QString::fromUtf8("\"卸载应用\"")});
+}
+
+void AdbProcess::dumpLogcat(const QString& serial)
+{
+    execute(serial, {"logcat", "-d"});
+}
+
 bool AdbProcess::isRuning()
 {
     return m_adbImpl->state() != QProcess::NotRunning;

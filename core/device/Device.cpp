@@ -18,6 +18,7 @@
 #include "controller/DeviceMsgReader.h"
 #include "decoder/Decoder.h"
 #include "device/DeviceObserver.h"
+#include "device/DeviceSerial.h"
 #include "recorder/Recorder.h"
 #include "server/Server.h"
 #include "server/Stream.h"
@@ -653,21 +654,8 @@ QString Device::recordFolder() const
 
 QString Device::timestampedName(const QString& suffix) const
 {
-    return fileBaseName(m_params.serial) + QDateTime::currentDateTime().toString("_yyyyMMdd_hhmmss_zzz")
+    return DeviceSerial::fileBaseName(m_params.serial) + QDateTime::currentDateTime().toString("_yyyyMMdd_hhmmss_zzz")
         + QStringLiteral(".") + suffix;
-}
-
-QString Device::fileBaseName(const QString& serial)
-{
-    QString name = serial.section(QLatin1Char(':'), 0, 0);
-    // A serial is the device's word, not ours: it must not reach another folder.
-    static const QString unsafe = QStringLiteral("/\\*?\"<>|");
-    for (QChar& c : name) {
-        if (unsafe.contains(c) || c.unicode() < 0x20) {
-            c = QLatin1Char('_');
-        }
-    }
-    return name;
 }
 
 } // namespace dvk

@@ -20,6 +20,7 @@ extern "C" {
 #include "TestPattern.h"
 #include "adb/AdbProcess.h"
 #include "device/Device.h"
+#include "device/DeviceSerial.h"
 #include "server/Stream.h"
 
 using namespace dvk;
@@ -229,9 +230,9 @@ void TestDevice::screenshotNeedsFolderAndSafeName()
     QVERIFY(!device.saveFrame(2, 2, pixels));
     QCOMPARE(m_log->count("please select record save path!!!"), 1);
 
-    QCOMPARE(Device::fileBaseName("192.168.1.5:5555"), QStringLiteral("192.168.1.5"));
-    QCOMPARE(Device::fileBaseName("emulator-5554"), QStringLiteral("emulator-5554"));
-    QCOMPARE(Device::fileBaseName("../up\\side*"), QStringLiteral(".._up_side_"));
+    QCOMPARE(dvk::DeviceSerial::fileBaseName("192.168.1.5:5555"), QStringLiteral("192.168.1.5"));
+    QCOMPARE(dvk::DeviceSerial::fileBaseName("emulator-5554"), QStringLiteral("emulator-5554"));
+    QCOMPARE(dvk::DeviceSerial::fileBaseName("../up\\side*"), QStringLiteral(".._up_side_"));
 }
 
 void TestDevice::pushAndConcurrentInstallsReportOnce()
