@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "AppPath.h"
+#include "BenchMeasure.h"
 #include "H264TestEncoder.h"
 #include "QYUVOpenGLWidget.h"
 #include "SimDevice.h"
@@ -45,7 +46,10 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
-using Clock = std::chrono::steady_clock;
+using BenchMeasure::Clock;
+using BenchMeasure::msBetween;
+using BenchMeasure::percentile;
+using BenchMeasure::rssKiB;
 
 namespace {
 
@@ -55,38 +59,10 @@ constexpr int kFps = 60;
 constexpr int kRecordedFrames = 600;
 constexpr int kPressEveryMs = 200;
 
-double msBetween(Clock::time_point a, Clock::time_point b)
-{
-    return std::chrono::duration<double, std::milli>(b - a).count();
-}
-
-double percentile(std::vector<double> values, double p)
-{
-    if (values.empty()) {
-        return -1;
-    }
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, size_t(p * double(values.size())))];
-}
-
 void printStat(const char* what, const std::vector<double>& values)
 {
     std::printf("%-46s median %7.3f ms   p99 %7.3f ms   (%zu samples)\n", what, percentile(values, 0.5),
                 percentile(values, 0.99), values.size());
-}
-
-long rssKiB()
-{
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:")) {
-            return line.mid(6).trimmed().split(' ').first().toLong();
-        }
-    }
-    return -1;
 }
 
 // The simulated screen with its frame number in the bar code, encoded as the simulated device does.

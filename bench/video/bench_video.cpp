@@ -3,6 +3,7 @@
 // compares it with a bare libavcodec decode loop over the same packets.
 // BENCH_VIDEO_DUMP=1 also prints the latency parts of every frame of the 60 fps run.
 
+#include "BenchMeasure.h"
 #include "H264TestEncoder.h"
 #include "decoder/Decoder.h"
 #include "server/Stream.h"
@@ -37,7 +38,10 @@ extern "C" {
 #include <vector>
 
 using namespace dvk;
-using Clock = std::chrono::steady_clock;
+using BenchMeasure::Clock;
+using BenchMeasure::msBetween;
+using BenchMeasure::peakRssKiB;
+using BenchMeasure::percentile;
 
 namespace {
 
@@ -64,11 +68,6 @@ QString loadAverage()
 {
     QFile file("/proc/loadavg");
     return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()).section(' ', 0, 2) : QString("?");
-}
-
-double msBetween(Clock::time_point a, Clock::time_point b)
-{
-    return std::chrono::duration<double, std::milli>(b - a).count();
 }
 
 // ---- the recorded stream --------------------------------------------------------------
@@ -321,20 +320,6 @@ protected:
     }
 };
 
-long peakRssKiB()
-{
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:")) {
-            return line.mid(6).trimmed().split(' ').first().toLong();
-        }
-    }
-    return -1;
-}
-
 bool resetPeakRss()
 {
     QFile clear("/proc/self/clear_refs");
@@ -469,15 +454,6 @@ PipelineResult runPipeline(const Recording& rec, const PipelineOptions& opt)
     return result;
 }
 
-double percentile(std::vector<double> v, double p)
-{
-    if (v.empty()) {
-        return 0;
-    }
-    std::sort(v.begin(), v.end());
-    const size_t idx = std::min(v.size() - 1, size_t(p * double(v.size() - 1) + 0.5));
-    return v[idx];
-}
 
 } // namespace
 

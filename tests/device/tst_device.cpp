@@ -15,6 +15,7 @@ extern "C" {
 
 #include "AppPath.h"
 #include "DeviceTestSupport.h"
+#include "DeviceUnderTest.h"
 
 #include <memory>
 #include "TestPattern.h"
@@ -167,13 +168,10 @@ void TestDevice::screenshotOfWirelessDeviceMatchesPicture()
 
     DeviceParams params = simParams(options.serial);
     params.recordPath = "shots";
-    Device device(params);
     CallObserver observer;
-    device.registerDeviceObserver(&observer);
-    QSignalSpy connected(&device, &IDevice::deviceConnected);
-    QVERIFY(device.connectDevice());
-    QVERIFY(connected.wait(15000));
-    QVERIFY(connected.first().at(0).toBool());
+    DeviceUnderTest test(params, &observer);
+    Device& device = test.device;
+    QVERIFY(test.connect());
     QTRY_VERIFY_WITH_TIMEOUT(observer.frames >= 5, 5000);
 
     device.screenshot();

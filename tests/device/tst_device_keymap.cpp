@@ -8,6 +8,7 @@
 
 #include "AppPath.h"
 #include "DeviceTestSupport.h"
+#include "DeviceUnderTest.h"
 #include "adb/AdbProcess.h"
 #include "device/Device.h"
 #include "server/Stream.h"
@@ -36,14 +37,11 @@ private slots:
         QVERIFY(keymap.open(QIODevice::ReadOnly));
         DeviceParams params = simParams(sim.serial());
         params.gameScript = QString::fromUtf8(keymap.readAll());
-        Device device(params);
         CallObserver observer;
-        device.registerDeviceObserver(&observer);
-        QSignalSpy connected(&device, &IDevice::deviceConnected);
-        QVERIFY(device.connectDevice());
-        QVERIFY(connected.wait(15000));
-        QVERIFY(connected.first().at(0).toBool());
-        const QSize frame = connected.first().at(3).toSize();
+        DeviceUnderTest test(params, &observer);
+        Device& device = test.device;
+        QVERIFY(test.connect());
+        const QSize frame = test.connected.first().at(3).toSize();
         const QSize shown = frame * 2;
 
         auto key = [&](QEvent::Type type, int code) {

@@ -13,6 +13,7 @@ extern "C" {
 
 #include "AppPath.h"
 #include "DeviceTestSupport.h"
+#include "DeviceUnderTest.h"
 #include "MediaProbe.h"
 
 #include <memory>
@@ -105,14 +106,11 @@ bool TestDeviceRecording::recordUntilDeviceCloses(DeviceParams params, int frame
     sim.setFault(sim.serial(), "closeAfterFrames", frames);
     params.recordFile = true;
     params.recordPath = "rec";
-    Device device(params);
-    device.registerDeviceObserver(&observer);
-    QSignalSpy connected(&device, &IDevice::deviceConnected);
-    QSignalSpy disconnected(&device, &IDevice::deviceDisconnected);
-    if (!device.connectDevice() || !connected.wait(15000) || !connected.first().at(0).toBool()) {
+    DeviceUnderTest test(params, &observer);
+    if (!test.connect()) {
         return false;
     }
-    return disconnected.wait(20000) && disconnected.count() == 1;
+    return test.disconnected.wait(20000) && test.disconnected.count() == 1;
 }
 
 void TestDeviceRecording::recordsWhileConnected_data()
@@ -156,12 +154,10 @@ void TestDeviceRecording::framesAlreadySentAreRecordedOnDisconnect()
     DeviceParams params = simParams(sim.serial());
     params.recordFile = true;
     params.recordPath = "rec";
-    Device device(params);
     FrameObserver observer;
-    device.registerDeviceObserver(&observer);
-    QSignalSpy connected(&device, &IDevice::deviceConnected);
-    QVERIFY(device.connectDevice());
-    QVERIFY(connected.wait(15000));
+    DeviceUnderTest test(params, &observer);
+    Device& device = test.device;
+    QVERIFY(test.connect());
     QTRY_VERIFY_WITH_TIMEOUT(observer.frames >= 5, 15000);
     // A busy GUI thread lets frames pile up unread, as when the window closes during a long paint.
     QThread::msleep(400);
@@ -229,14 +225,11 @@ void TestDeviceRecording::withoutDisplayRecordsAndIgnoresOperations()
     params.recordPath = "rec";
     params.recordFileFormat = "mkv";
     params.closeScreen = true;
-    Device device(params);
     CallObserver observer;
-    device.registerDeviceObserver(&observer);
-    QSignalSpy connected(&device, &IDevice::deviceConnected);
-    QSignalSpy disconnected(&device, &IDevice::deviceDisconnected);
-    QVERIFY(device.connectDevice());
-    QVERIFY(connected.wait(15000));
-    QVERIFY(connected.first().at(0).toBool());
+    DeviceUnderTest test(params, &observer);
+    Device& device = test.device;
+    QSignalSpy& disconnected = test.disconnected;
+    QVERIFY(test.connect());
 
     const QPointF point(10, 10);
     QMouseEvent mouse(QEvent::MouseButtonPress, point, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);

@@ -5,24 +5,13 @@
 #include <QtTest>
 
 #include "AppPath.h"
+#include "SimDeviceParams.h"
 #include "VideoForm.h"
 #include "adb/AdbProcess.h"
 #include "device/IDeviceManage.h"
 #include "server/Stream.h"
 
 namespace {
-
-// Parameters that reach the simulated device through the adb stand-in.
-dvk::DeviceParams simParams(const QString& serial)
-{
-    dvk::DeviceParams params;
-    params.serial = serial;
-    params.serverLocalPath = SimDevice::serverFilePath();
-    params.serverVersion = SimDevice::serverVersion();
-    params.localPort = SimDevice::freePort();
-    params.maxFps = 30;
-    return params;
-}
 
 // A text no test types for itself.
 const QString kMarkerText = QStringLiteral("--end-of-input--");
