@@ -28,6 +28,16 @@ namespace {
 // Where the quick bar's lower-right button sits, in from the form's bottom-right corner.
 const int kQuickBarMargin = 26;
 
+// The sizes the quick bar's images are drawn for.
+const QSize kScreenButtonSize(43, 43);
+const QSize kWirelessButtonSize(206, 85);
+
+// The grab rectangle stays this far inside the video, so that the grabbed pointer never reaches the
+// window's border, where a press would move or resize the window instead of reaching the device. The
+// far margin is wider: the pointer's image reaches right and down from its hot spot.
+constexpr int kGrabNearMargin = 10;
+constexpr int kGrabFarMargin = 20;
+
 QPushButton* makeQuickBarButton(QWidget* parent, const QSize& size, const QString& styleSheet)
 {
     auto* button = new QPushButton(parent);
@@ -96,9 +106,9 @@ void VideoForm::initUI()
 
 void VideoForm::initQuickBar()
 {
-    m_fullScreenButton = makeQuickBarButton(this, QSize(43, 43), kFullScreenStyle);
-    m_normalScreenButton = makeQuickBarButton(this, QSize(43, 43), kNormalScreenStyle);
-    m_wirelessButton = makeQuickBarButton(this, QSize(206, 85), kWirelessStyle);
+    m_fullScreenButton = makeQuickBarButton(this, kScreenButtonSize, kFullScreenStyle);
+    m_normalScreenButton = makeQuickBarButton(this, kScreenButtonSize, kNormalScreenStyle);
+    m_wirelessButton = makeQuickBarButton(this, kWirelessButtonSize, kWirelessStyle);
     m_wirelessButton->setText(tr("wireless"));
     m_fullScreenButton->setObjectName("fullScreenButton");
     m_normalScreenButton->setObjectName("normalScreenButton");
@@ -503,11 +513,11 @@ QRect VideoForm::getGrabCursorRect()
 
 QRect VideoForm::grabCursorRect(const QPoint& globalTopLeft, const QSize& size, qreal devicePixelRatio)
 {
-    // Rounded half away from zero; 10 pixels in at the top-left, 20 at the bottom-right.
+    // Rounded half away from zero.
     const auto nearest = [devicePixelRatio](int logical) { return int(std::round(logical * devicePixelRatio)); };
-    const int left = nearest(globalTopLeft.x()) + 10;
-    const int top = nearest(globalTopLeft.y()) + 10;
-    const int right = nearest(globalTopLeft.x() + size.width() - 1) - 20;
-    const int bottom = nearest(globalTopLeft.y() + size.height() - 1) - 20;
+    const int left = nearest(globalTopLeft.x()) + kGrabNearMargin;
+    const int top = nearest(globalTopLeft.y()) + kGrabNearMargin;
+    const int right = nearest(globalTopLeft.x() + size.width() - 1) - kGrabFarMargin;
+    const int bottom = nearest(globalTopLeft.y() + size.height() - 1) - kGrabFarMargin;
     return QRect(QPoint(left, top), QPoint(right, bottom));
 }
