@@ -2,7 +2,6 @@
 #include "ui_MainWindow.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QLayout>
 #include <QShortcut>
@@ -14,8 +13,10 @@
 #include "LaunchOptions.h"
 #include "LogoWidget.h"
 #include "NoticePopup.h"
+#include "Reconnection.h"
 #include "ToolBar.h"
 #include "VideoForm.h"
+#include "WirelessSwitch.h"
 #include "WmSizeOutput.h"
 #include "device/IDeviceManage.h"
 #include "shell/ShellConnection.h"
@@ -39,7 +40,8 @@ dvk::IDeviceManage& registry()
 
 } // namespace
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWindow)
+MainWindow::MainWindow(const LaunchOptions& options, QWidget* parent)
+    : QMainWindow(parent), ui(new Ui::MainWindow), m_options(options), m_startFullScreen(options.fullscreen)
 {
     initWindow();
     initLook();
@@ -57,12 +59,11 @@ MainWindow::~MainWindow()
     m_updateDeviceTimer.stop();
     m_getSizeTimer.stop();
 
+    // The runner outlives the window: the command ends the wireless connection even after the program has.
     disconnectDevice();
-    delayMs(500);
     if (!m_currentSerial.isEmpty()) {
         if (auto device = registry().getDevice(m_currentSerial)) {
             detachVideoForm();
-            device->deRegisterDeviceObserver(this);
             device->setUserData(nullptr);
         }
     }
@@ -98,7 +99,11 @@ void MainWindow::startPolling()
 
 void MainWindow::connectSignals()
 {
-    connect(&m_adb, &dvk::AdbProcess::adbProcessResult, this, &MainWindow::onAdbResult);
+    m_switch = new WirelessSwitch(this);
+    connect(m_switch, &WirelessSwitch::switched, this, &MainWindow::onWirelessSwitched);
+    connect(m_switch, &WirelessSwitch::failed, this, &MainWindow::onWirelessFailed);
+    m_reconnection = new Reconnection(this);
+    connect(m_reconnection, &Reconnection::readyToConnect, this, &MainWindow::onReadyToReconnect);
     connect(&registry(), &dvk::IDeviceManage::deviceConnected, this, &MainWindow::onDeviceConnected);
     connect(&registry(), &dvk::IDeviceManage::deviceDisconnected, this, &MainWindow::onDeviceDisconnected);
     connect(&registry(), &dvk::IDeviceManage::deviceNotice, this, &MainWindow::onDeviceNotice);
@@ -126,11 +131,6 @@ int MainWindow::findSerial(const QStringList& serials, bool wireless)
     return DeviceChoice::findSerial(serials, wireless);
 }
 
-int MainWindow::findDeviceFromeSerialBox(bool wireless)
-{
-    return findSerial(m_devicesList, wireless);
-}
-
 const QString& MainWindow::getServerPath()
 {
     static QString serverPath;
@@ -142,17 +142,20 @@ const QString& MainWindow::getServerPath()
 
 // ---- adb commands --------------------------------------------------------------------------
 
-// While a command runs, the next one waits for a later turn.
-bool MainWindow::adbBusy()
-{
-    return m_adb.isRuning();
-}
-
 void MainWindow::updateDevice()
 {
-    if (!adbBusy()) {
-        m_adb.listDevices();
+    if (m_devicesQuery) {
+        m_listAgain = true;
+        return;
     }
+    QPointer<MainWindow> self(this);
+    m_devicesQuery = dvk::AdbProcess::selfDeleting(
+        [self](dvk::AdbProcess::ADB_EXEC_RESULT result, dvk::AdbProcess* runner) {
+            if (self) {
+                self->onDevicesListed(result, runner);
+            }
+        });
+    m_devicesQuery->listDevices();
 }
 
 void MainWindow::onUpdateDevice()
@@ -160,59 +163,53 @@ void MainWindow::onUpdateDevice()
     updateDevice();
 }
 
-void MainWindow::getIP()
+void MainWindow::onDevicesListed(dvk::AdbProcess::ADB_EXEC_RESULT result, dvk::AdbProcess* runner)
 {
-    if (!adbBusy()) {
-        m_adb.queryWirelessAddress(m_currentSerial);
+    m_devicesQuery = nullptr;
+    if (m_listAgain) {
+        m_listAgain = false;
+        updateDevice();
+        return;
     }
-}
-
-void MainWindow::startAdbd()
-{
-    if (!adbBusy()) {
-        m_adb.enableWireless(m_currentSerial);
+    // The runner has logged why; the next tick asks again.
+    if (result != dvk::AdbProcess::ADB_EXIT_OK) {
+        return;
     }
-}
-
-void MainWindow::connectWireless()
-{
-    if (!adbBusy()) {
-        m_adb.connectWireless(m_deviceIP);
-    }
+    m_devicesList = runner->getDevicesSerialFromStdOut();
+    dvk::ShellConnection::forgetAbsent(m_devicesList);
+    autoConnect();
 }
 
 void MainWindow::disconnectDevice()
 {
     // "adb disconnect" without a serial would end every wireless connection on the machine.
-    if (m_currentSerial.isEmpty() || adbBusy()) {
+    if (m_currentSerial.isEmpty()) {
         return;
     }
-    m_adb.disconnectWireless(m_currentSerial);
+    dvk::AdbProcess::selfDeleting()->disconnectWireless(m_currentSerial);
 }
 
-// Not skipped while busy: the runner itself refuses, with a log line, while a command runs.
+// A tick that finds the last query unanswered waits for it, so every query asked is answered and counted.
 void MainWindow::onGetSize()
 {
-    m_adb.queryScreenSize(m_currentSerial);
-}
-
-void MainWindow::onAdbResult(dvk::AdbProcess::ADB_EXEC_RESULT result)
-{
-    if (result != dvk::AdbProcess::ADB_EXIT_OK) {
+    if (m_sizeQuery) {
         return;
     }
-    const QStringList args = m_adb.arguments();
-    if (args.contains("devices")) {
-        m_devicesList = m_adb.getDevicesSerialFromStdOut();
-        dvk::ShellConnection::forgetAbsent(m_devicesList);
-        autoConnect();
-    } else if (args.contains("wm") && args.contains("size")) {
-        checkOverrideSize(m_adb.getStdOut());
-    } else if (args.contains("ifconfig") && args.contains("wlan0")) {
-        const QString ip = m_adb.getDeviceIPFromStdOut();
-        if (!ip.isEmpty()) {
-            m_deviceIP = ip;
-        }
+    QPointer<MainWindow> self(this);
+    m_sizeQuery = dvk::AdbProcess::selfDeleting(
+        [self](dvk::AdbProcess::ADB_EXEC_RESULT result, dvk::AdbProcess* runner) {
+            if (self) {
+                self->onSizeAnswered(result, runner);
+            }
+        });
+    m_sizeQuery->queryScreenSize(m_currentSerial);
+}
+
+void MainWindow::onSizeAnswered(dvk::AdbProcess::ADB_EXEC_RESULT result, dvk::AdbProcess* runner)
+{
+    m_sizeQuery = nullptr;
+    if (result == dvk::AdbProcess::ADB_EXIT_OK) {
+        checkOverrideSize(runner->getStdOut());
     }
 }
 
@@ -226,7 +223,6 @@ void MainWindow::checkOverrideSize(const QString& output)
     const QSize size = overrideSizeFromOutput(output);
     if (size.isValid()) {
         m_overrideSize = size;
-        // Stopped first: the reconnection waits in the event loop, where the next tick would come.
         m_getSizeTimer.stop();
         if (m_videoForm && m_videoForm->frameSize() != m_overrideSize) {
             reConnect();
@@ -241,32 +237,22 @@ void MainWindow::checkOverrideSize(const QString& output)
 
 void MainWindow::autoConnect()
 {
-    if (m_devicesList.isEmpty()) {
-        return;
-    }
     // A device named on the command line is the only one connected; the polls wait for it.
-    const QString wanted = LaunchOptions::current().serial;
-    if (!wanted.isEmpty()) {
-        if (m_devicesList.contains(wanted)) {
-            registry().connectDevice(deviceParams(wanted));
+    const QString serial = DeviceChoice::choose(m_devicesList, m_options.serial, m_wirelessSwitch);
+    if (serial.isEmpty()) {
+        // Several devices, none of them wireless after a switch: the next choice is a USB one again.
+        if (m_options.serial.isEmpty() && m_devicesList.size() > 1) {
+            m_wirelessSwitch = false;
         }
         return;
-    }
-    int index = 0;
-    if (m_devicesList.size() > 1) {
-        index = findDeviceFromeSerialBox(m_wirelessSwitch);
-        if (index == -1) {
-            m_wirelessSwitch = false;
-            return;
-        }
     }
     // A serial already connected is refused by the registry, so repeated polls connect it once.
-    registry().connectDevice(deviceParams(m_devicesList.at(index)));
+    registry().connectDevice(deviceParams(serial));
 }
 
 dvk::DeviceParams MainWindow::deviceParams(const QString& serial) const
 {
-    return connectionParams(serial, getServerPath(), LaunchOptions::current());
+    return connectionParams(serial, getServerPath(), m_options);
 }
 
 void MainWindow::onDeviceConnected(bool success, const QString& serial, const QString& deviceName, const QSize& size)
@@ -292,7 +278,6 @@ void MainWindow::onDeviceConnected(bool success, const QString& serial, const QS
     if (auto device = registry().getDevice(serial)) {
         device->setUserData(static_cast<void*>(m_videoForm.data()));
         device->registerDeviceObserver(m_videoForm);
-        device->registerDeviceObserver(this);
     }
     if (m_logoWidget) {
         m_logoWidget->hide();
@@ -373,7 +358,6 @@ void MainWindow::onDeviceDisconnected(QString serial)
     }
     detachVideoForm();
     showLogoWidget();
-    device->deRegisterDeviceObserver(this);
     m_updateDeviceTimer.start(DeviceChoice::kPollIntervalMs);
 }
 
@@ -441,31 +425,33 @@ void MainWindow::switchFullScreen(bool full)
     m_fullScreen = full;
 }
 
+// Nothing else waits for the switch: the window keeps working while its steps run.
 void MainWindow::onSwitchWireless()
 {
     m_wirelessSwitch = true;
-    getIP();
-    delayMs(200);
-    startAdbd();
-    delayMs(1000);
-    connectWireless();
-    delayMs(2000);
+    if (!m_switch->start(m_currentSerial)) {
+        qInfo("wireless switch already under way");
+    }
+}
+
+// Listing the devices now connects the wireless serial, once the USB one has gone.
+void MainWindow::onWirelessSwitched()
+{
     updateDevice();
-    delayMs(200);
+}
+
+// The switch has logged its failing step; the next choice is a USB device again.
+void MainWindow::onWirelessFailed()
+{
+    m_wirelessSwitch = false;
 }
 
 void MainWindow::reConnect()
 {
-    disconnectDevice();
-    delayMs(200);
-    registry().disconnectDevice(m_currentSerial);
-    autoConnect();
+    m_reconnection->start(m_currentSerial);
 }
 
-// The wait keeps the window alive: adb results, timer ticks and input are handled meanwhile.
-void MainWindow::delayMs(int ms)
+void MainWindow::onReadyToReconnect()
 {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
+    autoConnect();
 }

@@ -27,6 +27,14 @@ AdbProcess::~AdbProcess()
 
 AdbProcess* AdbProcess::selfDeleting(std::function<void(ADB_EXEC_RESULT)> onFinished)
 {
+    if (!onFinished) {
+        return selfDeleting(std::function<void(ADB_EXEC_RESULT, AdbProcess*)>());
+    }
+    return selfDeleting([onFinished](ADB_EXEC_RESULT processResult, AdbProcess*) { onFinished(processResult); });
+}
+
+AdbProcess* AdbProcess::selfDeleting(std::function<void(ADB_EXEC_RESULT, AdbProcess* runner)> onFinished)
+{
     auto* runner = new AdbProcess();
     connect(runner, &AdbProcess::adbProcessResult, runner, [runner, onFinished](ADB_EXEC_RESULT processResult) {
         if (processResult == ADB_STARTED) {
@@ -36,7 +44,7 @@ AdbProcess* AdbProcess::selfDeleting(std::function<void(ADB_EXEC_RESULT)> onFini
         disconnect(runner, &AdbProcess::adbProcessResult, runner, nullptr);
         runner->deleteLater();
         if (onFinished) {
-            onFinished(processResult);
+            onFinished(processResult, runner);
         }
     });
     return runner;
@@ -153,6 +161,22 @@ bool AdbProcess::waitForStarted()
 bool AdbProcess::waitForFinished()
 {
     return m_adbImpl->waitForEnd(kFinishTimeoutMs);
+}
+
+QString AdbProcess::failureText(ADB_EXEC_RESULT result)
+{
+    switch (result) {
+    case ADB_NOT_FOUND:
+        return QStringLiteral("adb was not found");
+    case ADB_RUN_ERROR:
+        return QStringLiteral("adb did not run to its end");
+    case ADB_EXIT_ERROR: {
+        const QString said = getErrorOut().trimmed().isEmpty() ? getStdOut() : getErrorOut();
+        return QStringLiteral("adb failed: %1").arg(said.trimmed().section(QLatin1Char('\n'), 0, 0));
+    }
+    default:
+        return QString();
+    }
 }
 
 QStringList AdbProcess::arguments()

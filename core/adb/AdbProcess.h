@@ -30,6 +30,9 @@ public:
     // A runner without a parent, for a command whose end nobody waits for: it hands its final
     // result (any but ADB_STARTED) to onFinished once, then deletes itself.
     static AdbProcess* selfDeleting(std::function<void(ADB_EXEC_RESULT)> onFinished = nullptr);
+    // The same, for a caller that reads the command's output: onFinished gets the runner too,
+    // which stays readable until the call returns.
+    static AdbProcess* selfDeleting(std::function<void(ADB_EXEC_RESULT, AdbProcess* runner)> onFinished);
 
     void execute(const QString& serial, const QStringList& args);
     void forward(const QString& serial, quint16 localPort, const QString& deviceSocketName);
@@ -63,6 +66,9 @@ public:
     void kill();
     bool waitForStarted();
     bool waitForFinished();
+
+    // For a log line: what went wrong with the last command, given its final result.
+    QString failureText(ADB_EXEC_RESULT result);
 
     QStringList arguments();
     QString getStdOut();
