@@ -16,8 +16,6 @@
 #include "StartUp.h"
 #include "adb/AdbProcess.h"
 
-MainWindow* g_mainWindow = nullptr;
-
 int main(int argc, char* argv[])
 {
     limitMemoryPools();
@@ -61,13 +59,14 @@ int main(int argc, char* argv[])
     }
     std::unique_ptr<ShowTouches> showTouches(options.showTouches ? new ShowTouches() : nullptr);
 
-    g_mainWindow = new MainWindow();
-    new DeviceTitle(g_mainWindow, options.titleOr(Config::getInstance()->getTitle()));
-    g_mainWindow->show();
-    const int exitCode = app.exec();
-
-    delete g_mainWindow;
-    g_mainWindow = nullptr;
+    int exitCode = 0;
+    {
+        // Gone, with the devices it ended, before the settings are restored and the log is closed.
+        MainWindow window(options);
+        new DeviceTitle(&window, options.titleOr(Config::getInstance()->getTitle()));
+        window.show();
+        exitCode = app.exec();
+    }
     showTouches.reset();
     closeLogFile();
     MouseTap::getInstance()->quitMouseEventTap();
