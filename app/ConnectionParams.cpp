@@ -18,7 +18,6 @@ dvk::DeviceParams connectionParams(const QString& serial, const QString& serverL
     params.codecOptions = config->getCodecOptions();
     params.codecName = config->getCodecName();
     params.pushFilePath = config->getPushFilePath();
-    params.renderExpiredFrames = config->getRenderExpiredFrames() != 0;
     params.connection = config->getConnection();
     options.applyTo(params);
     return params;

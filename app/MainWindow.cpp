@@ -365,7 +365,7 @@ void MainWindow::showVideoForm()
 {
     // The form shown so far belongs to another device, which must not feed it after it is gone.
     detachVideoForm();
-    m_videoForm = new VideoForm(false, false, nullptr);
+    m_videoForm = new VideoForm(nullptr);
     connect(m_videoForm, &VideoForm::fullScreenSwitch, this, &MainWindow::onSwitchFullScreen);
     connect(m_videoForm, &VideoForm::switchWireless, this, &MainWindow::onSwitchWireless);
     m_videoForm->show();

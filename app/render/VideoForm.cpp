@@ -69,10 +69,8 @@ const char* const kWirelessStyle =
 
 } // namespace
 
-VideoForm::VideoForm(bool framelessWindow, bool skin, QWidget* parent) : DropAreaBase(parent), ui(new Ui::videoForm)
+VideoForm::VideoForm(QWidget* parent) : DropAreaBase(parent), ui(new Ui::videoForm)
 {
-    Q_UNUSED(framelessWindow)
-    Q_UNUSED(skin)
     ui->setupUi(this);
     initUI();
     initQuickBar();

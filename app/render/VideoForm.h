@@ -25,7 +25,7 @@ class VideoForm : public DropAreaBase, public dvk::DeviceObserver
 {
     Q_OBJECT
 public:
-    explicit VideoForm(bool framelessWindow = false, bool skin = false, QWidget* parent = nullptr);
+    explicit VideoForm(QWidget* parent = nullptr);
     ~VideoForm() override;
 
     void onFrame(int width, int height, uint8_t* dataY, uint8_t* dataU, uint8_t* dataV, int linesizeY,
@@ -41,7 +41,6 @@ public:
 
 signals:
     void fullScreenSwitch(bool flag);
-    void exitFullScreen();
     void mouseEnter();
     void mouseLeave();
     void switchWireless();

@@ -250,7 +250,7 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    VideoForm form(false, false, nullptr);
+    VideoForm form(nullptr);
     form.setSerial(sim.serial());
     form.resize(kFormSize);
     form.show();

@@ -44,11 +44,6 @@ struct DeviceParams
     bool closeScreen = false;
     // Decode, show and accept input; false only makes sense together with recordFile.
     bool display = true;
-    // Carried for callers but deliberately not applied: making the stream thread wait until
-    // the window has taken each picture would let a slow window hold back the socket reads
-    // and the recording, and would block the stream thread at the very moment disconnection
-    // waits for it. A picture not yet shown is replaced by the newer one instead.
-    bool renderExpiredFrames = false;
     QString connection = defaults::kConnectionAuto;
     // Keymap text for the controller; empty means normal input.
     QString gameScript = "";

@@ -56,7 +56,7 @@ bool ConnectedForm::start(const QSize& formSize, QString& why)
         return false;
     }
     device = registry.getDevice(sim.serial());
-    form = std::make_unique<VideoForm>(false, false, nullptr);
+    form = std::make_unique<VideoForm>(nullptr);
     form->setSerial(sim.serial());
     device->registerDeviceObserver(form.get());
     form->resize(formSize);
