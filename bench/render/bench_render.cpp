@@ -29,6 +29,7 @@
 
 #include "AppPath.h"
 #include "BenchMeasure.h"
+#include "BenchSocket.h"
 #include "H264TestEncoder.h"
 #include "QYUVOpenGLWidget.h"
 #include "SimDevice.h"
@@ -110,46 +111,22 @@ public:
 private:
     void run(quint16 port)
     {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        int one = 1;
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_port = htons(port);
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0) {
-            send(fd, framePacket(~quint64(0), m_config), nullptr);
-            const auto start = Clock::now();
-            const auto period = std::chrono::nanoseconds(1000000000LL / kFps);
-            for (int i = 0; i < m_count; ++i) {
-                std::this_thread::sleep_until(start + period * i);
-                const QByteArray wire = framePacket(quint64(i) * 1000000 / kFps, m_frames[size_t(i) % m_frames.size()]);
-                if (!send(fd, wire, &m_lastByte[size_t(i)])) {
-                    break;
-                }
-            }
-            ::shutdown(fd, SHUT_WR);
+        const int fd = BenchSocket::connectLoopback(port);
+        if (fd < 0) {
+            return;
         }
+        BenchSocket::sendAll(fd, framePacket(~quint64(0), m_config));
+        const auto start = Clock::now();
+        const auto period = std::chrono::nanoseconds(1000000000LL / kFps);
+        for (int i = 0; i < m_count; ++i) {
+            std::this_thread::sleep_until(start + period * i);
+            const QByteArray wire = framePacket(quint64(i) * 1000000 / kFps, m_frames[size_t(i) % m_frames.size()]);
+            if (!BenchSocket::sendAll(fd, wire, &m_lastByte[size_t(i)])) {
+                break;
+            }
+        }
+        ::shutdown(fd, SHUT_WR);
         ::close(fd);
-    }
-
-    // lastCall: when the call that carried the last byte began (a woken reader may delay its return).
-    static bool send(int fd, const QByteArray& bytes, Clock::time_point* lastCall)
-    {
-        const char* data = bytes.constData();
-        size_t left = size_t(bytes.size());
-        while (left > 0) {
-            if (lastCall) {
-                *lastCall = Clock::now();
-            }
-            const ssize_t n = ::send(fd, data, left, MSG_NOSIGNAL);
-            if (n <= 0) {
-                return false;
-            }
-            data += n;
-            left -= size_t(n);
-        }
-        return true;
     }
 
     const QByteArray m_config;
@@ -157,18 +134,6 @@ private:
     std::vector<Clock::time_point> m_lastByte;
     const int m_count;
     std::thread m_thread;
-};
-
-// Adopts the incoming connection as a VideoSocket, as the tunnel's server does.
-class VideoServer : public QTcpServer
-{
-protected:
-    void incomingConnection(qintptr fd) override
-    {
-        auto* socket = new dvk::VideoSocket(this);
-        socket->setSocketDescriptor(fd);
-        addPendingConnection(socket);
-    }
 };
 
 // Times every paint of the renderer from the outside: the paint event runs inside the filter.

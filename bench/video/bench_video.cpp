@@ -4,6 +4,7 @@
 // BENCH_VIDEO_DUMP=1 also prints the latency parts of every frame of the 60 fps run.
 
 #include "BenchMeasure.h"
+#include "BenchSocket.h"
 #include "H264TestEncoder.h"
 #include "decoder/Decoder.h"
 #include "server/Stream.h"
@@ -247,35 +248,10 @@ public:
     Clock::time_point firstByte() const { return m_firstByte; }
 
 private:
-    // lastCall: when the call that carried the last byte began. Taken before the
-    // call, since a thread woken by the data may delay this one's return.
-    static bool sendAll(int fd, const char* data, size_t size, Clock::time_point* lastCall = nullptr)
-    {
-        while (size > 0) {
-            if (lastCall) {
-                *lastCall = Clock::now();
-            }
-            const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
-            if (n <= 0) {
-                return false;
-            }
-            data += n;
-            size -= size_t(n);
-        }
-        return true;
-    }
-
     void run(quint16 port)
     {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        int one = 1;
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_port = htons(port);
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
-            ::close(fd);
+        const int fd = BenchSocket::connectLoopback(port);
+        if (fd < 0) {
             return;
         }
         while (!m_go) {
@@ -283,7 +259,7 @@ private:
         }
         m_firstByte = Clock::now();
         QByteArray wire = framePacket(~quint64(0), m_rec.config);
-        sendAll(fd, wire.constData(), size_t(wire.size()));
+        BenchSocket::sendAll(fd, wire);
         const auto period = std::chrono::nanoseconds(1000000000LL / std::max(m_fps, 1));
         for (int i = 0; i < m_frames; ++i) {
             if (m_fps > 0) {
@@ -291,7 +267,7 @@ private:
             }
             const QByteArray& au = m_rec.frames[size_t(i) % m_rec.frames.size()];
             wire = framePacket(quint64(i) * 1000000 / kFps, au);
-            if (!sendAll(fd, wire.constData(), size_t(wire.size()), &m_sentAt[size_t(i)])) {
+            if (!BenchSocket::sendAll(fd, wire, &m_sentAt[size_t(i)])) {
                 break;
             }
         }
@@ -306,18 +282,6 @@ private:
     Clock::time_point m_firstByte;
     std::atomic<bool> m_go{false};
     std::thread m_thread;
-};
-
-// Adopts the incoming connection as a VideoSocket, as the reverse tunnel does.
-class VideoServer : public QTcpServer
-{
-protected:
-    void incomingConnection(qintptr fd) override
-    {
-        auto* socket = new VideoSocket(this);
-        socket->setSocketDescriptor(fd);
-        addPendingConnection(socket);
-    }
 };
 
 bool resetPeakRss()

@@ -2,20 +2,15 @@
 // reconnection. Each step starts when the one before has reported; a failing step is reported
 // once, and the switch runs nothing after it.
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
-#include <memory>
-
-#include "AppPath.h"
-#include "LogCapture.h"
 #include "Reconnection.h"
 #include "SimDevice.h"
+#include "SimTestSetup.h"
 #include "SimDeviceParams.h"
 #include "WirelessSwitch.h"
 #include "adb/AdbProcess.h"
 #include "device/IDeviceManage.h"
-#include "server/Stream.h"
 
 namespace {
 
@@ -54,22 +49,17 @@ private slots:
     void reconnectionOfADeviceAlreadyGoneStillHandsBack();
 
 private:
-    QTemporaryDir m_dataDir;
-    std::unique_ptr<LogCapture> m_log;
+    SimTestSetup m_setup;
 };
 
 void TestStepSequences::initTestCase()
 {
-    QVERIFY(m_dataDir.isValid());
-    setAppPath(m_dataDir.path());
-    dvk::AdbProcess::setAdbPath(SimDevice::adbPath());
-    dvk::Stream::init();
-    m_log = std::make_unique<LogCapture>(LogCapture::Echo::SkipDebug);
+    QVERIFY(m_setup.prepare());
 }
 
 void TestStepSequences::init()
 {
-    m_log->clear();
+    m_setup.log->clear();
 }
 
 void TestStepSequences::wirelessSwitchReachesTheNetworkSerial()
@@ -126,7 +116,7 @@ void TestStepSequences::wirelessSwitchStopsAtItsFailingStep()
     QVERIFY(failed.wait(20000));
     QCOMPARE(failed.count(), 1);
     QVERIFY2(failed.first().first().toString().startsWith(reported), qPrintable(failed.first().first().toString()));
-    QCOMPARE(m_log->countStartingWith(QtWarningMsg, kSwitchLine), 1);
+    QCOMPARE(m_setup.log->countStartingWith(QtWarningMsg, kSwitchLine), 1);
     QCOMPARE(commandsFor(sim, sim.serial()).size(), commandsRun);
     QVERIFY(!wireless.isRunning());
 
@@ -134,7 +124,7 @@ void TestStepSequences::wirelessSwitchStopsAtItsFailingStep()
     QVERIFY(wireless.start(sim.serial()));
     QVERIFY(failed.wait(20000));
     QCOMPARE(failed.count(), 2);
-    QCOMPARE(m_log->countStartingWith(QtWarningMsg, kSwitchLine), 2);
+    QCOMPARE(m_setup.log->countStartingWith(QtWarningMsg, kSwitchLine), 2);
     QCOMPARE(switched.count(), 0);
 }
 
@@ -159,8 +149,8 @@ void TestStepSequences::reconnectionGoesOnWhenAdbHasNoWirelessConnection()
     // A USB serial has no wireless connection to end: adb refuses, which is said once, and the
     // device has left the registry all the same, before the window is handed back.
     QCOMPARE(commandsFor(sim, sim.serial()).count({"disconnect", sim.serial()}), 1);
-    QCOMPARE(m_log->countStartingWith(QtInfoMsg, "reconnect: no wireless connection of SIM0001 ended"), 1);
-    QCOMPARE(m_log->countStartingWith(QtInfoMsg, "reconnect: SIM0001 had already left"), 0);
+    QCOMPARE(m_setup.log->countStartingWith(QtInfoMsg, "reconnect: no wireless connection of SIM0001 ended"), 1);
+    QCOMPARE(m_setup.log->countStartingWith(QtInfoMsg, "reconnect: SIM0001 had already left"), 0);
     QCOMPARE(disconnected.count(), 1);
     QVERIFY(!registry.getDevice(sim.serial()));
     QVERIFY(!reconnection.isRunning());
@@ -175,8 +165,8 @@ void TestStepSequences::reconnectionOfADeviceAlreadyGoneStillHandsBack()
     QVERIFY(reconnection.start(sim.serial()));
     QVERIFY(ready.wait(15000));
     QCOMPARE(ready.count(), 1);
-    QCOMPARE(m_log->countStartingWith(QtInfoMsg, "reconnect: no wireless connection of SIM0001 ended"), 1);
-    QCOMPARE(m_log->countStartingWith(QtInfoMsg, "reconnect: SIM0001 had already left"), 1);
+    QCOMPARE(m_setup.log->countStartingWith(QtInfoMsg, "reconnect: no wireless connection of SIM0001 ended"), 1);
+    QCOMPARE(m_setup.log->countStartingWith(QtInfoMsg, "reconnect: SIM0001 had already left"), 1);
 }
 
 QTEST_GUILESS_MAIN(TestStepSequences)

@@ -8,6 +8,7 @@
 
 #include "AppPath.h"
 #include "DeviceTestSupport.h"
+#include "SimTestSetup.h"
 #include "DeviceUnderTest.h"
 #include "adb/AdbProcess.h"
 #include "device/Device.h"
@@ -22,11 +23,7 @@ class TestDeviceKeymap : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_dataDir.isValid());
-        setAppPath(m_dataDir.path());
-        AdbProcess::setAdbPath(SimDevice::adbPath());
-        Stream::init();
-        m_log = std::make_unique<LogCapture>(LogCapture::Echo::SkipDebug);
+        QVERIFY(m_setup.prepare());
     }
 
     void shippedKeymapDrivesTwoFingers()
@@ -52,7 +49,7 @@ private slots:
         key(QEvent::KeyPress, Qt::Key_QuoteLeft);
         key(QEvent::KeyRelease, Qt::Key_QuoteLeft);
         QVERIFY(device.isCurrentCustomKeymap());
-        QVERIFY(m_log->contains("current keymap mode: custom"));
+        QVERIFY(m_setup.log->contains("current keymap mode: custom"));
         // Jump while crouching: two fingers down together, then lifted in turn.
         key(QEvent::KeyPress, Qt::Key_Space);
         key(QEvent::KeyPress, Qt::Key_C);
@@ -91,8 +88,7 @@ private slots:
     }
 
 private:
-    QTemporaryDir m_dataDir;
-    std::unique_ptr<LogCapture> m_log;
+    SimTestSetup m_setup;
 };
 
 QTEST_MAIN(TestDeviceKeymap)

@@ -13,6 +13,7 @@ extern "C" {
 
 #include "AppPath.h"
 #include "DeviceTestSupport.h"
+#include "SimTestSetup.h"
 #include "DeviceUnderTest.h"
 #include "MediaProbe.h"
 
@@ -79,24 +80,18 @@ private:
     bool recordUntilDeviceCloses(DeviceParams params, int frames, SimDevice& sim, FrameObserver& observer);
     QString recordFolder() const { return QDir(getAppPath()).filePath("rec"); }
 
-    QTemporaryDir m_dataDir;
-    std::unique_ptr<LogCapture> m_log;
+    SimTestSetup m_setup;
 };
 
 void TestDeviceRecording::initTestCase()
 {
-    QVERIFY(m_dataDir.isValid());
-    setAppPath(m_dataDir.path());
-    AdbProcess::setAdbPath(SimDevice::adbPath());
+    QVERIFY(m_setup.prepare());
     QCoreApplication::setApplicationVersion(VADIZEDE_VERSION);
-    Stream::init();
-    // Debug lines stay out of the output; the bring-up is chatty.
-    m_log = std::make_unique<LogCapture>(LogCapture::Echo::SkipDebug);
 }
 
 void TestDeviceRecording::init()
 {
-    m_log->clear();
+    m_setup.log->clear();
     QDir(recordFolder()).removeRecursively();
 }
 
@@ -135,7 +130,7 @@ void TestDeviceRecording::recordsWhileConnected()
     QCOMPARE(files.size(), 1);
     QVERIFY2(files.first().startsWith(sim.serial() + "_"), qPrintable(files.first()));
     const QString path = QDir(recordFolder()).absoluteFilePath(files.first());
-    QCOMPARE(m_log->count("success record " + path), 1);
+    QCOMPARE(m_setup.log->count("success record " + path), 1);
 
     const Probe result = probe(path);
     QVERIFY(result.ok);
@@ -183,9 +178,9 @@ void TestDeviceRecording::capitalSuffixHasNoMuxer()
 
     // The mirror goes on without the recording.
     QVERIFY(observer.frames > 0);
-    QCOMPARE(m_log->count("Could not find muxer"), 1);
-    QCOMPARE(m_log->count("Could not open recorder"), 1);
-    QVERIFY(m_log->count("Could not send packet to recorder") > 0);
+    QCOMPARE(m_setup.log->count("Could not find muxer"), 1);
+    QCOMPARE(m_setup.log->count("Could not open recorder"), 1);
+    QVERIFY(m_setup.log->count("Could not send packet to recorder") > 0);
     QVERIFY(QDir(recordFolder()).entryList(QDir::Files).isEmpty());
 }
 
@@ -203,15 +198,15 @@ void TestDeviceRecording::firstPacketWithTimestampFailsRecording()
     QVERIFY(recorder.push(packet));
     packet->pts = 2000;
     QVERIFY(recorder.push(packet));
-    QTRY_COMPARE(m_log->count("The first packet is not a config packet"), 1);
+    QTRY_COMPARE(m_setup.log->count("The first packet is not a config packet"), 1);
     QTRY_VERIFY(!recorder.push(packet));
     av_packet_free(&packet);
 
     recorder.stopRecorder();
     QVERIFY(recorder.wait(5000));
     recorder.close();
-    QCOMPARE(m_log->count("Could not record packet"), 1);
-    QCOMPARE(m_log->countStartingWith("success record"), 0);
+    QCOMPARE(m_setup.log->count("Could not record packet"), 1);
+    QCOMPARE(m_setup.log->countStartingWith("success record"), 0);
 }
 
 void TestDeviceRecording::withoutDisplayRecordsAndIgnoresOperations()
