@@ -62,7 +62,7 @@ void HeadlessRecording::stop()
 void HeadlessRecording::poll()
 {
     if (m_serial.isEmpty() && !m_adb.isRuning()) {
-        m_adb.execute(QString(), {"devices"});
+        m_adb.listDevices();
     }
 }
 

@@ -148,13 +148,7 @@ void MainWindow::updateDevice()
         m_listAgain = true;
         return;
     }
-    QPointer<MainWindow> self(this);
-    m_devicesQuery = dvk::AdbProcess::selfDeleting(
-        [self](dvk::AdbProcess::ADB_EXEC_RESULT result, dvk::AdbProcess* runner) {
-            if (self) {
-                self->onDevicesListed(result, runner);
-            }
-        });
+    m_devicesQuery = dvk::AdbProcess::selfDeleting(this, &MainWindow::onDevicesListed);
     m_devicesQuery->listDevices();
 }
 
@@ -195,13 +189,7 @@ void MainWindow::onGetSize()
     if (m_sizeQuery) {
         return;
     }
-    QPointer<MainWindow> self(this);
-    m_sizeQuery = dvk::AdbProcess::selfDeleting(
-        [self](dvk::AdbProcess::ADB_EXEC_RESULT result, dvk::AdbProcess* runner) {
-            if (self) {
-                self->onSizeAnswered(result, runner);
-            }
-        });
+    m_sizeQuery = dvk::AdbProcess::selfDeleting(this, &MainWindow::onSizeAnswered);
     m_sizeQuery->queryScreenSize(m_currentSerial);
 }
 

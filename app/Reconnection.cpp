@@ -1,7 +1,5 @@
 #include "Reconnection.h"
 
-#include <QPointer>
-
 #include "device/IDeviceManage.h"
 
 Reconnection::Reconnection(QObject* parent) : QObject(parent) {}
@@ -12,12 +10,7 @@ bool Reconnection::start(const QString& serial)
         return false;
     }
     m_serial = serial;
-    QPointer<Reconnection> self(this);
-    dvk::AdbProcess::selfDeleting([self](dvk::AdbProcess::ADB_EXEC_RESULT result, dvk::AdbProcess* runner) {
-        if (self) {
-            self->onAdbDisconnected(result, runner);
-        }
-    })->disconnectWireless(serial);
+    dvk::AdbProcess::selfDeleting(this, &Reconnection::onAdbDisconnected)->disconnectWireless(serial);
     return true;
 }
 

@@ -1,6 +1,5 @@
 #include "WirelessSwitch.h"
 
-#include <QPointer>
 #include <QTimer>
 
 WirelessSwitch::WirelessSwitch(QObject* parent) : QObject(parent) {}
@@ -13,20 +12,8 @@ bool WirelessSwitch::start(const QString& serial)
     m_running = true;
     m_serial = serial;
     m_host.clear();
-    runnerFor(&WirelessSwitch::onAddress)->queryWirelessAddress(m_serial);
+    dvk::AdbProcess::selfDeleting(this, &WirelessSwitch::onAddress)->queryWirelessAddress(m_serial);
     return true;
-}
-
-// A runner of its own for one step; a result that arrives after this object is gone is dropped.
-dvk::AdbProcess* WirelessSwitch::runnerFor(Step onResult)
-{
-    QPointer<WirelessSwitch> self(this);
-    return dvk::AdbProcess::selfDeleting(
-        [self, onResult](dvk::AdbProcess::ADB_EXEC_RESULT result, dvk::AdbProcess* runner) {
-            if (self) {
-                (self->*onResult)(result, runner);
-            }
-        });
 }
 
 void WirelessSwitch::onAddress(dvk::AdbProcess::ADB_EXEC_RESULT result, dvk::AdbProcess* runner)
@@ -45,7 +32,7 @@ void WirelessSwitch::onAddress(dvk::AdbProcess::ADB_EXEC_RESULT result, dvk::Adb
 
 void WirelessSwitch::enableWireless()
 {
-    runnerFor(&WirelessSwitch::onEnabled)->enableWireless(m_serial);
+    dvk::AdbProcess::selfDeleting(this, &WirelessSwitch::onEnabled)->enableWireless(m_serial);
 }
 
 void WirelessSwitch::onEnabled(dvk::AdbProcess::ADB_EXEC_RESULT result, dvk::AdbProcess* runner)
@@ -59,7 +46,7 @@ void WirelessSwitch::onEnabled(dvk::AdbProcess::ADB_EXEC_RESULT result, dvk::Adb
 
 void WirelessSwitch::connectWireless()
 {
-    runnerFor(&WirelessSwitch::onConnected)->connectWireless(m_host);
+    dvk::AdbProcess::selfDeleting(this, &WirelessSwitch::onConnected)->connectWireless(m_host);
 }
 
 void WirelessSwitch::onConnected(dvk::AdbProcess::ADB_EXEC_RESULT result, dvk::AdbProcess* runner)

@@ -31,9 +31,6 @@ signals:
     void failed(const QString& why);
 
 private:
-    using Step = void (WirelessSwitch::*)(dvk::AdbProcess::ADB_EXEC_RESULT, dvk::AdbProcess*);
-
-    dvk::AdbProcess* runnerFor(Step onResult);
     void onAddress(dvk::AdbProcess::ADB_EXEC_RESULT result, dvk::AdbProcess* runner);
     void enableWireless();
     void onEnabled(dvk::AdbProcess::ADB_EXEC_RESULT result, dvk::AdbProcess* runner);

@@ -29,7 +29,7 @@ QPointer<dvk::IDevice> deviceOf(const QString& serial)
 
 } // namespace
 
-ToolBar::ToolBar(QWidget* parent) : QWidget(parent), ui(new Ui::ToolBar), m_adbProcess(new dvk::AdbProcess())
+ToolBar::ToolBar(QWidget* parent) : QWidget(parent), ui(new Ui::ToolBar)
 {
     ui->setupUi(this);
     initLabels();
@@ -41,7 +41,6 @@ ToolBar::ToolBar(QWidget* parent) : QWidget(parent), ui(new Ui::ToolBar), m_adbP
 
 ToolBar::~ToolBar()
 {
-    delete m_adbProcess;
     delete ui;
 }
 
@@ -160,7 +159,7 @@ void ToolBar::onSettings()
 {
     hideMenu();
     if (hasDevice()) {
-        m_adbProcess->openSettings(m_serial);
+        dvk::AdbProcess::selfDeleting()->openSettings(m_serial);
     }
 }
 
@@ -168,7 +167,7 @@ void ToolBar::onUninstall()
 {
     hideMenu();
     if (hasDevice()) {
-        m_adbProcess->requestLauncherUninstall(m_serial);
+        dvk::AdbProcess::selfDeleting()->requestLauncherUninstall(m_serial);
     }
 }
 
@@ -190,15 +189,9 @@ void ToolBar::onLogcat()
     const QString path = logcatFilePath(m_serial);
     QDir().mkpath(QFileInfo(path).absolutePath());
 
-    auto* adb = new dvk::AdbProcess(this);
-    connect(adb, &dvk::AdbProcess::adbProcessResult, adb, [adb, path](dvk::AdbProcess::ADB_EXEC_RESULT result) {
-        if (result == dvk::AdbProcess::ADB_STARTED) {
-            return;
-        }
-        writeLogcat(path, adb->getStdOut());
-        adb->deleteLater();
-    });
-    adb->dumpLogcat(m_serial);
+    dvk::AdbProcess::selfDeleting([path](dvk::AdbProcess::ADB_EXEC_RESULT, dvk::AdbProcess* runner) {
+        writeLogcat(path, runner->getStdOut());
+    })->dumpLogcat(m_serial);
 }
 
 void ToolBar::writeLogcat(const QString& path, const QString& output)

@@ -2,6 +2,7 @@
 #define ADBPROCESS_H
 
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 
 #include <functional>
@@ -33,6 +34,17 @@ public:
     // The same, for a caller that reads the command's output: onFinished gets the runner too,
     // which stays readable until the call returns.
     static AdbProcess* selfDeleting(std::function<void(ADB_EXEC_RESULT, AdbProcess* runner)> onFinished);
+    // The same, with the end handed to a member of the receiver; dropped once the receiver has gone.
+    template <typename Receiver>
+    static AdbProcess* selfDeleting(Receiver* receiver, void (Receiver::*onFinished)(ADB_EXEC_RESULT, AdbProcess*))
+    {
+        QPointer<Receiver> guard(receiver);
+        return selfDeleting([guard, onFinished](ADB_EXEC_RESULT processResult, AdbProcess* runner) {
+            if (guard) {
+                (guard.data()->*onFinished)(processResult, runner);
+            }
+        });
+    }
 
     void execute(const QString& serial, const QStringList& args);
     void forward(const QString& serial, quint16 localPort, const QString& deviceSocketName);
