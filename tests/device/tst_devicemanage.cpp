@@ -103,6 +103,8 @@ void TestDeviceManage::failureReportRemovesEntry()
     QSignalSpy connected(&manage, &IDeviceManage::deviceConnected);
     DeviceParams params = simParams(sim.serial());
     params.serverLocalPath = m_setup.dataDir.filePath("missing-server");
+    // Only the server may be used: "auto" would mirror through the phone's own tools instead.
+    params.connection = dvk::defaults::kConnectionServer;
 
     QVERIFY(manage.connectDevice(params));
     QPointer<IDevice> device = manage.getDevice(sim.serial());
