@@ -13,8 +13,8 @@ namespace {
 
 // The display is larger than the picture, so every point must be scaled on its way.
 const QSize kDisplay(1080, 2400);
-const QSize kPicture(176, 400);
-const quint16 kMaxSize = 400;
+const QSize kPicture(144, 320);
+const quint16 kMaxSize = 320;
 
 SimDevice::Options phoneWithoutServer(const QString& serial, bool motionEvent)
 {
@@ -143,12 +143,12 @@ void TestShellConnection::serverlessPhoneIsMirroredWithItsOwnTools()
     QTRY_VERIFY_WITH_TIMEOUT(shownFrameNumber(video) > first, 5000);
 
     int from = connected.sim.eventLog().size();
-    QTest::mouseClick(video, Qt::LeftButton, Qt::NoModifier, QPoint(88, 200));
-    QTest::mousePress(video, Qt::LeftButton, Qt::NoModifier, QPoint(44, 100));
+    QTest::mouseClick(video, Qt::LeftButton, Qt::NoModifier, QPoint(72, 160));
+    QTest::mousePress(video, Qt::LeftButton, Qt::NoModifier, QPoint(36, 80));
     for (int i = 1; i <= 4; ++i) {
-        QTest::mouseMove(video, QPoint(44 + 22 * i, 100 + 50 * i));
+        QTest::mouseMove(video, QPoint(36 + 18 * i, 80 + 40 * i));
     }
-    QTest::mouseRelease(video, Qt::LeftButton, Qt::NoModifier, QPoint(132, 300));
+    QTest::mouseRelease(video, Qt::LeftButton, Qt::NoModifier, QPoint(108, 240));
     QStringList words = waitForCommands(connected, from, 2);
     QCOMPARE(words.value(0), QString("input tap 540 1200"));
     QVERIFY2(words.value(1).startsWith("input swipe 270 600 810 1800 "), qPrintable(words.join(" | ")));
@@ -158,7 +158,7 @@ void TestShellConnection::serverlessPhoneIsMirroredWithItsOwnTools()
     QTest::keyClick(form, Qt::Key_A);
     QTest::keyClick(form, Qt::Key_H, Qt::ControlModifier);
     QTest::keyClick(form, Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier);
-    QWheelEvent wheel(QPointF(88, 200), QPointF(form->mapToGlobal(QPoint(88, 200))), QPoint(), QPoint(0, 120), Qt::NoButton,
+    QWheelEvent wheel(QPointF(72, 160), QPointF(form->mapToGlobal(QPoint(72, 160))), QPoint(), QPoint(0, 120), Qt::NoButton,
                       Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(form, &wheel);
     QTest::keyClick(form, Qt::Key_N, Qt::ControlModifier);
@@ -186,12 +186,12 @@ void TestShellConnection::dragsBecomeLiveMotionEventsWhereTheDeviceHasThem()
     QVERIFY(startShown(connected));
     QYUVOpenGLWidget* video = videoWidget(connected.form.get());
     const int from = connected.sim.eventLog().size();
-    QTest::mousePress(video, Qt::LeftButton, Qt::NoModifier, QPoint(44, 100));
+    QTest::mousePress(video, Qt::LeftButton, Qt::NoModifier, QPoint(36, 80));
     for (int i = 1; i <= 4; ++i) {
-        QTest::mouseMove(video, QPoint(44 + 22 * i, 100 + 50 * i));
+        QTest::mouseMove(video, QPoint(36 + 18 * i, 80 + 40 * i));
         QTest::qWait(20);
     }
-    QTest::mouseRelease(video, Qt::LeftButton, Qt::NoModifier, QPoint(132, 300));
+    QTest::mouseRelease(video, Qt::LeftButton, Qt::NoModifier, QPoint(108, 240));
     QStringList words;
     QTRY_VERIFY_WITH_TIMEOUT((words = commands(connected.sim, from)).endsWith("input motionevent UP 810 1800"), 10000);
     QCOMPARE(words.first(), QString("input motionevent DOWN 270 600"));
