@@ -41,12 +41,12 @@ struct GameSession
         }
         DeviceParams params = simParams(sim.serial());
         params.gameScript = QString::fromUtf8(keymap.readAll());
-        device = std::make_unique<Device>(params);
-        QSignalSpy connected(device.get(), &IDevice::deviceConnected);
-        if (!device->connectDevice() || !connected.wait(15000) || !connected.first().at(0).toBool()) {
+        test = std::make_unique<DeviceUnderTest>(params);
+        device = &test->device;
+        if (!test->connect()) {
             return;
         }
-        frame = connected.first().at(3).toSize();
+        frame = test->connected.first().at(3).toSize();
         shown = frame * 2;
         key(QEvent::KeyPress, Qt::Key_QuoteLeft);
         key(QEvent::KeyRelease, Qt::Key_QuoteLeft);
@@ -86,7 +86,8 @@ struct GameSession
         device->mouseEvent(&release, frame, shown);
     }
 
-    std::unique_ptr<Device> device;
+    std::unique_ptr<DeviceUnderTest> test;
+    Device* device = nullptr;
     QSize frame;
     QSize shown;
 };

@@ -12,12 +12,14 @@
 class DeviceUnderTest
 {
 public:
-    DeviceUnderTest(const dvk::DeviceParams& params, dvk::DeviceObserver* observer)
+    explicit DeviceUnderTest(const dvk::DeviceParams& params, dvk::DeviceObserver* observer = nullptr)
         : device(params)
         , connected(&device, &dvk::IDevice::deviceConnected)
         , disconnected(&device, &dvk::IDevice::deviceDisconnected)
     {
-        device.registerDeviceObserver(observer);
+        if (observer) {
+            device.registerDeviceObserver(observer);
+        }
     }
 
     // Starts the connection and waits for its report; true only when it reports success.
