@@ -280,6 +280,7 @@ bool ScreenRecordStream::takeAccessUnit(const uint8_t* data, int size)
         const uint8_t* config = av_packet_get_side_data(out, AV_PKT_DATA_NEW_EXTRADATA, &configSize);
         if (config && configSize > 0) {
             ok = queueCopy(config, static_cast<int>(configSize), AV_NOPTS_VALUE);
+            m_announced = true;
         }
         if (ok && out->size > 0) {
             // Frames of one read share its arrival time; the recording needs them in strict order.

@@ -54,6 +54,8 @@ public:
     // Any thread: ends the recorder; the thread follows within a few milliseconds.
     void stop();
     Outcome outcome() const;
+    // The recorder has announced its stream (its parameter sets) at least once.
+    bool announced() const { return m_announced; }
     // The clock of the frames' timestamps: microseconds on the steady clock.
     static int64_t arrivalNowUs();
 
@@ -87,6 +89,7 @@ private:
     const QString m_serial;
     QStringList m_recordArgs;
     std::atomic<bool> m_stopRequested{false};
+    std::atomic<bool> m_announced{false};
 
     // Stream thread only, from the start of a run to its end.
     QProcess* m_process = nullptr;

@@ -198,7 +198,8 @@ void ShellConnection::onFirstFrame()
 
 void ShellConnection::onCaptured(const QImage& image)
 {
-    if (m_ended || (m_stream && m_stream->outcome().frames > 0)) {
+    // A recorder that has not even begun its stream may be failing: no picture makes it a connection.
+    if (m_ended || !m_stream || m_stream->outcome().frames > 0 || (!m_connected && !m_stream->announced())) {
         return;
     }
     if (!m_connected) {

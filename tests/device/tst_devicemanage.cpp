@@ -103,7 +103,7 @@ void TestDeviceManage::failureReportRemovesEntry()
     QSignalSpy connected(&manage, &IDeviceManage::deviceConnected);
     DeviceParams params = simParams(sim.serial());
     params.serverLocalPath = m_setup.dataDir.filePath("missing-server");
-    // Only the server may be used: "auto" would mirror through the phone's own tools instead.
+    // Only our server: without its file the start fails rather than turning to the phone's own tools.
     params.connection = dvk::defaults::kConnectionServer;
 
     QVERIFY(manage.connectDevice(params));

@@ -1,11 +1,12 @@
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QSignalSpy>
 #include <QtTest>
 
 #include "ConnectedForm.h"
 #include "QYUVOpenGLWidget.h"
-#include "TestPattern.h"
+#include "ShownFrame.h"
 #include "VideoForm.h"
 #include "device/IDeviceManage.h"
 
@@ -31,23 +32,7 @@ QYUVOpenGLWidget* videoWidget(VideoForm* form)
     return form->findChild<QYUVOpenGLWidget*>();
 }
 
-quint8 lumaOf(QRgb rgb)
-{
-    return quint8((66 * qRed(rgb) + 129 * qGreen(rgb) + 25 * qBlue(rgb) + 128) / 256 + 16);
-}
 
-// The number the test pattern's bar code carries in the picture the widget paints.
-quint32 shownFrameNumber(QYUVOpenGLWidget* video)
-{
-    const QImage image = video->grabFramebuffer();
-    std::vector<quint8> luma(size_t(image.width() * image.height()));
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            luma[size_t(y * image.width() + x)] = lumaOf(image.pixel(x, y));
-        }
-    }
-    return sim::TestPattern::readCode(luma.data(), image.width(), image.size());
-}
 
 // The device's input and cmd events after the first `from`, one word each.
 QStringList commands(const SimDevice& sim, int from)
@@ -67,6 +52,24 @@ QStringList commands(const SimDevice& sim, int from)
         words << name + " " + args.join(' ');
     }
     return words;
+}
+
+QJsonObject lastEvent(const SimDevice& sim, const QString& name)
+{
+    QJsonObject found;
+    for (const QJsonObject& e : sim.eventLog()) {
+        if (e.value("event").toString() == name) {
+            found = e;
+        }
+    }
+    return found;
+}
+
+// A click at the middle of the picture the form shows.
+void clickCentre(VideoForm* form)
+{
+    QYUVOpenGLWidget* video = videoWidget(form);
+    QTest::mouseClick(video, Qt::LeftButton, Qt::NoModifier, QPoint(video->width() / 2, video->height() / 2));
 }
 
 int eventCount(const SimDevice& sim, const QString& name)
@@ -91,6 +94,9 @@ private slots:
     void recorderFailingThriceEndsTheConnectionWithItsError();
     void serverOnlySaysWhyItCouldNotStart();
     void shellOnlyNeverPushesTheServer();
+    void stillScreenIsShownAtOnceAndTheFirstTapWorks();
+    void turnedPhoneRestartsTheRecorderAndTapsFollow();
+    void recorderIsAskedForTheDisplaysRatio();
 
 private:
     bool startShown(ConnectedForm& connected, QSignalSpy* notices = nullptr);
@@ -262,6 +268,64 @@ void TestShellConnection::shellOnlyNeverPushesTheServer()
                  qPrintable(QJsonDocument(argv).toJson(QJsonDocument::Compact)));
     }
     QCOMPARE(eventCount(connected.sim, "screenrecord"), 1);
+}
+
+void TestShellConnection::stillScreenIsShownAtOnceAndTheFirstTapWorks()
+{
+    SimDevice::Options options = phoneWithoutServer("SHELL07", false);
+    options.properties.insert("stillScreen", true);
+    ConnectedForm connected(options);
+    connected.params.maxSize = kMaxSize;
+    QElapsedTimer clock;
+    clock.start();
+    QString why;
+    QVERIFY2(connected.start(QSize(144, 320), why), qPrintable(why));
+    qInfo("a still screen was shown %lld ms after connecting began", clock.elapsed());
+    // The picture is the screen capture's, at the display's size, and nothing was typed to get it.
+    QCOMPARE(connected.form->frameSize(), kDisplay);
+    QVERIFY(eventCount(connected.sim, "screencap") >= 1);
+    QVERIFY(commands(connected.sim, 0).isEmpty());
+
+    const int from = connected.sim.eventLog().size();
+    clickCentre(connected.form.get());
+    QCOMPARE(waitForCommands(connected, from, 1), QStringList({"input tap 540 1200"}));
+    // The tap changed the screen: the recorder's pictures take over.
+    QTRY_COMPARE_WITH_TIMEOUT(connected.form->frameSize(), kPicture, 10000);
+}
+
+void TestShellConnection::turnedPhoneRestartsTheRecorderAndTapsFollow()
+{
+    ConnectedForm connected(phoneWithoutServer("SHELL08", false));
+    QVERIFY(startShown(connected));
+    int from = connected.sim.eventLog().size();
+    clickCentre(connected.form.get());
+    QCOMPARE(waitForCommands(connected, from, 1), QStringList({"input tap 540 1200"}));
+
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(connected.sim.setProperty(connected.sim.serial(), "orientation", 1));
+    QTRY_COMPARE_WITH_TIMEOUT(lastEvent(connected.sim, "screenrecord").value("size").toString(), QString("320x144"),
+                              10000);
+    qInfo("the recorder started again %lld ms after the phone turned", clock.elapsed());
+    QTRY_COMPARE_WITH_TIMEOUT(connected.form->frameSize(), kPicture.transposed(), 10000);
+    from = connected.sim.eventLog().size();
+    clickCentre(connected.form.get());
+    QCOMPARE(waitForCommands(connected, from, 1), QStringList({"input tap 1200 540"}));
+}
+
+void TestShellConnection::recorderIsAskedForTheDisplaysRatio()
+{
+    SimDevice::Options options = phoneWithoutServer("SHELL09", false);
+    options.screen = QSize(1080, 2340);
+    ConnectedForm connected(options);
+    connected.params.maxSize = 1024;
+    QString why;
+    QVERIFY2(connected.start(QSize(216, 468), why), qPrintable(why));
+    QCOMPARE(lastEvent(connected.sim, "screenrecord").value("size").toString(), QString("432x936"));
+    QCOMPARE(connected.form->frameSize(), QSize(432, 936));
+    const int from = connected.sim.eventLog().size();
+    clickCentre(connected.form.get());
+    QCOMPARE(waitForCommands(connected, from, 1), QStringList({"input tap 540 1170"}));
 }
 
 QTEST_MAIN(TestShellConnection)

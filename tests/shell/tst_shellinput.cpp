@@ -40,6 +40,7 @@ private slots:
     void recordSizeKeepsTheRatioInMultiplesOfEight();
     void displaySizePrefersTheOverride();
     void turnedPictureTurnsTheDisplay();
+    void orientationIsReadFromDumpsys();
 
     void touchOnABarIsNotSent();
     void tapAndDragBecomeTapAndSwipe();
@@ -205,6 +206,14 @@ void TestShellInput::touchOnABarIsNotSent()
     input->send(touch(AMOTION_EVENT_ACTION_DOWN, 270, 600));
     input->send(touch(AMOTION_EVENT_ACTION_UP, 270, 600));
     QCOMPARE(waitForLines(1), QStringList({"input tap 540 1200"}));
+}
+
+void TestShellInput::orientationIsReadFromDumpsys()
+{
+    QCOMPARE(ShellConnection::orientationFrom("    Viewport INTERNAL\n      SurfaceOrientation: 1\n"), 1);
+    QCOMPARE(ShellConnection::orientationFrom("      SurfaceOrientation: 0\n      SurfaceOrientation: 3\n"), 0);
+    QCOMPARE(ShellConnection::orientationFrom("Input Reader State:\n"), -1);
+    QCOMPARE(ShellConnection::orientationFrom("SurfaceOrientation: 7"), -1);
 }
 
 void TestShellInput::tapAndDragBecomeTapAndSwipe()
