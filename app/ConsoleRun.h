@@ -9,4 +9,9 @@
 int runCommandLineAction(const CommandLine& commandLine, CommandLine::Action action, int& argc, char** argv);
 int runHeadlessRecording(const LaunchOptions& options, int& argc, char** argv);
 
+// For --tcpip, before mirroring: brings the device onto Wi-Fi in the application's event loop,
+// telling the steps on standard output. 0 with options naming the wireless device; otherwise
+// the failure is on standard error and the result is the exit code.
+int switchToWireless(LaunchOptions& options);
+
 #endif // CONSOLERUN_H

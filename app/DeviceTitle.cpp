@@ -13,7 +13,8 @@ dvk::IDeviceManage& registry()
 
 } // namespace
 
-DeviceTitle::DeviceTitle(QWidget* window, const QString& base) : QObject(window), m_window(window), m_base(base)
+DeviceTitle::DeviceTitle(QWidget* window, const QString& base, bool viewOnly)
+    : QObject(window), m_window(window), m_base(base), m_viewOnly(viewOnly)
 {
     connect(&registry(), &dvk::IDeviceManage::deviceConnected, this,
             [this](bool success, const QString& serial) { onDeviceConnected(success, serial); });
@@ -26,13 +27,17 @@ DeviceTitle::~DeviceTitle()
     detach();
 }
 
-QString DeviceTitle::text(const QString& base, const QString& serial, int fps)
+QString DeviceTitle::text(const QString& base, const QString& serial, int fps, bool viewOnly)
 {
-    if (serial.isEmpty()) {
-        return base;
-    }
     const QString dash = QString::fromUtf8(" — ");
-    return fps < 0 ? base + dash + serial : base + dash + serial + dash + tr("%1 fps").arg(fps);
+    QString title = base;
+    if (!serial.isEmpty()) {
+        title += dash + serial;
+    }
+    if (!serial.isEmpty() && fps >= 0) {
+        title += dash + tr("%1 fps").arg(fps);
+    }
+    return viewOnly ? title + dash + tr("view only") : title;
 }
 
 void DeviceTitle::updateFPS(quint32 fps)
@@ -74,6 +79,6 @@ void DeviceTitle::detach()
 void DeviceTitle::show(int fps)
 {
     if (m_window) {
-        m_window->setWindowTitle(text(m_base, m_serial, fps));
+        m_window->setWindowTitle(text(m_base, m_serial, fps, m_viewOnly));
     }
 }

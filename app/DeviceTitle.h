@@ -15,11 +15,12 @@ class DeviceTitle : public QObject, public dvk::DeviceObserver
 {
     Q_OBJECT
 public:
-    // base: the title's leading text, and the whole title while no device is shown.
-    DeviceTitle(QWidget* window, const QString& base);
+    // base: the title's leading text, and the whole title while no device is shown. viewOnly:
+    // the title says that input does not reach the device.
+    DeviceTitle(QWidget* window, const QString& base, bool viewOnly = false);
     ~DeviceTitle() override;
 
-    static QString text(const QString& base, const QString& serial, int fps);
+    static QString text(const QString& base, const QString& serial, int fps, bool viewOnly = false);
 
     void updateFPS(quint32 fps) override;
 
@@ -31,6 +32,7 @@ private:
 
     QPointer<QWidget> m_window;
     QString m_base;
+    bool m_viewOnly = false;
     QString m_serial;
 };
 

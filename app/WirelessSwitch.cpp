@@ -2,6 +2,8 @@
 
 #include <QTimer>
 
+#include "ConnectionDefaults.h"
+
 WirelessSwitch::WirelessSwitch(QObject* parent) : QObject(parent) {}
 
 bool WirelessSwitch::start(const QString& serial)
@@ -46,7 +48,8 @@ void WirelessSwitch::onEnabled(dvk::AdbProcess::ADB_EXEC_RESULT result, dvk::Adb
 
 void WirelessSwitch::connectWireless()
 {
-    dvk::AdbProcess::selfDeleting(this, &WirelessSwitch::onConnected)->connectWireless(m_host);
+    dvk::AdbProcess::selfDeleting(this, &WirelessSwitch::onConnected)
+        ->connectWireless(QStringLiteral("%1:%2").arg(m_host).arg(dvk::defaults::kWirelessPort));
 }
 
 void WirelessSwitch::onConnected(dvk::AdbProcess::ADB_EXEC_RESULT result, dvk::AdbProcess* runner)
@@ -61,7 +64,7 @@ void WirelessSwitch::onConnected(dvk::AdbProcess::ADB_EXEC_RESULT result, dvk::A
 void WirelessSwitch::succeed()
 {
     m_running = false;
-    emit switched(QStringLiteral("%1:%2").arg(m_host).arg(dvk::AdbProcess::kWirelessPort));
+    emit switched(QStringLiteral("%1:%2").arg(m_host).arg(dvk::defaults::kWirelessPort));
 }
 
 void WirelessSwitch::fail(const QString& why)

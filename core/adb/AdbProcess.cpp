@@ -1,5 +1,6 @@
 #include "adb/AdbProcess.h"
 
+#include "ConnectionDefaults.h"
 #include "adb/AdbProcessImpl.h"
 
 namespace dvk {
@@ -112,12 +113,12 @@ void AdbProcess::queryWirelessAddress(const QString& serial)
 
 void AdbProcess::enableWireless(const QString& serial)
 {
-    execute(serial, {"tcpip", QString::number(kWirelessPort)});
+    execute(serial, {"tcpip", QString::number(defaults::kWirelessPort)});
 }
 
-void AdbProcess::connectWireless(const QString& host)
+void AdbProcess::connectWireless(const QString& address)
 {
-    execute(QString(), {"connect", QString("%1:%2").arg(host).arg(kWirelessPort)});
+    execute(QString(), {"connect", address});
 }
 
 void AdbProcess::disconnectWireless(const QString& serial)

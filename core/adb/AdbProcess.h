@@ -56,17 +56,14 @@ public:
     void removePath(const QString& serial, const QString& path);
     void setShowTouchesEnabled(const QString& serial, bool enabled);
 
-    // The port a device listens on once switched to wireless adb.
-    static constexpr quint16 kWirelessPort = 5555;
-
     // Named commands of the window and its tool bar: the attached devices; the screen size
-    // ("wm size"); the wireless address ("ifconfig wlan0"); switching to wireless adb and
-    // connecting there; ending one wireless connection.
+    // ("wm size"); the wireless address ("ifconfig wlan0"); switching to wireless adb on the
+    // wireless port and connecting to an "IP:PORT" address; ending one wireless connection.
     void listDevices();
     void queryScreenSize(const QString& serial);
     void queryWirelessAddress(const QString& serial);
     void enableWireless(const QString& serial);
-    void connectWireless(const QString& host);
+    void connectWireless(const QString& address);
     void disconnectWireless(const QString& serial);
     // The device's settings screen; the launcher's own uninstall flow; the whole log at once.
     void openSettings(const QString& serial);

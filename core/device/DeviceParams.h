@@ -28,10 +28,6 @@ struct DeviceParams
     QString logLevel = defaults::kLogLevel;
     QString codecOptions = "";
     QString codecName = "";
-    // "width:height:x:y" of the part of the screen to send; empty: all of it.
-    QString crop = "";
-    // Whether the server opens the control socket.
-    bool control = true;
     // Folder for recordings and screenshots, relative to the data directory.
     QString recordPath = "./snapshot/";
     QString recordFileFormat = "mp4";
@@ -45,6 +41,14 @@ struct DeviceParams
     // Decode, show and accept input; false only makes sense together with recordFile.
     bool display = true;
     QString connection = defaults::kConnectionAuto;
+    // "W:H:X:Y": only this part of the screen is sent; empty: the whole screen. Server connection only.
+    QString crop = "";
+    // The display to mirror. Server connection only.
+    quint32 displayId = 0;
+    // False: view only, no control connection and no input.
+    bool control = true;
+    // Seconds after which the recording ends (without display, the connection too); 0: no limit.
+    quint32 recordTimeLimit = 0;
     // Keymap text for the controller; empty means normal input.
     QString gameScript = "";
 };
