@@ -104,7 +104,7 @@ QVector<Config::Setting> Config::commonSettings()
 {
     // In the order of Key.
     return {
-        {"ServerVersion", dvk::defaults::kServerVersion},
+        {"ServerVersion", dvk::defaults::serverVersion()},
         {"MaxFps", dvk::defaults::kMaxFps},
         {"UseDesktopOpenGL", -1},
         {"RenderExpiredFrames", 0},

@@ -30,6 +30,10 @@ public:
     QString getServerVersion();
     int getMaxFps();
     int getDesktopOpenGL();
+    // Read for the settings' sake only: a connection never waits for the window to take each
+    // picture, since that would let a slow window hold back the socket reads and the recording,
+    // and block the stream thread at the very moment disconnection waits for it. A picture not
+    // yet shown is replaced by the newer one instead.
     int getRenderExpiredFrames();
     QString getPushFilePath();
     QString getServerPath();

@@ -264,8 +264,8 @@ to Install it.</translation>
         <translation>-1 or a whole number from 0 to 3</translation>
     </message>
     <message>
-        <source>Local TCP port of the connection (default 27183).</source>
-        <translation>Local TCP port of the connection (default 27183).</translation>
+        <source>Local TCP port of the connection (default %1).</source>
+        <translation>Local TCP port of the connection (default %1).</translation>
     </message>
     <message>
         <source>a port number from 1 to 65535</source>

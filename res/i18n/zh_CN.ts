@@ -264,8 +264,8 @@ to Install it.</source>
         <translation>-1 或 0 到 3 之间的整数</translation>
     </message>
     <message>
-        <source>Local TCP port of the connection (default 27183).</source>
-        <translation>连接使用的本地 TCP 端口（默认 27183）。</translation>
+        <source>Local TCP port of the connection (default %1).</source>
+        <translation>连接使用的本地 TCP 端口（默认 %1）。</translation>
     </message>
     <message>
         <source>a port number from 1 to 65535</source>

@@ -5,6 +5,7 @@
 #include "ConnectionParams.h"
 #include "DeviceChoice.h"
 #include "LaunchOptions.h"
+#include "device/DeviceSerial.h"
 
 // The command line as the program reads it: what each option sets, and the one line a bad value gets.
 class TestCommandLine : public QObject
@@ -304,8 +305,8 @@ void TestCommandLine::deviceChoice()
     QCOMPARE(DeviceChoice::choose(usbAndWireless, "USB3"), QString());
     QCOMPARE(DeviceChoice::choose({"10.0.0.1:5555", "10.0.0.2:5555"}, QString()), QString());
     QCOMPARE(DeviceChoice::choose({"10.0.0.1:5555"}, QString()), QString("10.0.0.1:5555"));
-    QVERIFY(!DeviceChoice::isWirelessSerial("256.0.0.1:5555"));
-    QVERIFY(!DeviceChoice::isWirelessSerial("10.0.0.1:05555"));
+    QVERIFY(!dvk::DeviceSerial::isWireless("256.0.0.1:5555"));
+    QVERIFY(!dvk::DeviceSerial::isWireless("10.0.0.1:05555"));
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)
