@@ -239,6 +239,12 @@ void VideoForm::forwardMouse(QMouseEvent* event, bool clampToVideo)
     target->mouseEvent(event, m_videoWidget->frameSize(), videoSize());
 }
 
+void VideoForm::forwardPress(QMouseEvent* event)
+{
+    m_forwardedButtons |= event->button();
+    forwardMouse(event, false);
+}
+
 void VideoForm::mousePressEvent(QMouseEvent* event)
 {
     QPointer<dvk::IDevice> target = device();
@@ -256,7 +262,7 @@ void VideoForm::mousePressEvent(QMouseEvent* event)
     if (!insideVideo(event->localPos())) {
         return;
     }
-    forwardMouse(event, false);
+    forwardPress(event);
     if (event->button() == Qt::LeftButton) {
         // A relative position in the form a key map file takes.
         const QPointF local = event->localPos();
@@ -276,31 +282,33 @@ void VideoForm::mouseReleaseEvent(QMouseEvent* event)
         target->postBackOrScreenOn(false);
         return;
     }
+    // A press that went to a button action or landed beside the picture has no release on the device.
+    if (!m_forwardedButtons.testFlag(event->button())) {
+        return;
+    }
+    m_forwardedButtons &= ~event->button();
     // A drag that ends outside the video still releases, at the video's edge.
     forwardMouse(event, true);
 }
 
 void VideoForm::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    QPointer<dvk::IDevice> target = device();
-    if (!target) {
-        return;
-    }
-    const bool inside = insideVideo(event->localPos());
-    if (event->button() == Qt::LeftButton && !inside && !isMaximized()) {
+    if (event->button() == Qt::LeftButton && !insideVideo(event->localPos()) && !isMaximized()) {
         resizeToGoodSize();
     }
-    if (event->button() == Qt::RightButton && !target->isCurrentCustomKeymap()) {
-        target->postBackOrScreenOn(true);
-    }
-    if (inside) {
-        forwardMouse(event, false);
-    }
+    // The double click stands for the click's second press, so the device sees two whole taps.
+    QMouseEvent press(QEvent::MouseButtonPress, event->localPos(), event->windowPos(), event->screenPos(),
+                      event->button(), event->buttons(), event->modifiers(), event->source());
+    mousePressEvent(&press);
 }
 
 void VideoForm::mouseMoveEvent(QMouseEvent* event)
 {
     if (!insideVideo(event->localPos())) {
+        return;
+    }
+    // A drag whose press the device never saw is no drag there.
+    if ((event->buttons() & Qt::LeftButton) && !m_forwardedButtons.testFlag(Qt::LeftButton)) {
         return;
     }
     forwardMouse(event, false);
@@ -328,6 +336,7 @@ void VideoForm::keyPressEvent(QKeyEvent* event)
         onSwitchFullScreen();
         return;
     }
+    m_forwardedKeys.insert(keyIdentity(event));
     target->keyEvent(event, m_videoWidget->frameSize(), videoSize());
 }
 
@@ -337,7 +346,25 @@ void VideoForm::keyReleaseEvent(QKeyEvent* event)
     if (!target) {
         return;
     }
+    // Presses taken by a shortcut, a dialog or leaving full screen leave their releases here.
+    const quint64 identity = keyIdentity(event);
+    if (!m_forwardedKeys.contains(identity)) {
+        return;
+    }
+    if (!event->isAutoRepeat()) {
+        m_forwardedKeys.remove(identity);
+    }
     target->keyEvent(event, m_videoWidget->frameSize(), videoSize());
+}
+
+// The physical key where the platform names it, so that a release matches its press even when a
+// modifier changed the key's meaning in between; otherwise the key itself.
+quint64 VideoForm::keyIdentity(const QKeyEvent* event)
+{
+    if (event->nativeScanCode() != 0) {
+        return (quint64(1) << 32) | event->nativeScanCode();
+    }
+    return quint32(event->key());
 }
 
 void VideoForm::enterEvent(QEvent* event)

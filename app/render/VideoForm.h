@@ -2,6 +2,7 @@
 #define VIDEOFORM_H
 
 #include <QPointer>
+#include <QSet>
 #include <QSize>
 
 #include "DropAreaBase.h"
@@ -84,6 +85,8 @@ private:
     bool insideVideo(const QPointF& pos) const;
     QSize videoSize() const;
     void forwardMouse(QMouseEvent* event, bool clampToVideo);
+    void forwardPress(QMouseEvent* event);
+    static quint64 keyIdentity(const QKeyEvent* event);
 
     Ui::videoForm* ui;
     QPointer<QYUVOpenGLWidget> m_videoWidget;
@@ -92,6 +95,9 @@ private:
     QPointer<QPushButton> m_wirelessButton;
     QSize m_frameSize = {-1, -1};
     float m_widthHeightRatio = -1.0f;
+    // Presses the device was sent, so that it is never sent a release it did not see pressed.
+    Qt::MouseButtons m_forwardedButtons = Qt::NoButton;
+    QSet<quint64> m_forwardedKeys;
 };
 
 #endif // VIDEOFORM_H
