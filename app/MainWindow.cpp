@@ -335,6 +335,8 @@ void MainWindow::showVideoForm()
     connect(m_videoForm, &VideoForm::switchWireless, this, &MainWindow::onSwitchWireless);
     m_videoForm->show();
     setCentralWidget(m_videoForm);
+    // Keys go to the device from the start; a dialog closing gives the window, and so the form, focus back.
+    m_videoForm->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::showLogoWidget()
