@@ -66,12 +66,21 @@ void initDataPath()
     seedConfigFile(configDir + "/config.ini");
 }
 
+// A value the user set is theirs: it names the adb, server or keymaps they want used.
+void putEnvironmentDefault(const char* name, const QByteArray& value)
+{
+    if (!qEnvironmentVariableIsEmpty(name)) {
+        return;
+    }
+    qputenv(name, value);
+}
+
 void setStartupEnvironment()
 {
     qputenv("VADIZEDE_CONFIG_PATH", (getAppPath() + "/config").toLocal8Bit());
-    qputenv("VADIZEDE_ADB_PATH", "../../../ZelDravik/VaDizedeCore/src/third_party/adb/win/adb.exe");
-    qputenv("VADIZEDE_SERVER_PATH", "../../../ZelDravik/VaDizedeCore/src/third_party/dravik-server");
-    qputenv("VADIZEDE_KEYMAP_PATH", "../../../keymap");
+    putEnvironmentDefault("VADIZEDE_ADB_PATH", "../../../ZelDravik/VaDizedeCore/src/third_party/adb/win/adb.exe");
+    putEnvironmentDefault("VADIZEDE_SERVER_PATH", "../../../ZelDravik/VaDizedeCore/src/third_party/dravik-server");
+    putEnvironmentDefault("VADIZEDE_KEYMAP_PATH", "../../../keymap");
 }
 
 std::optional<Qt::ApplicationAttribute> openGLAttribute(int useDesktopOpenGL)
