@@ -12,7 +12,6 @@
 
 #include <cmath>
 #include <limits>
-#include <optional>
 
 #include "controller/ControlMsg.h"
 
@@ -30,9 +29,6 @@ constexpr int MAX_PATH_POINTS = 1000;
 // Names the single-shot timers of tap sequences and view re-centring, so that leaving game
 // mode can cancel them.
 const char* const STEP_TIMER = "gameStepTimer";
-
-// The pixel of the last touch this process sent, whichever converter sent it.
-std::optional<QPoint> s_lastAbsolutePos;
 
 int toPixel(double value)
 {
@@ -315,14 +311,11 @@ void InputConvertGame::sendTouchEvent(int id, QPointF pos, AndroidMotioneventAct
     }
     const QPointF absolute = calcFrameAbsolutePos(pos);
     const QPoint pixel(toPixel(absolute.x()), toPixel(absolute.y()));
-    if (!s_lastAbsolutePos) {
-        s_lastAbsolutePos = pixel;
-    }
-    // A move that lands on the same pixel says nothing new to the device.
-    if (action == AMOTION_EVENT_ACTION_MOVE && pixel == *s_lastAbsolutePos) {
+    // A move that lands on the finger's own last pixel says nothing new to the device.
+    if (action == AMOTION_EVENT_ACTION_MOVE && m_lastPixel[id] == pixel) {
         return;
     }
-    s_lastAbsolutePos = pixel;
+    m_lastPixel[id] = pixel;
     m_touchPos[id] = pos;
 
     auto* msg = new ControlMsg(ControlMsg::CONTROL_INJECT_TOUCH);
