@@ -14,6 +14,10 @@
 #include <malloc.h>
 #endif
 
+#ifdef VADIZEDE_HAVE_X11
+#include <X11/Xlib.h>
+#endif
+
 #include "AppPath.h"
 #include "AppVersion.h"
 
@@ -81,6 +85,23 @@ void setStartupEnvironment()
     putEnvironmentDefault("VADIZEDE_ADB_PATH", "../../../ZelDravik/VaDizedeCore/src/third_party/adb/win/adb.exe");
     putEnvironmentDefault("VADIZEDE_SERVER_PATH", "../../../ZelDravik/VaDizedeCore/src/third_party/dravik-server");
     putEnvironmentDefault("VADIZEDE_KEYMAP_PATH", "../../../keymap");
+}
+
+bool canOpenDisplay()
+{
+#ifdef VADIZEDE_HAVE_X11
+    // Another platform plugin (offscreen, wayland) reports its own problems.
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (!platform.isEmpty() && !platform.startsWith("xcb")) {
+        return true;
+    }
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) {
+        return false;
+    }
+    XCloseDisplay(display);
+#endif
+    return true;
 }
 
 std::optional<Qt::ApplicationAttribute> openGLAttribute(int useDesktopOpenGL)

@@ -299,6 +299,10 @@ to Install it.</translation>
         <source>%1: adb devices failed: %2</source>
         <translation>%1: adb devices failed: %2</translation>
     </message>
+    <message>
+        <source>%1: cannot open the display; set DISPLAY, or use --no-display</source>
+        <translation>%1: cannot open the display; set DISPLAY, or use --no-display</translation>
+    </message>
 </context>
 <context>
     <name>HeadlessRecording</name>

@@ -299,6 +299,10 @@ to Install it.</source>
         <source>%1: adb devices failed: %2</source>
         <translation>%1：adb devices 失败：%2</translation>
     </message>
+    <message>
+        <source>%1: cannot open the display; set DISPLAY, or use --no-display</source>
+        <translation>%1：无法打开显示；请设置 DISPLAY，或使用 --no-display</translation>
+    </message>
 </context>
 <context>
     <name>HeadlessRecording</name>

@@ -34,6 +34,17 @@ public:
     }
 
 
+    // Changes the program's environment for the runs that follow; an empty value removes the variable.
+    void setEnvironment(const QString& name, const QString& value)
+    {
+        if (value.isEmpty()) {
+            m_env.remove(name);
+        } else {
+            m_env.insert(name, value);
+        }
+        m_process.setProcessEnvironment(m_env);
+    }
+
     QString path(const QString& name) const { return m_dir.filePath(name); }
     QString logText() const { return readAll(m_dir.filePath("data/VuvodiZidevi/appdebug.log")); }
     QProcess& process() { return m_process; }
