@@ -342,6 +342,9 @@ void MainWindow::showVideoForm()
 void MainWindow::showLogoWidget()
 {
     m_logoWidget = new LogoWidget(nullptr);
+    if (!LaunchOptions::current().serial.isEmpty()) {
+        m_logoWidget->setWaitingFor(LaunchOptions::current().serial);
+    }
     setCentralWidget(m_logoWidget);
     m_logoWidget->show();
 }

@@ -29,6 +29,10 @@ to Install it.</translation>
         <source>Please connect device</source>
         <translation>Please connect device</translation>
     </message>
+    <message>
+        <source>Waiting for %1</source>
+        <translation>Waiting for %1</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>

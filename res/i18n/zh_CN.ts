@@ -29,6 +29,10 @@ to Install it.</source>
         <source>Please connect device</source>
         <translation>请连接设备</translation>
     </message>
+    <message>
+        <source>Waiting for %1</source>
+        <translation>正在等待 %1</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>

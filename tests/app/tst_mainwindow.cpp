@@ -1,9 +1,11 @@
 #include <QApplication>
 #include <QFile>
+#include <QLabel>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "LaunchOptions.h"
 #include "LogoWidget.h"
 #include "MainWindow.h"
 #include "NoticePopup.h"
@@ -22,6 +24,7 @@ private slots:
     void overrideSize_data();
     void overrideSize();
     void secondDeviceTakesOverAndFirstEndingLeavesItShown();
+    void namedSerialIsWaitedForByName();
 };
 
 void TestMainWindow::chosenSerial_data()
@@ -129,6 +132,29 @@ void TestMainWindow::secondDeviceTakesOverAndFirstEndingLeavesItShown()
 
     QVERIFY(registry.disconnectDevice(second.serial));
     QVERIFY(qobject_cast<LogoWidget*>(window.centralWidget()));
+}
+
+void TestMainWindow::namedSerialIsWaitedForByName()
+{
+    SimDevice sim;
+    QVERIFY(sim.isValid());
+    dvk::AdbProcess::setAdbPath(SimDevice::adbPath());
+    LaunchOptions options;
+    options.serial = "192.0.2.44:5555";
+    LaunchOptions::setCurrent(options);
+    {
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* label = window.findChild<QLabel*>("labelConnect");
+        QVERIFY(label);
+        QCOMPARE(label->text(), QString("Waiting for 192.0.2.44:5555"));
+        // The poll that does not find it leaves the name in place.
+        QVERIFY(QTest::qWaitFor([&]() { return !sim.invocations().isEmpty(); }, 10000));
+        QVERIFY(qobject_cast<LogoWidget*>(window.centralWidget()));
+        QCOMPARE(window.findChild<QLabel*>("labelConnect")->text(), QString("Waiting for 192.0.2.44:5555"));
+    }
+    LaunchOptions::setCurrent(LaunchOptions());
 }
 
 int main(int argc, char* argv[])
