@@ -26,18 +26,28 @@ DeviceTitle::~DeviceTitle()
     detach();
 }
 
-QString DeviceTitle::text(const QString& base, const QString& serial, int fps)
+QString DeviceTitle::text(const QString& base, const QString& serial, int fps, bool game)
 {
     if (serial.isEmpty()) {
         return base;
     }
     const QString dash = QString::fromUtf8(" — ");
-    return fps < 0 ? base + dash + serial : base + dash + serial + dash + tr("%1 fps").arg(fps);
+    QString title = base + dash + serial;
+    if (game) {
+        title += dash + tr("game");
+    }
+    return fps < 0 ? title : title + dash + tr("%1 fps").arg(fps);
 }
 
 void DeviceTitle::updateFPS(quint32 fps)
 {
     show(int(fps));
+}
+
+void DeviceTitle::gameModeChanged(bool on)
+{
+    m_game = on;
+    show(m_fps);
 }
 
 void DeviceTitle::onDeviceConnected(bool success, const QString& serial)
@@ -69,11 +79,13 @@ void DeviceTitle::detach()
         device->deRegisterDeviceObserver(this);
     }
     m_serial.clear();
+    m_game = false;
 }
 
 void DeviceTitle::show(int fps)
 {
+    m_fps = fps;
     if (m_window) {
-        m_window->setWindowTitle(text(m_base, m_serial, fps));
+        m_window->setWindowTitle(text(m_base, m_serial, fps, m_game));
     }
 }

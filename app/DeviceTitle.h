@@ -9,8 +9,8 @@
 
 class QWidget;
 
-// Keeps a window's title on the device it shows and that device's frame rate, which the
-// device reports once a second: "VaDizede — SIM0001 — 60 fps".
+// Keeps a window's title on the device it shows, whether its keymap's game mode is on, and its
+// frame rate, which the device reports once a second: "VaDizede — SIM0001 — game — 60 fps".
 class DeviceTitle : public QObject, public dvk::DeviceObserver
 {
     Q_OBJECT
@@ -19,9 +19,10 @@ public:
     DeviceTitle(QWidget* window, const QString& base);
     ~DeviceTitle() override;
 
-    static QString text(const QString& base, const QString& serial, int fps);
+    static QString text(const QString& base, const QString& serial, int fps, bool game = false);
 
     void updateFPS(quint32 fps) override;
+    void gameModeChanged(bool on) override;
 
 private:
     void onDeviceConnected(bool success, const QString& serial);
@@ -32,6 +33,8 @@ private:
     QPointer<QWidget> m_window;
     QString m_base;
     QString m_serial;
+    int m_fps = -1;
+    bool m_game = false;
 };
 
 #endif // DEVICETITLE_H

@@ -29,7 +29,6 @@ const QString kSizeCheckedModel = QStringLiteral("Merivo K310");
 const int kMaxSizeQueries = 50;
 const QString kWirelessPort = QStringLiteral("5555");
 const int kNoticeDelayMs = 10;
-const int kNoticeTop = 46;
 
 dvk::IDeviceManage& registry()
 {
@@ -301,10 +300,12 @@ void MainWindow::onNoticeConnect()
     }
     // The form was put in place 10 ms ago; its width counts only once the window has laid it out.
     layout()->activate();
-    QPointer<NoticePopup> notice = new NoticePopup(this);
-    notice->move(x() + (m_videoForm->width() - notice->width()) / 2, y() + kNoticeTop);
-    notice->exec();
-    delete notice;
+    NoticePopup::notify(this);
+}
+
+void MainWindow::gameModeChanged(bool on)
+{
+    NoticePopup::notify(this, on ? tr("Game mode on") : tr("Game mode off"));
 }
 
 // Only the device shown takes the window back to the logo; another one ending changes nothing here.

@@ -36,6 +36,8 @@ public:
 
     static const QString& getServerPath();
 
+    void gameModeChanged(bool on) override;
+
 private slots:
     void onUpdateDevice();
     void onGetSize();

@@ -7,6 +7,7 @@
 
 #include "AppFiles.h"
 #include "LaunchOptions.h"
+#include "NoticePopup.h"
 #include "device/IDeviceManage.h"
 
 KeymapMenu::KeymapMenu(QWidget* parent) : QMenu(tr("Keymap"), parent)
@@ -75,4 +76,8 @@ void KeymapMenu::choose(const QString& file)
     device->updateScript(script);
     m_chosen.insert(m_serial, file);
     qInfo("%s", qUtf8Printable(QStringLiteral("Keymap of %1: %2").arg(m_serial, file.isEmpty() ? "none" : file)));
+    const QString name = file.isEmpty() ? tr("None") : QFileInfo(file).completeBaseName();
+    // The menu is a window of its own; the notice goes over the window it was opened from.
+    QWidget* host = parentWidget() ? parentWidget()->window() : this;
+    NoticePopup::notify(host, tr("Keymap: %1").arg(name));
 }

@@ -7,7 +7,8 @@ namespace Ui {
 class NoticePopup;
 }
 
-// "Successful connection", closing by itself two seconds after it appears.
+// A short notice ("Successful connection" unless given another text) that closes by itself. It
+// never takes the keyboard focus, so typing into the window goes on while it shows.
 class NoticePopup : public QDialog
 {
     Q_OBJECT
@@ -16,14 +17,27 @@ public:
     ~NoticePopup() override;
 
     static constexpr int kShowMs = 2000;
+    // Long enough to read a file's path.
+    static constexpr int kLongShowMs = 5000;
+
+    // Shows a notice near the top of the window, centred over its picture area; it deletes itself.
+    static NoticePopup* notify(QWidget* window, const QString& text = QString(), int showMs = kShowMs);
+    // Where a notice of this width goes over the window.
+    static QPoint placeOver(QWidget* window, int width);
+
+    void setText(const QString& text);
+    QString text() const;
+    void setShowMs(int ms) { m_showMs = ms; }
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void fitText();
 
     Ui::NoticePopup* ui;
+    int m_showMs = kShowMs;
 };
 
 #endif // NOTICEPOPUP_H

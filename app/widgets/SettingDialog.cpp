@@ -16,6 +16,8 @@ SettingDialog::SettingDialog(QWidget* parent) : QDialog(parent), ui(new Ui::Sett
     ui->labelAdb->setText(tr("ADB File Location"));
     ui->labelFps->setText(tr("FPS"));
     ui->buttonBrowse->setText(tr("Browse"));
+    ui->labelFpsNote->setText(tr("Applies from the next connection"));
+    ui->labelFpsNote->hide();
     ui->editAdb->setText(dvk::AdbProcess::getAdbPath());
     showMaxFps();
 }
@@ -77,6 +79,8 @@ void SettingDialog::storeMaxFps(int fps)
 {
     Config::getInstance()->setMaxFps(fps);
     showMaxFps();
+    // A running connection keeps the rate it was started with.
+    ui->labelFpsNote->show();
 }
 
 // Shows what the store holds, so a value it did not keep is not shown as chosen.

@@ -40,6 +40,14 @@ to Install it.</translation>
         <source>VaDizede</source>
         <translation>VaDizede</translation>
     </message>
+    <message>
+        <source>Game mode on</source>
+        <translation>Game mode on</translation>
+    </message>
+    <message>
+        <source>Game mode off</source>
+        <translation>Game mode off</translation>
+    </message>
 </context>
 <context>
     <name>NoticePopup</name>
@@ -76,6 +84,10 @@ to Install it.</translation>
     <message>
         <source>FPS</source>
         <translation>FPS</translation>
+    </message>
+    <message>
+        <source>Applies from the next connection</source>
+        <translation>Applies from the next connection</translation>
     </message>
 </context>
 <context>
@@ -122,6 +134,38 @@ to Install it.</translation>
     <message>
         <source>More</source>
         <translation>More</translation>
+    </message>
+    <message>
+        <source>Snapshot saved: %1</source>
+        <translation>Snapshot saved: %1</translation>
+    </message>
+    <message>
+        <source>Snapshot saved; no program could open it:
+%1</source>
+        <translation>Snapshot saved; no program could open it:
+%1</translation>
+    </message>
+    <message>
+        <source>LOGCAT could not be written to %1</source>
+        <translation>LOGCAT could not be written to %1</translation>
+    </message>
+    <message>
+        <source>LOGCAT saved: %1</source>
+        <translation>LOGCAT saved: %1</translation>
+    </message>
+    <message>
+        <source>LOGCAT saved; no program could open it:
+%1</source>
+        <translation>LOGCAT saved; no program could open it:
+%1</translation>
+    </message>
+    <message>
+        <source>No terminal found; tried x-terminal-emulator and xterm</source>
+        <translation>No terminal found; tried x-terminal-emulator and xterm</translation>
+    </message>
+    <message>
+        <source>The terminal %1 did not start</source>
+        <translation>The terminal %1 did not start</translation>
     </message>
 </context>
 <context>
@@ -345,6 +389,10 @@ to Install it.</translation>
         <source>%1 fps</source>
         <translation>%1 fps</translation>
     </message>
+    <message>
+        <source>game</source>
+        <translation>game</translation>
+    </message>
 </context>
 <context>
     <name>KeymapMenu</name>
@@ -355,6 +403,10 @@ to Install it.</translation>
     <message>
         <source>None</source>
         <translation>None</translation>
+    </message>
+    <message>
+        <source>Keymap: %1</source>
+        <translation>Keymap: %1</translation>
     </message>
 </context>
 </TS>

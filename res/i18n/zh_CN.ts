@@ -40,6 +40,14 @@ to Install it.</source>
         <source>VaDizede</source>
         <translation>VaDizede</translation>
     </message>
+    <message>
+        <source>Game mode on</source>
+        <translation>游戏模式已开启</translation>
+    </message>
+    <message>
+        <source>Game mode off</source>
+        <translation>游戏模式已关闭</translation>
+    </message>
 </context>
 <context>
     <name>NoticePopup</name>
@@ -76,6 +84,10 @@ to Install it.</source>
     <message>
         <source>FPS</source>
         <translation>帧率设置</translation>
+    </message>
+    <message>
+        <source>Applies from the next connection</source>
+        <translation>将在下次连接时生效</translation>
     </message>
 </context>
 <context>
@@ -122,6 +134,38 @@ to Install it.</source>
     <message>
         <source>More</source>
         <translation>更多</translation>
+    </message>
+    <message>
+        <source>Snapshot saved: %1</source>
+        <translation>快照已保存：%1</translation>
+    </message>
+    <message>
+        <source>Snapshot saved; no program could open it:
+%1</source>
+        <translation>快照已保存，但没有程序可以打开它：
+%1</translation>
+    </message>
+    <message>
+        <source>LOGCAT could not be written to %1</source>
+        <translation>无法将 LOGCAT 写入 %1</translation>
+    </message>
+    <message>
+        <source>LOGCAT saved: %1</source>
+        <translation>LOGCAT 已保存：%1</translation>
+    </message>
+    <message>
+        <source>LOGCAT saved; no program could open it:
+%1</source>
+        <translation>LOGCAT 已保存，但没有程序可以打开它：
+%1</translation>
+    </message>
+    <message>
+        <source>No terminal found; tried x-terminal-emulator and xterm</source>
+        <translation>未找到终端；已尝试 x-terminal-emulator 和 xterm</translation>
+    </message>
+    <message>
+        <source>The terminal %1 did not start</source>
+        <translation>终端 %1 未能启动</translation>
     </message>
 </context>
 <context>
@@ -345,6 +389,10 @@ to Install it.</source>
         <source>%1 fps</source>
         <translation>%1 帧/秒</translation>
     </message>
+    <message>
+        <source>game</source>
+        <translation>游戏</translation>
+    </message>
 </context>
 <context>
     <name>KeymapMenu</name>
@@ -355,6 +403,10 @@ to Install it.</source>
     <message>
         <source>None</source>
         <translation>无</translation>
+    </message>
+    <message>
+        <source>Keymap: %1</source>
+        <translation>键位映射：%1</translation>
     </message>
 </context>
 </TS>

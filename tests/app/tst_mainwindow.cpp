@@ -5,11 +5,14 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "DeviceTitle.h"
+#include "KeymapMenu.h"
 #include "LaunchOptions.h"
 #include "LogoWidget.h"
 #include "MainWindow.h"
 #include "NoticePopup.h"
 #include "SimDevice.h"
+#include "ToolBar.h"
 #include "VideoForm.h"
 #include "adb/AdbProcess.h"
 #include "device/IDeviceManage.h"
@@ -25,7 +28,26 @@ private slots:
     void overrideSize();
     void secondDeviceTakesOverAndFirstEndingLeavesItShown();
     void namedSerialIsWaitedForByName();
+    void keymapChoiceAndGameModeAreAnnounced();
 };
+
+namespace {
+
+bool waitForNotice(QWidget* window, const QString& text)
+{
+    return QTest::qWaitFor(
+        [&]() {
+            for (NoticePopup* notice : window->findChildren<NoticePopup*>()) {
+                if (notice->isVisible() && notice->text() == text) {
+                    return true;
+                }
+            }
+            return false;
+        },
+        10000);
+}
+
+} // namespace
 
 void TestMainWindow::chosenSerial_data()
 {
@@ -155,6 +177,53 @@ void TestMainWindow::namedSerialIsWaitedForByName()
         QCOMPARE(window.findChild<QLabel*>("labelConnect")->text(), QString("Waiting for 192.0.2.44:5555"));
     }
     LaunchOptions::setCurrent(LaunchOptions());
+}
+
+void TestMainWindow::keymapChoiceAndGameModeAreAnnounced()
+{
+    SimDevice sim;
+    QVERIFY(sim.isValid());
+    dvk::AdbProcess::setAdbPath(SimDevice::adbPath());
+    qputenv("VADIZEDE_SERVER_PATH", QFile::encodeName(SimDevice::serverFilePath()));
+    QTemporaryDir keymaps;
+    QFile keymap(keymaps.filePath("tap.json"));
+    QVERIFY(keymap.open(QIODevice::WriteOnly));
+    keymap.write(R"({"switchKey": "Key_QuoteLeft", "keyMapNodes": [
+        {"type": "KMT_CLICK", "key": "Key_J", "pos": {"x": 0.5, "y": 0.5}, "switchMap": false}]})");
+    keymap.close();
+    qputenv("VADIZEDE_KEYMAP_PATH", QFile::encodeName(keymaps.path()));
+    auto& registry = dvk::IDeviceManage::getInstance();
+    QSignalSpy connected(&registry, &dvk::IDeviceManage::deviceConnected);
+
+    MainWindow window;
+    new DeviceTitle(&window, "VaDizede");
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_COMPARE_WITH_TIMEOUT(connected.count(), 1, 20000);
+    auto* form = qobject_cast<VideoForm*>(window.centralWidget());
+    QVERIFY(form);
+
+    window.findChild<ToolBar*>()->onMore();
+    auto* menu = window.findChild<KeymapMenu*>();
+    QVERIFY(menu);
+    emit menu->aboutToShow();
+    QAction* tap = nullptr;
+    for (QAction* action : menu->actions()) {
+        tap = action->text() == "tap" ? action : tap;
+    }
+    QVERIFY(tap);
+    tap->trigger();
+    QVERIFY(waitForNotice(&window, "Keymap: tap"));
+
+    QTest::keyClick(form, Qt::Key_QuoteLeft);
+    QVERIFY(waitForNotice(&window, "Game mode on"));
+    QTRY_VERIFY2(window.windowTitle().contains(QString::fromUtf8(" — game")), qPrintable(window.windowTitle()));
+    QTest::keyClick(form, Qt::Key_QuoteLeft);
+    QVERIFY(waitForNotice(&window, "Game mode off"));
+    QTRY_VERIFY2(!window.windowTitle().contains("game"), qPrintable(window.windowTitle()));
+
+    qunsetenv("VADIZEDE_KEYMAP_PATH");
+    registry.disconnectAllDevice();
 }
 
 int main(int argc, char* argv[])

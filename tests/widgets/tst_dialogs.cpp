@@ -58,9 +58,14 @@ void TestDialogs::settingDialogShowsAndStoresFrameRate()
 
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    auto* note = dialog.findChild<QLabel*>("labelFpsNote");
+    QVERIFY(!note->isVisible());
     QTest::mouseClick(radio30, Qt::LeftButton, {}, QPoint(9, radio30->height() / 2));
     QCOMPARE(Config::getInstance()->getMaxFps(), 30);
     QVERIFY(radio30->isChecked());
+    // A connection keeps the rate it started with, and the dialog says so.
+    QVERIFY(note->isVisible());
+    QCOMPARE(note->text(), QString("Applies from the next connection"));
     QTest::mouseClick(radio60, Qt::LeftButton, {}, QPoint(9, radio60->height() / 2));
     QCOMPARE(Config::getInstance()->getMaxFps(), 60);
     QVERIFY(radio60->isChecked() && !radio30->isChecked());

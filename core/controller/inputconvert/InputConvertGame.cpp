@@ -61,6 +61,7 @@ InputConvertGame::~InputConvertGame()
         if (m_keyMap->isValidMouseMoveMap()) {
             emit grabCursor(false);
         }
+        emit gameModeChanged(false);
     }
     hideMouseCursor(false);
 }
@@ -197,6 +198,7 @@ bool InputConvertGame::switchGameMap()
     if (!m_gameMap) {
         resetGameState();
     }
+    emit gameModeChanged(m_gameMap);
     if (!m_keyMap->isValidMouseMoveMap()) {
         return m_gameMap;
     }
