@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 
 #include "AppFiles.h"
+#include "Config.h"
 #include "controller/KeyMap.h"
 
 #include <limits>
@@ -42,6 +43,8 @@ const QList<ValueOption>& valueOptions()
          QT_TRANSLATE_NOOP("CommandLine", "-1 or a whole number from 0 to 3")},
         {{"port"}, "N", QT_TRANSLATE_NOOP("CommandLine", "Local TCP port of the connection (default 27183)."),
          QT_TRANSLATE_NOOP("CommandLine", "a port number from 1 to 65535")},
+        {{"connection"}, "auto|server|shell", QT_TRANSLATE_NOOP("CommandLine", "How to reach the device: our server, the phone's own screen recorder and input command, or auto (the server, else the phone's tools)."),
+         QT_TRANSLATE_NOOP("CommandLine", "auto, server or shell")},
         {{"window-title"}, "TEXT", QT_TRANSLATE_NOOP("CommandLine", "Show TEXT in the window title in place of the program's name."),
          QT_TRANSLATE_NOOP("CommandLine", "a text")},
     };
@@ -196,6 +199,12 @@ bool CommandLine::readValues(const QCommandLineParser& parser)
         m_options.windowTitle = parser.value("window-title");
     }
     readFlags(parser);
+    if (parser.isSet("connection")) {
+        if (!Config::isConnection(parser.value("connection"))) {
+            return failValue("connection", parser.value("connection"));
+        }
+        m_options.connection = parser.value("connection");
+    }
     if (!readNumbers(parser) || !readRecord(parser) || !readKeymap(parser)) {
         return false;
     }

@@ -115,6 +115,7 @@ QVector<Config::Setting> Config::commonSettings()
         {"WindowTitle", QCoreApplication::applicationName()},
         {"MinWndWidth", 965},
         {"MinWndHeight", 427},
+        {"Connection", dvk::defaults::kConnectionAuto},
     };
 }
 
@@ -199,6 +200,29 @@ int Config::getMinWndWidth()
 int Config::getMinWndHeight()
 {
     return readCommon(MinWndHeight).toInt();
+}
+
+QString Config::getConnection()
+{
+    const QString value = readCommon(Connection).toString();
+    if (isConnection(value)) {
+        return value;
+    }
+    qWarning("%s", qUtf8Printable(QStringLiteral("config.ini: Connection=%1 is not auto, server or shell; using auto")
+                                      .arg(value)));
+    return dvk::defaults::kConnectionAuto;
+}
+
+bool Config::isConnection(const QString& value)
+{
+    return value == QLatin1String(dvk::defaults::kConnectionAuto)
+        || value == QLatin1String(dvk::defaults::kConnectionServer)
+        || value == QLatin1String(dvk::defaults::kConnectionShell);
+}
+
+void Config::setConnection(const QString& connection)
+{
+    writeCommon(Connection, connection);
 }
 
 void Config::setMaxFps(const int& maxFps)

@@ -40,9 +40,13 @@ public:
     QString getTitle();
     int getMinWndWidth();
     int getMinWndHeight();
+    // "auto", "server" or "shell"; any other stored value reads as "auto".
+    QString getConnection();
+    static bool isConnection(const QString& value);
 
     void setMaxFps(const int& maxFps);
     void setAdbPath(const QString& adbPath);
+    void setConnection(const QString& connection);
     void setRect(const QString& serial, const QRect& rect);
 
 private:
@@ -63,6 +67,7 @@ private:
         WindowTitle,
         MinWndWidth,
         MinWndHeight,
+        Connection,
     };
 
     QVariant readCommon(Key key);

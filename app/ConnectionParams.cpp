@@ -30,6 +30,7 @@ dvk::DeviceParams connectionParams(const QString& serial, const QString& serverL
     params.display = true;
     params.renderExpiredFrames = config->getRenderExpiredFrames() != 0;
     params.gameScript = "";
+    params.connection = config->getConnection();
     options.applyTo(params);
     return params;
 }

@@ -15,6 +15,9 @@ void LaunchOptions::applyTo(dvk::DeviceParams& params) const
     if (maxSize) {
         params.maxSize = *maxSize;
     }
+    if (!connection.isEmpty()) {
+        params.connection = connection;
+    }
     if (bitRate) {
         params.bitRate = *bitRate;
     }

@@ -33,6 +33,8 @@ struct LaunchOptions
     bool showTouches = false;
     bool fullscreen = false;
     std::optional<QString> windowTitle;
+    // "auto", "server" or "shell"; empty: the configured choice.
+    QString connection;
 
     // Overrides the fields of a connection's parameters that the command line names.
     void applyTo(dvk::DeviceParams& params) const;

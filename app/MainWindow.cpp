@@ -18,6 +18,7 @@
 #include "VideoForm.h"
 #include "WmSizeOutput.h"
 #include "device/IDeviceManage.h"
+#include "shell/ShellConnection.h"
 
 namespace {
 
@@ -29,6 +30,8 @@ const QString kSizeCheckedModel = QStringLiteral("Merivo K310");
 const int kMaxSizeQueries = 50;
 const QString kWirelessPort = QStringLiteral("5555");
 const int kNoticeDelayMs = 10;
+// Below the connection notice, which may be showing at the same time.
+const int kDeviceNoticeTop = 130;
 
 dvk::IDeviceManage& registry()
 {
@@ -99,6 +102,7 @@ void MainWindow::connectSignals()
     connect(&m_adb, &dvk::AdbProcess::adbProcessResult, this, &MainWindow::onAdbResult);
     connect(&registry(), &dvk::IDeviceManage::deviceConnected, this, &MainWindow::onDeviceConnected);
     connect(&registry(), &dvk::IDeviceManage::deviceDisconnected, this, &MainWindow::onDeviceDisconnected);
+    connect(&registry(), &dvk::IDeviceManage::deviceNotice, this, &MainWindow::onDeviceNotice);
     connect(&m_updateDeviceTimer, &QTimer::timeout, this, &MainWindow::onUpdateDevice);
     connect(&m_getSizeTimer, &QTimer::timeout, this, &MainWindow::onGetSize);
 }
@@ -195,6 +199,7 @@ void MainWindow::onAdbResult(dvk::AdbProcess::ADB_EXEC_RESULT result)
     const QStringList args = m_adb.arguments();
     if (args.contains("devices")) {
         m_devicesList = m_adb.getDevicesSerialFromStdOut();
+        dvk::ShellConnection::forgetAbsent(m_devicesList);
         autoConnect();
     } else if (args.contains("wm") && args.contains("size")) {
         checkOverrideSize(m_adb.getStdOut());
@@ -267,6 +272,7 @@ void MainWindow::onDeviceConnected(bool success, const QString& serial, const QS
     }
     m_getSizeTimer.stop();
     m_updateDeviceTimer.stop();
+    m_failuresTold.clear();
     if (deviceName == kSizeCheckedModel) {
         m_sizeQueryCount = 0;
         m_getSizeTimer.start(kSizeQueryMs);
@@ -306,6 +312,42 @@ void MainWindow::onNoticeConnect()
 void MainWindow::gameModeChanged(bool on)
 {
     NoticePopup::notify(this, on ? tr("Game mode on") : tr("Game mode off"));
+}
+
+QString MainWindow::noticeText(const QString& serial, dvk::IDevice::Notice notice, const QString& detail)
+{
+    switch (notice) {
+    case dvk::IDevice::NOTICE_SHELL_FALLBACK:
+        return tr("Mirroring with the phone's own screen recorder: slower input, no clipboard");
+    case dvk::IDevice::NOTICE_NOT_AVAILABLE:
+        return tr("Not available without the VaDizede server on the device");
+    case dvk::IDevice::NOTICE_TEXT_DROPPED:
+        return tr("Without the VaDizede server only plain ASCII can be typed; the rest was left out");
+    case dvk::IDevice::NOTICE_FAILED:
+        // A long device error would make the notice wider than any window.
+        return tr("Could not mirror %1: %2").arg(serial, detail.section(QLatin1Char('\n'), 0, 0).left(120));
+    }
+    return QString();
+}
+
+void MainWindow::onDeviceNotice(const QString& serial, dvk::IDevice::Notice notice, const QString& detail)
+{
+    const QString text = noticeText(serial, notice, detail);
+    if (text.isEmpty()) {
+        return;
+    }
+    if (notice == dvk::IDevice::NOTICE_FAILED) {
+        if (m_failuresTold.contains(text)) {
+            return;
+        }
+        m_failuresTold.insert(text);
+    }
+    showNotice(text);
+}
+
+void MainWindow::showNotice(const QString& text)
+{
+    NoticePopup::notify(this, text, NoticePopup::kShowMs, kDeviceNoticeTop);
 }
 
 // Only the device shown takes the window back to the logo; another one ending changes nothing here.

@@ -3,6 +3,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QSet>
 #include <QSize>
 #include <QStringList>
 #include <QTimer>
@@ -10,6 +11,7 @@
 #include "adb/AdbProcess.h"
 #include "device/DeviceObserver.h"
 #include "device/DeviceParams.h"
+#include "device/IDevice.h"
 #include "LaunchOptions.h"
 
 class LogoWidget;
@@ -35,6 +37,8 @@ public:
     static QSize overrideSizeFromOutput(const QString& output);
 
     static const QString& getServerPath();
+    // What the window says for a device's notice; empty when it says nothing.
+    static QString noticeText(const QString& serial, dvk::IDevice::Notice notice, const QString& detail);
 
     void gameModeChanged(bool on) override;
 
@@ -46,6 +50,7 @@ private slots:
     void onSwitchFullScreen();
     void onNoticeConnect();
     void onSwitchWireless();
+    void onDeviceNotice(const QString& serial, dvk::IDevice::Notice notice, const QString& detail);
 
 private:
     // Construction steps, in order.
@@ -65,6 +70,7 @@ private:
     void showLogoWidget();
     void detachVideoForm();
     void switchFullScreen(bool full);
+    void showNotice(const QString& text);
     bool currentDeviceLive() const;
 
     void runAdb(const QString& serial, const QStringList& args);
@@ -85,6 +91,8 @@ private:
     QStringList m_devicesList;
     QSize m_overrideSize{-1, -1};
     int m_sizeQueryCount = 0;
+    // Failures already told, so that a device failing at every poll is told once.
+    QSet<QString> m_failuresTold;
     bool m_wirelessSwitch = false;
     dvk::AdbProcess m_adb;
     QTimer m_updateDeviceTimer;

@@ -1,6 +1,7 @@
 #include "VideoForm.h"
 
 #include <QDebug>
+#include <QInputMethodEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -17,6 +18,7 @@
 #include "KeepRatioWidget.h"
 #include "MouseTap.h"
 #include "QYUVOpenGLWidget.h"
+#include "controller/ControlMsg.h"
 #include "device/IDevice.h"
 #include "device/IDeviceManage.h"
 #include "ui_videoform.h"
@@ -87,6 +89,8 @@ void VideoForm::initUI()
     ui->keepRatioWidget->setWidget(m_videoWidget);
     ui->keepRatioWidget->setWidthHeightRatio(m_widthHeightRatio);
 
+    // Input methods type what no key can: Chinese, Japanese, Korean, accents through dead keys.
+    setAttribute(Qt::WA_InputMethodEnabled);
     setMouseTracking(true);
     m_videoWidget->setMouseTracking(true);
     ui->keepRatioWidget->setMouseTracking(true);
@@ -263,6 +267,7 @@ void VideoForm::mousePressEvent(QMouseEvent* event)
         return;
     }
     forwardPress(event);
+    updateInputMethod();
     if (event->button() == Qt::LeftButton) {
         // A relative position in the form a key map file takes.
         const QPointF local = event->localPos();
@@ -338,6 +343,7 @@ void VideoForm::keyPressEvent(QKeyEvent* event)
     }
     m_forwardedKeys.insert(keyIdentity(event));
     target->keyEvent(event, m_videoWidget->frameSize(), videoSize());
+    updateInputMethod();
 }
 
 void VideoForm::keyReleaseEvent(QKeyEvent* event)
@@ -365,6 +371,43 @@ quint64 VideoForm::keyIdentity(const QKeyEvent* event)
         return (quint64(1) << 32) | event->nativeScanCode();
     }
     return quint32(event->key());
+}
+
+void VideoForm::inputMethodEvent(QInputMethodEvent* event)
+{
+    // Pre-edit text stays in the input method's own window; only what it commits is typed.
+    event->accept();
+    QPointer<dvk::IDevice> target = device();
+    if (!target || event->commitString().isEmpty()) {
+        return;
+    }
+    // In game mode the keys belong to the keymap.
+    if (target->isCurrentCustomKeymap()) {
+        return;
+    }
+    const QStringList pieces =
+        dvk::ControlMsg::splitText(event->commitString(), dvk::ControlMsg::TEXT_MAX_LENGTH);
+    for (QString piece : pieces) {
+        target->postTextInput(piece);
+    }
+}
+
+QVariant VideoForm::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    if (query != Qt::ImCursorRectangle) {
+        return DropAreaBase::inputMethodQuery(query);
+    }
+    // The candidate window opens next to the middle of the picture.
+    const QPoint centre(m_videoWidget->width() / 2, m_videoWidget->height() / 2);
+    return QRect(m_videoWidget->mapTo(this, centre), QSize(1, 1));
+}
+
+// Game mode comes and goes with the keymap's switch key or button. While it is on, an input method
+// would take the keys meant for the keymap, so it is switched off.
+void VideoForm::updateInputMethod()
+{
+    QPointer<dvk::IDevice> target = device();
+    setAttribute(Qt::WA_InputMethodEnabled, !target || !target->isCurrentCustomKeymap());
 }
 
 void VideoForm::enterEvent(QEvent* event)

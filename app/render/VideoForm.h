@@ -62,6 +62,8 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
     void enterEvent(QEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -87,6 +89,7 @@ private:
     void forwardMouse(QMouseEvent* event, bool clampToVideo);
     void forwardPress(QMouseEvent* event);
     static quint64 keyIdentity(const QKeyEvent* event);
+    void updateInputMethod();
 
     Ui::videoForm* ui;
     QPointer<QYUVOpenGLWidget> m_videoWidget;

@@ -8,8 +8,6 @@
 
 namespace {
 
-// The notice's top edge below the window's top edge.
-const int kNoticeTop = 46;
 // The frame's corner radius in the form's style sheet.
 const int kCornerRadius = 10;
 
@@ -30,7 +28,7 @@ NoticePopup::~NoticePopup()
     delete ui;
 }
 
-NoticePopup* NoticePopup::notify(QWidget* window, const QString& text, int showMs)
+NoticePopup* NoticePopup::notify(QWidget* window, const QString& text, int showMs, int top)
 {
     auto* notice = new NoticePopup(window);
     notice->setAttribute(Qt::WA_DeleteOnClose);
@@ -39,24 +37,38 @@ NoticePopup* NoticePopup::notify(QWidget* window, const QString& text, int showM
     }
     notice->setShowMs(showMs);
     if (window) {
-        notice->move(placeOver(window, notice->width()));
+        notice->move(placeOver(window, notice->width(), top));
     }
     notice->show();
     return notice;
 }
 
-QPoint NoticePopup::placeOver(QWidget* window, int width)
+QPoint NoticePopup::placeOver(QWidget* window, int width, int top)
 {
     // Centred over the picture, not over the picture and the tool bar together.
     auto* mainWindow = qobject_cast<QMainWindow*>(window);
     QWidget* area = mainWindow && mainWindow->centralWidget() ? mainWindow->centralWidget() : window;
-    return QPoint(window->x() + (area->width() - width) / 2, window->y() + kNoticeTop);
+    return QPoint(window->x() + (area->width() - width) / 2, window->y() + top);
 }
 
+// Any other notice is information, not a success: no tick, a smaller type, the panel fitted to it.
+// A text of several lines (a file's path on a line of its own) gets the height it needs.
 void NoticePopup::setText(const QString& text)
 {
+    constexpr int kMargin = 24;
+    ui->icon->hide();
+    ui->label->setStyleSheet(QStringLiteral("QLabel {font-size: 18px;}"));
     ui->label->setText(text);
-    fitText();
+    ui->label->ensurePolished();
+    const QFontMetrics metrics = ui->label->fontMetrics();
+    const QStringList lines = text.split('\n');
+    int width = 0;
+    for (const QString& line : lines) {
+        width = qMax(width, metrics.horizontalAdvance(line) + 2);
+    }
+    const int extraHeight = qMax(0, metrics.lineSpacing() * lines.size() - ui->label->height());
+    ui->label->setGeometry(kMargin, ui->label->y(), width, ui->label->height() + extraHeight);
+    resize(width + 2 * kMargin, height() + extraHeight);
 }
 
 QString NoticePopup::text() const
@@ -64,23 +76,17 @@ QString NoticePopup::text() const
     return ui->label->text();
 }
 
-// A longer text, or one of several lines, widens and heightens the panel instead of being cut off.
+// A translation longer than the label widens the panel instead of being cut off.
 void NoticePopup::fitText()
 {
     ui->label->ensurePolished();
-    const QFontMetrics metrics = ui->label->fontMetrics();
-    const QStringList lines = ui->label->text().split('\n');
-    int widest = 0;
-    for (const QString& line : lines) {
-        widest = qMax(widest, metrics.horizontalAdvance(line) + 2);
-    }
-    const int extraWidth = qMax(0, widest - ui->label->width());
-    const int extraHeight = qMax(0, metrics.lineSpacing() * lines.size() - ui->label->height());
-    if (extraWidth == 0 && extraHeight == 0) {
+    const int needed = ui->label->fontMetrics().horizontalAdvance(ui->label->text()) + 2;
+    const int extra = needed - ui->label->width();
+    if (extra <= 0) {
         return;
     }
-    ui->label->resize(ui->label->width() + extraWidth, ui->label->height() + extraHeight);
-    resize(width() + extraWidth, height() + extraHeight);
+    ui->label->resize(needed, ui->label->height());
+    resize(width() + extra, height());
 }
 
 void NoticePopup::showEvent(QShowEvent* event)

@@ -19,11 +19,14 @@ public:
     static constexpr int kShowMs = 2000;
     // Long enough to read a file's path.
     static constexpr int kLongShowMs = 5000;
+    // Where a notice's top edge goes, below the window's top edge.
+    static constexpr int kTop = 46;
 
     // Shows a notice near the top of the window, centred over its picture area; it deletes itself.
-    static NoticePopup* notify(QWidget* window, const QString& text = QString(), int showMs = kShowMs);
+    static NoticePopup* notify(QWidget* window, const QString& text = QString(), int showMs = kShowMs,
+                               int top = kTop);
     // Where a notice of this width goes over the window.
-    static QPoint placeOver(QWidget* window, int width);
+    static QPoint placeOver(QWidget* window, int width, int top = kTop);
 
     void setText(const QString& text);
     QString text() const;

@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 
 #include "Config.h"
+#include "ConnectionDefaults.h"
 #include "adb/AdbProcess.h"
 
 SettingDialog::SettingDialog(QWidget* parent) : QDialog(parent), ui(new Ui::SettingDialog)
@@ -18,8 +19,15 @@ SettingDialog::SettingDialog(QWidget* parent) : QDialog(parent), ui(new Ui::Sett
     ui->buttonBrowse->setText(tr("Browse"));
     ui->labelFpsNote->setText(tr("Applies from the next connection"));
     ui->labelFpsNote->hide();
+    ui->labelConnection->setText(tr("Connection (from the next connection on)"));
+    ui->radioAuto->setText(tr("Auto"));
+    ui->radioServer->setText(tr("Server"));
+    ui->radioShell->setText(tr("Phone's own tools"));
+    ui->radioAuto->setToolTip(tr("The VaDizede server when the phone can run it, else the phone's own tools"));
+    ui->radioShell->setToolTip(tr("The phone's screen recorder and input command: slower input, no clipboard"));
     ui->editAdb->setText(dvk::AdbProcess::getAdbPath());
     showMaxFps();
+    showConnection();
 }
 
 SettingDialog::~SettingDialog()
@@ -55,6 +63,21 @@ void SettingDialog::on_radio30fps_clicked()
 void SettingDialog::on_radio60fps_clicked()
 {
     storeMaxFps(60);
+}
+
+void SettingDialog::on_radioAuto_clicked()
+{
+    storeConnection(dvk::defaults::kConnectionAuto);
+}
+
+void SettingDialog::on_radioServer_clicked()
+{
+    storeConnection(dvk::defaults::kConnectionServer);
+}
+
+void SettingDialog::on_radioShell_clicked()
+{
+    storeConnection(dvk::defaults::kConnectionShell);
 }
 
 void SettingDialog::on_buttonBrowse_clicked()
@@ -94,4 +117,18 @@ void SettingDialog::showMaxFps()
     ui->radio60fps->setChecked(fps == 60);
     ui->radio30fps->setAutoExclusive(true);
     ui->radio60fps->setAutoExclusive(true);
+}
+
+void SettingDialog::storeConnection(const QString& connection)
+{
+    Config::getInstance()->setConnection(connection);
+    showConnection();
+}
+
+void SettingDialog::showConnection()
+{
+    const QString connection = Config::getInstance()->getConnection();
+    ui->radioAuto->setChecked(connection == QLatin1String(dvk::defaults::kConnectionAuto));
+    ui->radioServer->setChecked(connection == QLatin1String(dvk::defaults::kConnectionServer));
+    ui->radioShell->setChecked(connection == QLatin1String(dvk::defaults::kConnectionShell));
 }

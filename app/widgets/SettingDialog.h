@@ -22,11 +22,16 @@ protected:
 private slots:
     void on_radio30fps_clicked();
     void on_radio60fps_clicked();
+    void on_radioAuto_clicked();
+    void on_radioServer_clicked();
+    void on_radioShell_clicked();
     void on_buttonBrowse_clicked();
     void on_buttonClose_clicked();
 
 private:
     void storeMaxFps(int fps);
+    void storeConnection(const QString& connection);
+    void showConnection();
     void showMaxFps();
 
     Ui::SettingDialog* ui;

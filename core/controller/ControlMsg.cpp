@@ -162,6 +162,19 @@ QString ControlMsg::cutText(const QString& text, int maxUnits)
     return text.left(length);
 }
 
+QStringList ControlMsg::splitText(const QString& text, int maxUnits)
+{
+    // Below two units a piece could hold no pair at all and the cutting would never advance.
+    const int pieceUnits = qMax(maxUnits, 2);
+    QStringList pieces;
+    for (int from = 0; from < text.size();) {
+        const QString piece = cutText(text.mid(from, pieceUnits + 1), pieceUnits);
+        pieces << piece;
+        from += piece.size();
+    }
+    return pieces;
+}
+
 void ControlMsg::writePosition(QBuffer& buffer, const Position& position) const
 {
     BufferUtil::write32(buffer, static_cast<quint32>(position.x));

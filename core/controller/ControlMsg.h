@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 #include "QDravikEvent.h"
 #include "controller/AndroidEnums.h"
@@ -70,9 +71,26 @@ public:
 
     QByteArray serializeData() const;
 
+    // What a message carries, for a channel that speaks something else than these bytes.
+    // Each getter is meaningful only for the types its name gives.
+    AndroidKeyeventAction keyAction() const { return m_data.injectKeycode.action; }
+    AndroidKeycode keycode() const { return m_data.injectKeycode.keycode; }
+    quint32 keyRepeat() const { return m_data.injectKeycode.repeat; }
+    quint64 touchId() const { return m_data.injectTouch.id; }
+    AndroidMotioneventAction touchAction() const { return m_data.injectTouch.action; }
+    // The point and the frame size it was measured in.
+    QRect touchPosition() const { return toRect(m_data.injectTouch.position); }
+    QRect scrollPosition() const { return toRect(m_data.injectScroll.position); }
+    qint32 scrollVertical() const { return m_data.injectScroll.vertical; }
+    bool backOrScreenOnDown() const { return m_data.backOrScreenOn.action == AKEY_EVENT_ACTION_DOWN; }
+    bool clipboardPaste() const { return m_data.setClipboard.paste; }
+    QString text() const { return QString::fromUtf8(m_text); }
+
     static quint16 toFixedPoint16(float value);
     // Shortens text to at most maxUnits UTF-16 code units without splitting a surrogate pair.
     static QString cutText(const QString& text, int maxUnits);
+    // Cuts text into pieces of at most maxUnits code units, in order, none ending inside a surrogate pair.
+    static QStringList splitText(const QString& text, int maxUnits);
 
 private:
     struct Position
@@ -86,6 +104,7 @@ private:
     void writePosition(QBuffer& buffer, const Position& position) const;
     void writeText(QBuffer& buffer) const;
     static Position toPosition(const QRect& rect);
+    static QRect toRect(const Position& position) { return QRect(position.x, position.y, position.width, position.height); }
 
     ControlMsgType m_type;
     // The payloads share storage; which one is valid follows from m_type.

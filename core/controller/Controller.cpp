@@ -216,6 +216,11 @@ bool Controller::sendControl(const QByteArray& buffer)
     return written == buffer.size();
 }
 
+void Controller::setMessageSink(MessageSink sink)
+{
+    m_sink = std::move(sink);
+}
+
 bool Controller::event(QEvent* event)
 {
     if (event->type() != static_cast<QEvent::Type>(QDravikEvent::ControlEventType)) {
@@ -223,6 +228,10 @@ bool Controller::event(QEvent* event)
     }
     auto* msg = dynamic_cast<ControlMsg*>(event);
     if (!msg) {
+        return true;
+    }
+    if (m_sink) {
+        m_sink(*msg);
         return true;
     }
     // A dropped message (no socket any more) is not retried: input is only worth sending live.

@@ -30,6 +30,8 @@ class Controller : public QObject
 public:
     // The writer writes bytes to the control socket and returns how many it took (0 without a socket).
     using Writer = std::function<qint64(const QByteArray&)>;
+    // Takes each message in place of the writer, for a device reached without its server.
+    using MessageSink = std::function<void(const ControlMsg&)>;
 
     Controller(Writer writer, QString gameScript, QObject* parent = nullptr);
     ~Controller() override;
@@ -68,6 +70,8 @@ public:
     void requestDeviceClipboard();
 
     bool sendControl(const QByteArray& buffer);
+    // An empty sink gives the messages back to the writer.
+    void setMessageSink(MessageSink sink);
 
 signals:
     void grabCursor(bool grab);
@@ -85,6 +89,7 @@ private:
     QPointer<Receiver> m_receiver;
     QPointer<InputConvertBase> m_inputConvert;
     Writer m_writer;
+    MessageSink m_sink;
 };
 
 } // namespace dvk

@@ -5,6 +5,7 @@
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QTcpSocket>
@@ -21,6 +22,8 @@
 #include "server/Server.h"
 #include "server/Stream.h"
 #include "server/VideoSocket.h"
+#include "shell/ScreenRecordStream.h"
+#include "shell/ShellConnection.h"
 
 namespace dvk {
 
@@ -133,18 +136,54 @@ bool Device::connectDevice()
         return false;
     }
     m_startPending = true;
-    QTimer::singleShot(0, this, [this]() { startServer(); });
+    QTimer::singleShot(0, this, [this]() { startConnection(); });
     return true;
 }
 
-void Device::startServer()
+void Device::startConnection()
 {
     if (!m_server) {
         m_startPending = false;
         return;
     }
     m_startTimeCount.start();
+    if (shellFirst()) {
+        startShell();
+        return;
+    }
+    startServer();
+}
 
+bool Device::shellFirst()
+{
+    const QString& mode = m_params.connection;
+    if (mode == QLatin1String(defaults::kConnectionShell)) {
+        return true;
+    }
+    if (mode != QLatin1String(defaults::kConnectionAuto)) {
+        return false;
+    }
+    if (ShellConnection::fallsBack(m_params.serial)) {
+        return true;
+    }
+    if (QFileInfo::exists(m_params.serverLocalPath)) {
+        return false;
+    }
+    qInfo("%s", qUtf8Printable(QStringLiteral("no server file at %1").arg(m_params.serverLocalPath)));
+    fallBackToShell();
+    return true;
+}
+
+void Device::fallBackToShell()
+{
+    qInfo("%s", qUtf8Printable(QStringLiteral("%1: mirroring with the device's own screen recorder")
+                                   .arg(m_params.serial)));
+    ShellConnection::rememberFallback(m_params.serial);
+    emit deviceNotice(m_params.serial, NOTICE_SHELL_FALLBACK, QString());
+}
+
+void Device::startServer()
+{
     Server::ServerParams params;
     params.serial = m_params.serial;
     params.serverLocalPath = m_params.serverLocalPath;
@@ -167,28 +206,21 @@ void Device::startServer()
 
 void Device::onServerStarted(bool success, const QString& deviceName, const QSize& size)
 {
-    m_startPending = false;
-    // A report from a bring-up that was torn down meanwhile has nobody left to inform.
-    if (!m_server) {
-        return;
-    }
-    m_serverStartSuccess = success;
-
-    QPointer<Device> self(this);
-    emit deviceConnected(success, m_params.serial, deviceName, size);
-    // A listener may have disconnected or deleted the device.
-    if (!self || !m_server) {
-        return;
-    }
-    if (!success) {
+    if (!success && m_server && m_server->startRefused()
+        && m_params.connection == QLatin1String(defaults::kConnectionAuto)) {
+        // The device cannot run our server: its own tools take over, in the same connection.
         m_server->stop();
+        fallBackToShell();
+        startShell();
         return;
     }
-
-    const double seconds = m_startTimeCount.elapsed() / 1000.0;
-    qInfo("%s", qUtf8Printable(QStringLiteral("server start finish in %1s")
-                                   .arg(QString::number(seconds, 'g', QLocale::FloatingPointShortest))));
-
+    if (!success && m_server) {
+        emit deviceNotice(m_params.serial, NOTICE_FAILED, m_server->failureReason());
+    }
+    if (!reportStart(success, deviceName, size)) {
+        return;
+    }
+    logStartTime();
     if (m_recorder) {
         startRecording(size);
     }
@@ -205,6 +237,104 @@ void Device::onServerStarted(bool success, const QString& deviceName, const QSiz
     if (m_params.closeScreen && m_params.display && m_controller) {
         m_controller->setScreenPowerMode(ControlMsg::SCREEN_POWER_OFF);
     }
+}
+
+bool Device::reportStart(bool success, const QString& deviceName, const QSize& size)
+{
+    m_startPending = false;
+    // A report from a bring-up that was torn down meanwhile has nobody left to inform.
+    if (!m_server) {
+        return false;
+    }
+    m_serverStartSuccess = success;
+
+    QPointer<Device> self(this);
+    emit deviceConnected(success, m_params.serial, deviceName, size);
+    // A listener may have disconnected or deleted the device.
+    if (!self || !m_server) {
+        return false;
+    }
+    if (!success) {
+        m_server->stop();
+        return false;
+    }
+    return true;
+}
+
+void Device::logStartTime()
+{
+    const double seconds = m_startTimeCount.elapsed() / 1000.0;
+    qInfo("%s", qUtf8Printable(QStringLiteral("server start finish in %1s")
+                                   .arg(QString::number(seconds, 'g', QLocale::FloatingPointShortest))));
+}
+
+void Device::startShell()
+{
+    m_shell = new ShellConnection(m_params.serial, m_params.bitRate, m_params.maxSize, this);
+    connect(m_shell, &ShellConnection::streamCreated, this, &Device::onShellStream);
+    connect(m_shell, &ShellConnection::started, this, &Device::onShellStarted);
+    connect(m_shell, &ShellConnection::stopped, this, &Device::onShellStopped);
+    m_shell->start();
+}
+
+void Device::onShellStream(ScreenRecordStream* stream)
+{
+    // The packet is valid only during the emission, on the stream thread.
+    connect(stream, &Stream::getFrame, this, [this](AVPacket* packet) { onStreamFrame(packet); },
+            Qt::DirectConnection);
+    connect(stream, &Stream::getConfigFrame, this, [this](AVPacket* packet) { onStreamConfigFrame(packet); },
+            Qt::DirectConnection);
+    // Frames come from the moment the recorder starts, before its picture size is known here.
+    if (m_decoder) {
+        m_decoder->open();
+    }
+}
+
+void Device::onShellStarted(bool success, const QString& deviceName, const QSize& size, const QString& reason)
+{
+    if (!success) {
+        emit deviceNotice(m_params.serial, NOTICE_FAILED, reason);
+    }
+    if (!reportStart(success, deviceName, size)) {
+        return;
+    }
+    logStartTime();
+    // The recorder queues what the stream has already handed it and writes it once open.
+    if (m_recorder) {
+        startRecording(size);
+    }
+    connectShellInput();
+    if (m_params.closeScreen && m_params.display && m_controller) {
+        m_controller->setScreenPowerMode(ControlMsg::SCREEN_POWER_OFF);
+    }
+}
+
+void Device::connectShellInput()
+{
+    ShellInput* input = m_shell ? m_shell->input() : nullptr;
+    if (!input || !m_controller) {
+        return;
+    }
+    QPointer<ShellInput> guarded(input);
+    m_controller->setMessageSink([guarded](const ControlMsg& msg) {
+        if (guarded) {
+            guarded->send(msg);
+        }
+    });
+    connect(input, &ShellInput::missing, this, [this](ShellInput::Missing what) {
+        static const char* const names[] = {"clipboard", "screen-off", "second-finger"};
+        emit deviceNotice(m_params.serial, NOTICE_NOT_AVAILABLE, QString::fromLatin1(names[what]));
+    });
+    connect(input, &ShellInput::textDropped, this,
+            [this]() { emit deviceNotice(m_params.serial, NOTICE_TEXT_DROPPED, QString()); });
+}
+
+void Device::onShellStopped(const QString& reason)
+{
+    if (!reason.isEmpty()) {
+        emit deviceNotice(m_params.serial, NOTICE_FAILED, reason);
+    }
+    disconnectDevice();
 }
 
 void Device::startRecording(const QSize& size)
@@ -269,6 +399,14 @@ void Device::disconnectDevice()
         return;
     }
     drainStreamIntoRecording();
+    if (m_shell) {
+        m_shell->stop();
+        m_shell->deleteLater();
+        m_shell = nullptr;
+    }
+    if (m_controller) {
+        m_controller->setMessageSink(nullptr);
+    }
     // Closing the video socket releases the stream thread's pending read, so the waits below end.
     m_server->stop();
     m_server = nullptr;
@@ -510,7 +648,7 @@ void Device::showTouch(bool show)
 
 bool Device::isReversePort(quint16 port)
 {
-    return m_server && m_server->isReverse() && m_server->getParams().localPort == port;
+    return !m_shell && m_server && m_server->isReverse() && m_server->getParams().localPort == port;
 }
 
 const QString& Device::getSerial()

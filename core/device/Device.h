@@ -16,7 +16,9 @@ namespace dvk {
 class Controller;
 class Decoder;
 class Recorder;
+class ScreenRecordStream;
 class Server;
+class ShellConnection;
 class Stream;
 class VideoSocket;
 
@@ -81,13 +83,24 @@ public:
 
 private slots:
     void onServerStarted(bool success, const QString& deviceName, const QSize& size);
+    void onShellStream(dvk::ScreenRecordStream* stream);
+    void onShellStarted(bool success, const QString& deviceName, const QSize& size, const QString& reason);
+    void onShellStopped(const QString& reason);
     void onServerStoped();
     void onStreamStop();
     void onFileHandlerResult(dvk::FileHandler::FILE_HANDLER_RESULT processResult, bool isApk);
 
 private:
     void initSignals();
+    void startConnection();
+    bool shellFirst();
+    void fallBackToShell();
     void startServer();
+    void startShell();
+    void connectShellInput();
+    // Tells the listeners; false when the device cannot go on (failed, disconnected or deleted).
+    bool reportStart(bool success, const QString& deviceName, const QSize& size);
+    void logStartTime();
     void startRecording(const QSize& size);
     void stopRecording();
     void drainStreamIntoRecording();
@@ -107,7 +120,9 @@ private:
     void forwardToController(void (Controller::*act)(ActArgs...), void (DeviceObserver::*tell)(TellArgs...),
                              Args&&... args);
 
+    // Also the sign that the device has not been disconnected yet, whichever way it connects.
     QPointer<Server> m_server;
+    QPointer<ShellConnection> m_shell;
     QPointer<Decoder> m_decoder;
     QPointer<Controller> m_controller;
     QPointer<FileHandler> m_fileHandler;

@@ -40,6 +40,7 @@ bool DeviceManage::connectDevice(DeviceParams params)
     Device* device = new Device(params);
     connect(device, &IDevice::deviceConnected, this, &DeviceManage::onDeviceConnected);
     connect(device, &IDevice::deviceDisconnected, this, &DeviceManage::onDeviceDisconnected);
+    connect(device, &IDevice::deviceNotice, this, &IDeviceManage::deviceNotice);
     if (!device->connectDevice()) {
         delete device;
         return false;

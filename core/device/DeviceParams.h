@@ -43,6 +43,7 @@ struct DeviceParams
     // and the recording, and would block the stream thread at the very moment disconnection
     // waits for it. A picture not yet shown is replaced by the newer one instead.
     bool renderExpiredFrames = false;
+    QString connection = defaults::kConnectionAuto;
     // Keymap text for the controller; empty means normal input.
     QString gameScript = "";
 };

@@ -19,6 +19,15 @@ class IDevice : public QObject
 {
     Q_OBJECT
 public:
+    // What a device tells its user besides connecting and disconnecting.
+    enum Notice {
+        NOTICE_SHELL_FALLBACK, // mirrored with the device's own tools: no server could run
+        NOTICE_NOT_AVAILABLE,  // an action this connection cannot carry out (detail names it)
+        NOTICE_TEXT_DROPPED,   // characters the device's input command cannot type were left out
+        NOTICE_FAILED,         // the connection could not start or ended (detail says why)
+    };
+    Q_ENUM(Notice)
+
     explicit IDevice(QObject* parent = nullptr);
     ~IDevice() override;
 
@@ -67,6 +76,7 @@ signals:
     void deviceDisconnected(QString serial);
     // A screenshot was written to path; opened tells whether a program was started to show it.
     void screenshotSaved(const QString& path, bool opened);
+    void deviceNotice(const QString& serial, dvk::IDevice::Notice notice, const QString& detail);
 };
 
 } // namespace dvk

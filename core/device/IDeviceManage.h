@@ -28,6 +28,7 @@ public:
 signals:
     void deviceConnected(bool success, const QString& serial, const QString& deviceName, const QSize& size);
     void deviceDisconnected(QString serial);
+    void deviceNotice(const QString& serial, dvk::IDevice::Notice notice, const QString& detail);
 
 protected:
     explicit IDeviceManage(QObject* parent = nullptr);

@@ -56,6 +56,8 @@ bool Server::start(ServerParams params)
 {
     m_params = params;
     m_connected = false;
+    m_startRefused = false;
+    m_failure.clear();
     m_serverStartStep = STEP_PUSH;
     return startServerByStep();
 }
@@ -262,6 +264,7 @@ void Server::onWorkResult(AdbProcess::ADB_EXEC_RESULT processResult)
     case STEP_PUSH:
         if (processResult != AdbProcess::ADB_EXIT_OK) {
             qCritical("adb push failed");
+            m_failure = QStringLiteral("adb push failed: %1").arg(m_workProcess->getErrorOut().trimmed());
             m_serverStartStep = STEP_IDLE;
             reportFailure();
             return;
@@ -349,6 +352,11 @@ void Server::onServerResult(AdbProcess::ADB_EXEC_RESULT processResult)
     stopConnectTimeoutTimer();
     m_connectCount = 0;
     qWarning("server exited before the connection was made");
+    m_startRefused = true;
+    m_failure = m_serverProcess->getErrorOut().trimmed();
+    if (m_failure.isEmpty()) {
+        m_failure = m_serverProcess->getStdOut().trimmed();
+    }
     reportFailure();
 }
 
@@ -521,6 +529,11 @@ Server::ConnectAttempt Server::tryConnect(VideoSocket* videoSocket, QTcpSocket* 
         return ATTEMPT_RETRY;
     }
     return ATTEMPT_CONNECTED;
+}
+
+QString Server::failureReason() const
+{
+    return m_failure.isEmpty() ? QStringLiteral("the server did not connect") : m_failure;
 }
 
 void Server::reportFailure()

@@ -66,6 +66,12 @@ public:
 
     bool readInfo(VideoSocket* videoSocket, QString& deviceName, QSize& size);
 
+    // After a failed start: the server itself could not run on the device (its shell ended with
+    // an error before connecting), as opposed to the device or the tunnel failing.
+    bool startRefused() const { return m_startRefused; }
+    // After a failed start: why, for the user.
+    QString failureReason() const;
+
     // The server command line after the serial selection, for the given parameters and tunnel mode.
     static QStringList serverArguments(const ServerParams& params, bool tunnelForward);
 
@@ -139,6 +145,8 @@ private:
     QSize m_deviceSize;
     ServerParams m_params;
     ServerStartStep m_serverStartStep = STEP_IDLE;
+    bool m_startRefused = false;
+    QString m_failure;
 };
 
 } // namespace dvk

@@ -43,9 +43,10 @@ signals:
 
 protected:
     void run() override;
+    // The next packet of the stream: a frame, or configuration with no timestamp. False at its end.
+    virtual bool recvPacket(AVPacket* packet);
 
 private:
-    bool recvPacket(AVPacket* packet);
     bool pushPacket(AVPacket* packet);
     bool appendPending(const AVPacket* packet);
     void markKeyFrame(AVPacket* packet);

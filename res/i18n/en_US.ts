@@ -48,6 +48,22 @@ to Install it.</translation>
         <source>Game mode off</source>
         <translation>Game mode off</translation>
     </message>
+    <message>
+        <source>Mirroring with the phone&apos;s own screen recorder: slower input, no clipboard</source>
+        <translation>Mirroring with the phone&apos;s own screen recorder: slower input, no clipboard</translation>
+    </message>
+    <message>
+        <source>Not available without the VaDizede server on the device</source>
+        <translation>Not available without the VaDizede server on the device</translation>
+    </message>
+    <message>
+        <source>Without the VaDizede server only plain ASCII can be typed; the rest was left out</source>
+        <translation>Without the VaDizede server only plain ASCII can be typed; the rest was left out</translation>
+    </message>
+    <message>
+        <source>Could not mirror %1: %2</source>
+        <translation>Could not mirror %1: %2</translation>
+    </message>
 </context>
 <context>
     <name>NoticePopup</name>
@@ -88,6 +104,30 @@ to Install it.</translation>
     <message>
         <source>Applies from the next connection</source>
         <translation>Applies from the next connection</translation>
+    </message>
+    <message>
+        <source>Connection (from the next connection on)</source>
+        <translation>Connection (from the next connection on)</translation>
+    </message>
+    <message>
+        <source>Auto</source>
+        <translation>Auto</translation>
+    </message>
+    <message>
+        <source>Server</source>
+        <translation>Server</translation>
+    </message>
+    <message>
+        <source>Phone&apos;s own tools</source>
+        <translation>Phone&apos;s own tools</translation>
+    </message>
+    <message>
+        <source>The VaDizede server when the phone can run it, else the phone&apos;s own tools</source>
+        <translation>The VaDizede server when the phone can run it, else the phone&apos;s own tools</translation>
+    </message>
+    <message>
+        <source>The phone&apos;s screen recorder and input command: slower input, no clipboard</source>
+        <translation>The phone&apos;s screen recorder and input command: slower input, no clipboard</translation>
     </message>
 </context>
 <context>
@@ -350,6 +390,14 @@ to Install it.</translation>
     <message>
         <source>%1: cannot open the display; set DISPLAY, or use --no-display</source>
         <translation>%1: cannot open the display; set DISPLAY, or use --no-display</translation>
+    </message>
+    <message>
+        <source>How to reach the device: our server, the phone&apos;s own screen recorder and input command, or auto (the server, else the phone&apos;s tools).</source>
+        <translation>How to reach the device: our server, the phone&apos;s own screen recorder and input command, or auto (the server, else the phone&apos;s tools).</translation>
+    </message>
+    <message>
+        <source>auto, server or shell</source>
+        <translation>auto, server or shell</translation>
     </message>
 </context>
 <context>

@@ -48,6 +48,22 @@ to Install it.</source>
         <source>Game mode off</source>
         <translation>游戏模式已关闭</translation>
     </message>
+    <message>
+        <source>Mirroring with the phone&apos;s own screen recorder: slower input, no clipboard</source>
+        <translation>正在使用手机自带的录屏投屏：输入较慢，无剪贴板</translation>
+    </message>
+    <message>
+        <source>Not available without the VaDizede server on the device</source>
+        <translation>设备上没有 VaDizede 服务端时不可用</translation>
+    </message>
+    <message>
+        <source>Without the VaDizede server only plain ASCII can be typed; the rest was left out</source>
+        <translation>没有 VaDizede 服务端时只能输入 ASCII 字符，其余字符已略去</translation>
+    </message>
+    <message>
+        <source>Could not mirror %1: %2</source>
+        <translation>无法投屏 %1：%2</translation>
+    </message>
 </context>
 <context>
     <name>NoticePopup</name>
@@ -88,6 +104,30 @@ to Install it.</source>
     <message>
         <source>Applies from the next connection</source>
         <translation>将在下次连接时生效</translation>
+    </message>
+    <message>
+        <source>Connection (from the next connection on)</source>
+        <translation>连接方式（下次连接时生效）</translation>
+    </message>
+    <message>
+        <source>Auto</source>
+        <translation>自动</translation>
+    </message>
+    <message>
+        <source>Server</source>
+        <translation>服务端</translation>
+    </message>
+    <message>
+        <source>Phone&apos;s own tools</source>
+        <translation>手机自带工具</translation>
+    </message>
+    <message>
+        <source>The VaDizede server when the phone can run it, else the phone&apos;s own tools</source>
+        <translation>手机能运行时使用 VaDizede 服务端，否则使用手机自带工具</translation>
+    </message>
+    <message>
+        <source>The phone&apos;s screen recorder and input command: slower input, no clipboard</source>
+        <translation>使用手机的录屏和 input 命令：输入较慢，无剪贴板</translation>
     </message>
 </context>
 <context>
@@ -350,6 +390,14 @@ to Install it.</source>
     <message>
         <source>%1: cannot open the display; set DISPLAY, or use --no-display</source>
         <translation>%1：无法打开显示；请设置 DISPLAY，或使用 --no-display</translation>
+    </message>
+    <message>
+        <source>How to reach the device: our server, the phone&apos;s own screen recorder and input command, or auto (the server, else the phone&apos;s tools).</source>
+        <translation>连接设备的方式：我们的服务端、手机自带的录屏和 input 命令，或 auto（优先服务端，否则手机自带工具）。</translation>
+    </message>
+    <message>
+        <source>auto, server or shell</source>
+        <translation>auto、server 或 shell</translation>
     </message>
 </context>
 <context>

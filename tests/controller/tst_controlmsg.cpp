@@ -143,6 +143,40 @@ private slots:
         QCOMPARE(bytes.mid(5), kept.toUtf8());
     }
 
+    void splitText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("maxUnits");
+        QTest::addColumn<QList<int>>("pieceSizes");
+        const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
+        QTest::newRow("empty: no piece") << QString() << 300 << QList<int>{};
+        QTest::newRow("exactly one piece") << QString(300, 'x') << 300 << QList<int>{300};
+        QTest::newRow("one over") << QString(301, 'x') << 300 << QList<int>{300, 1};
+        QTest::newRow("700 letters") << QString(700, 'x') << 300 << QList<int>{300, 300, 100};
+        // A pair straddling each boundary moves whole into the next piece.
+        QTest::newRow("pair at every boundary") << QString(299, 'a') + emoji + QString(298, 'b') + emoji + "c" << 300
+                                                << QList<int>{299, 300, 3};
+        QTest::newRow("only pairs, odd limit") << emoji.repeated(4) << 3 << QList<int>{2, 2, 2, 2};
+        QTest::newRow("limit below a pair still advances") << emoji + "ab" << 1 << QList<int>{2, 2};
+    }
+
+    void splitText()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, maxUnits);
+        QFETCH(QList<int>, pieceSizes);
+
+        const QStringList pieces = ControlMsg::splitText(text, maxUnits);
+        QList<int> sizes;
+        for (const QString& piece : pieces) {
+            sizes << piece.size();
+            QVERIFY2(!piece.back().isHighSurrogate(), "a piece ends inside a pair");
+            QVERIFY2(!piece.front().isLowSurrogate(), "a piece starts inside a pair");
+        }
+        QCOMPARE(sizes, pieceSizes);
+        QCOMPARE(pieces.join(QString()), text);
+    }
+
     void setClipboard()
     {
         QString text = "abc";

@@ -213,6 +213,20 @@ private slots:
         QCOMPARE(normal.first().type, 0);
     }
 
+    void charactersWithoutKeyCodeTypeOnlyOutsideGameMode()
+    {
+        start(keysOnly());
+        QKeyEvent eacute(QEvent::KeyPress, Qt::Key_Eacute, Qt::NoModifier, QString(QChar(0xE9)));
+        m_controller->keyEvent(&eacute, kSize, kSize);
+        const QList<Sent> typed = m_recorder.take();
+        QCOMPARE(typed.size(), 1);
+        QCOMPARE(typed.first().type, 1);
+
+        enterGame();
+        m_controller->keyEvent(&eacute, kSize, kSize);
+        QVERIFY(m_recorder.take().isEmpty());
+    }
+
     void mouseButtonAsSwitchKey()
     {
         QJsonObject keymap = keysOnly();

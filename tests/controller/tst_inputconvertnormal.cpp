@@ -174,6 +174,44 @@ private slots:
                                             key(1, AKEYCODE_A, 0, 0)}));
     }
 
+    void charactersWithoutKeyCodeAreTyped()
+    {
+        auto type = [this](QEvent::Type eventType, int qtKey, const QString& text, Qt::KeyboardModifiers modifiers,
+                           bool autoRepeat = false) {
+            QKeyEvent event(eventType, qtKey, modifiers, text, autoRepeat);
+            m_controller->keyEvent(&event, kFrame, kShown);
+        };
+        const QString euro = QString(QChar(0x20AC));
+        const QString clef = QString::fromUtf8("\xF0\x9D\x84\x9E"); // outside the BMP
+        const QString zwnj = QString(QChar(0x200C));
+        type(QEvent::KeyPress, Qt::Key_A, "a", Qt::NoModifier);
+        type(QEvent::KeyPress, Qt::Key_Eacute, QString(QChar(0xE9)), Qt::NoModifier);
+        type(QEvent::KeyPress, Qt::Key_Eacute, QString(QChar(0xE9)), Qt::NoModifier, true);
+        type(QEvent::KeyRelease, Qt::Key_Eacute, QString(QChar(0xE9)), Qt::NoModifier);
+        type(QEvent::KeyPress, 0x20AC, euro, Qt::ControlModifier | Qt::AltModifier); // AltGr on Windows
+        type(QEvent::KeyPress, 0x1D11E, clef, Qt::ShiftModifier);
+        type(QEvent::KeyPress, Qt::Key_unknown, zwnj, Qt::ShiftModifier); // Shift+Space on Persian layouts
+        // Shortcuts, and keys whose text is a control character, send nothing.
+        type(QEvent::KeyPress, Qt::Key_Udiaeresis, QString(QChar(0xFC)), Qt::AltModifier);
+        type(QEvent::KeyPress, Qt::Key_Udiaeresis, QString(QChar(0xFC)), Qt::ControlModifier);
+        type(QEvent::KeyPress, Qt::Key_Udiaeresis, QString(QChar(0xFC)), Qt::MetaModifier);
+        type(QEvent::KeyPress, Qt::Key_A, "a", Qt::AltModifier);
+        type(QEvent::KeyPress, Qt::Key_F5, QString(), Qt::NoModifier);
+        type(QEvent::KeyPress, Qt::Key_unknown, QString(QChar(0x1B)), Qt::NoModifier);
+        type(QEvent::KeyPress, Qt::Key_unknown, QString(QChar(0x7F)), Qt::NoModifier);
+        type(QEvent::KeyPress, Qt::Key_unknown, QString(QChar(0xD800)), Qt::NoModifier); // half a pair
+        // Typed text leaves the key repeat count alone.
+        type(QEvent::KeyPress, Qt::Key_A, "a", Qt::NoModifier, true);
+
+        const auto text = [](const QString& s) {
+            const QByteArray utf8 = s.toUtf8();
+            return QByteArray(1, 1) + be32(utf8.size()) + utf8;
+        };
+        QCOMPARE(sent(), (QList<QByteArray>{key(0, AKEYCODE_A, 0, 0), text(QString(QChar(0xE9))),
+                                            text(QString(QChar(0xE9))), text(euro), text(clef), text(zwnj),
+                                            key(0, AKEYCODE_A, 1, 0)}));
+    }
+
     void keyTable()
     {
         // Printable keys, in Qt key order from 0x20 to 0x7E: the US-layout key that types each.

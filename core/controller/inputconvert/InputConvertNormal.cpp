@@ -5,9 +5,11 @@
 #include <QMouseEvent>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <limits>
 
 #include "controller/ControlMsg.h"
+#include "controller/Controller.h"
 
 namespace dvk {
 
@@ -30,6 +32,25 @@ int roundToInt(double value)
 int wheelSign(int delta)
 {
     return delta > 0 ? WHEEL_STEP : (delta < 0 ? -WHEEL_STEP : 0);
+}
+
+// Ctrl, Alt or Meta make a key a shortcut, except Ctrl and Alt together: AltGr on Windows.
+bool typesText(Qt::KeyboardModifiers modifiers)
+{
+    const Qt::KeyboardModifiers held = modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    return held == Qt::NoModifier || held == (Qt::ControlModifier | Qt::AltModifier);
+}
+
+// Control characters come with Ctrl combinations and editing keys; format characters such as the
+// zero-width non-joiner are typed on some layouts and count as text.
+bool isTypedText(const QString& text)
+{
+    if (text.isEmpty() || !text.isValidUtf16()) {
+        return false;
+    }
+    const QVector<uint> characters = text.toUcs4();
+    return std::none_of(characters.begin(), characters.end(),
+                        [](uint c) { return QChar::category(c) == QChar::Other_Control; });
 }
 
 } // namespace
@@ -115,6 +136,10 @@ void InputConvertNormal::keyEvent(const QKeyEvent* event, const QSize& frameSize
     }
     const AndroidKeycode keycode = convertKeyCode(event->key(), event->modifiers());
     if (keycode == AKEYCODE_UNKNOWN) {
+        // A character with no Android key (é, €, ü...) is typed as text; only the press types it.
+        if (action == AKEY_EVENT_ACTION_DOWN) {
+            sendTypedText(event);
+        }
         return;
     }
 
@@ -127,6 +152,15 @@ void InputConvertNormal::keyEvent(const QKeyEvent* event, const QSize& frameSize
     msg->setInjectKeycodeMsgData(action, keycode, static_cast<quint32>(m_repeatCount),
                                  convertMetastate(event->modifiers()));
     sendControlMsg(msg);
+}
+
+void InputConvertNormal::sendTypedText(const QKeyEvent* event)
+{
+    if (!m_controller || !typesText(event->modifiers()) || !isTypedText(event->text())) {
+        return;
+    }
+    QString text = event->text();
+    m_controller->postTextInput(text);
 }
 
 AndroidMotioneventButtons InputConvertNormal::convertMouseButtons(Qt::MouseButtons buttons)

@@ -27,6 +27,7 @@ public:
     static QPoint mapToFrame(const QPointF& localPos, const QSize& frameSize, const QSize& showSize);
 
 private:
+    void sendTypedText(const QKeyEvent* event);
     static AndroidKeycode convertEditingKey(int key);
     static AndroidKeycode convertPrintableKey(int key);
 };

@@ -68,6 +68,9 @@ int AdbTool::dispatch(const QString& command, const QStringList& rest)
     if (command == "shell") {
         return DeviceShell(access, m_args).run(rest);
     }
+    if (command == "exec-out") {
+        return DeviceShell(access, m_args).runExecOut(rest);
+    }
     if (TransferCommands::handles(command)) {
         return TransferCommands(access).run(command, rest);
     }

@@ -9,6 +9,8 @@
 #include <functional>
 
 #include "Console.h"
+#include "InputCommand.h"
+#include "InteractiveShell.h"
 #include "ServerLauncher.h"
 
 namespace sim {
@@ -86,13 +88,52 @@ int DeviceShell::run(const QStringList& rest)
     if (!m_access.select(m_entry)) {
         return 1;
     }
+    m_device = m_access.physical(m_entry);
+    m_access.load(m_entry, m_state);
     if (args.isEmpty()) {
-        return Console::fail("adb: the simulated device has no interactive shell");
+        return InteractiveShell(*this).run();
+    }
+    return start(args);
+}
+
+// Like shell, without a terminal in between: what the program writes arrives byte for byte.
+int DeviceShell::runExecOut(const QStringList& rest)
+{
+    if (rest.isEmpty()) {
+        return Console::fail("adb: usage: adb exec-out command");
+    }
+    if (!m_access.select(m_entry)) {
+        return 1;
     }
     m_device = m_access.physical(m_entry);
     m_access.load(m_entry, m_state);
+    return start(rest);
+}
+
+int DeviceShell::start(const QStringList& args)
+{
     // adb joins its arguments with blanks and the device's shell splits them again.
     return command(splitWords(args.join(' ')), args);
+}
+
+int DeviceShell::runLine(const QString& line)
+{
+    return command(splitWords(line), QStringList{line});
+}
+
+bool DeviceShell::reload()
+{
+    QJsonObject entry;
+    QJsonObject state;
+    if (!m_home.readEntry(m_entry.value("serial").toString(), entry) || !m_access.load(entry, state)) {
+        return false;
+    }
+    if (state.value("state").toString("device") != "device" || entry.value("state").toString("device") != "device") {
+        return false;
+    }
+    m_entry = entry;
+    m_state = state;
+    return true;
 }
 
 int DeviceShell::command(const QStringList& wordsIn, const QStringList& rawArgs)
@@ -102,7 +143,8 @@ int DeviceShell::command(const QStringList& wordsIn, const QStringList& rawArgs)
         {"settings", &DeviceShell::settings}, {"ifconfig", &DeviceShell::ifconfig}, {"ip", &DeviceShell::ip},
         {"wm", &DeviceShell::wm},             {"am", &DeviceShell::am},             {"pm", &DeviceShell::pm},
         {"rm", &DeviceShell::rm},             {"ls", &DeviceShell::ls},             {"cat", &DeviceShell::cat},
-        {"input", &DeviceShell::input},       {"getprop", &DeviceShell::getprop},
+        {"input", &DeviceShell::input},       {"getprop", &DeviceShell::getprop},   {"cmd", &DeviceShell::cmd},
+        {"screenrecord", &DeviceShell::screenrecord},
         {"echo", [](DeviceShell*, const QStringList& w) { return Console::out(w.join(' ')), 0; }},
     };
     QStringList words = wordsIn;
@@ -322,11 +364,29 @@ int DeviceShell::cat(const QStringList& args)
 
 int DeviceShell::input(const QStringList& args)
 {
-    if (args.isEmpty()) {
-        return Console::fail("Usage: input [<source>] <command> [<arg>...]");
+    return InputCommand(m_access, m_device, m_state).run(args);
+}
+
+int DeviceShell::cmd(const QStringList& args)
+{
+    const QString service = args.value(0);
+    if (service.isEmpty()) {
+        return Console::fail("cmd: No service specified; use -l to list all running services.", 20);
     }
-    m_access.recordEvent(m_device, QJsonObject{{"event", "input"}, {"args", QJsonArray::fromStringList(args)}});
+    if (service != "statusbar") {
+        return Console::fail("cmd: Can't find service: " + service, 20);
+    }
+    static const QStringList known{"expand-notifications", "expand-settings", "collapse"};
+    if (!known.contains(args.value(1))) {
+        return Console::fail("Unknown command: " + args.value(1), 255);
+    }
+    m_access.recordEvent(m_device, QJsonObject{{"event", "cmd"}, {"args", QJsonArray::fromStringList(args)}});
     return 0;
+}
+
+int DeviceShell::screenrecord(const QStringList& args)
+{
+    return ServerLauncher(m_home, m_entry, m_adbArgs).runRecorder(args);
 }
 
 int DeviceShell::getprop(const QStringList& args)
@@ -352,6 +412,7 @@ int DeviceShell::appProcess(const QHash<QString, QString>& env, const QStringLis
     rest.removeFirst(); // the command directory
     const QString className = rest.takeFirst();
     ServerLauncher launcher(m_home, m_entry, m_adbArgs);
+    launcher.setServerless(m_state.value("serverless").toBool());
     return launcher.run(env.value("CLASSPATH"), className, rest, rawArgs);
 }
 

@@ -7,9 +7,10 @@
 
 namespace sim {
 
-// "adb shell": the device's shell and the few programs the simulated device
-// has (settings, ifconfig, ip, wm, am, pm, rm, ls, cat, input, echo, getprop,
-// app_process).
+// "adb shell" and "adb exec-out": the device's shell and the few programs the
+// simulated device has (settings, ifconfig, ip, wm, am, pm, rm, ls, cat, input,
+// cmd, echo, getprop, screenrecord, app_process). Without a command, "shell"
+// runs the lines of its standard input one by one.
 class DeviceShell
 {
 public:
@@ -17,12 +18,19 @@ public:
     DeviceShell(const DeviceAccess& access, const QStringList& adbArgs);
 
     int run(const QStringList& rest);
+    int runExecOut(const QStringList& rest);
+
+    // One line of an interactive shell, against the device's state as it is now.
+    int runLine(const QString& line);
+    // Reads the device's state again; false when it is no longer attached.
+    bool reload();
 
     // Splits a command line the way the device's shell would: blanks separate
     // words, quotes group them and are removed, a backslash escapes one character.
     static QStringList splitWords(const QString& line);
 
 private:
+    int start(const QStringList& args);
     int command(const QStringList& words, const QStringList& rawArgs);
     int settings(const QStringList& args);
     int ifconfig(const QStringList& args);
@@ -34,6 +42,8 @@ private:
     int ls(const QStringList& args);
     int cat(const QStringList& args);
     int input(const QStringList& args);
+    int cmd(const QStringList& args);
+    int screenrecord(const QStringList& args);
     int getprop(const QStringList& args);
     int appProcess(const QHash<QString, QString>& env, const QStringList& args, const QStringList& rawArgs);
 

@@ -6,28 +6,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
-#include <cstdlib>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include "ProcessUtil.h"
+
 namespace sim {
-
-namespace {
-
-volatile pid_t s_child = 0;
-
-void forwardSignal(int sig)
-{
-    if (s_child > 0) {
-        ::kill(s_child, sig);
-    }
-}
-
-} // namespace
 
 ServerLauncher::ServerLauncher(const SimHome& home, const QJsonObject& entry, const QStringList& adbArgs)
     : m_home(home), m_entry(entry), m_adbArgs(adbArgs)
@@ -41,7 +25,7 @@ bool ServerLauncher::readManifest(const QString& devicePath, const QString& clas
                                      "DexPathList[[zip file \"%2\"],nativeLibraryDirectories=[/system/lib64]]")
                                  .arg(className, devicePath);
     QFile file(m_home.hostPathFor(m_home.physicalSerial(m_entry), devicePath));
-    if (devicePath.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+    if (m_serverless || devicePath.isEmpty() || !file.open(QIODevice::ReadOnly)) {
         *error = notFound;
         return false;
     }
@@ -91,6 +75,21 @@ int ServerLauncher::run(const QString& classPath, const QString& className, cons
         fprintf(stderr, "app_process: the simulated server is missing: %s\n", binary.toUtf8().constData());
         return 1;
     }
+    return runAttached(binary, QStringList{binary} + serverArgs, childEnvironment(version));
+}
+
+int ServerLauncher::runRecorder(const QStringList& args)
+{
+    const QString binary = serverBinary();
+    if (!QFileInfo(binary).isExecutable()) {
+        fprintf(stderr, "screenrecord: the simulated recorder is missing: %s\n", binary.toUtf8().constData());
+        return 1;
+    }
+    return runAttached(binary, QStringList{binary, "--screenrecord"} + args, childEnvironment(QString()));
+}
+
+QHash<QString, QString> ServerLauncher::childEnvironment(const QString& version) const
+{
     QHash<QString, QString> env;
     env.insert("VADIZEDE_SIM_HOME", m_home.root());
     env.insert("DEVICESIM_DEVICE", m_home.physicalSerial(m_entry));
@@ -100,60 +99,7 @@ int ServerLauncher::run(const QString& classPath, const QString& className, cons
     env.insert("DEVICESIM_INVOCATION",
                QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(m_adbArgs)).toJson(QJsonDocument::Compact)));
     env.insert("DEVICESIM_ADB", QCoreApplication::applicationFilePath());
-    return spawn(binary, QStringList{binary} + serverArgs, env);
-}
-
-int ServerLauncher::spawn(const QString& binary, const QStringList& argv, const QHash<QString, QString>& env)
-{
-    fflush(stdout);
-    fflush(stderr);
-    QList<QByteArray> argBytes;
-    for (const QString& arg : argv) {
-        argBytes.append(arg.toLocal8Bit());
-    }
-    std::vector<char*> cargv;
-    for (QByteArray& arg : argBytes) {
-        cargv.push_back(arg.data());
-    }
-    cargv.push_back(nullptr);
-    const QByteArray path = binary.toLocal8Bit();
-    const pid_t parent = getpid();
-
-    const pid_t child = fork();
-    if (child < 0) {
-        fprintf(stderr, "app_process: fork failed\n");
-        return 1;
-    }
-    if (child == 0) {
-        // The server goes when this shell goes, even when the shell is killed.
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (getppid() != parent) {
-            _exit(1);
-        }
-        for (auto it = env.constBegin(); it != env.constEnd(); ++it) {
-            setenv(it.key().toLocal8Bit().constData(), it.value().toLocal8Bit().constData(), 1);
-        }
-        execv(path.constData(), cargv.data());
-        _exit(127);
-    }
-    s_child = child;
-    struct sigaction action = {};
-    action.sa_handler = forwardSignal;
-    sigemptyset(&action.sa_mask);
-    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
-        sigaction(sig, &action, nullptr);
-    }
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR) {
-            return 1;
-        }
-    }
-    s_child = 0;
-    if (WIFEXITED(status)) {
-        return WEXITSTATUS(status);
-    }
-    return 128 + WTERMSIG(status);
+    return env;
 }
 
 } // namespace sim

@@ -9,7 +9,7 @@ namespace sim {
 
 // What app_process does on the simulated device: finds the class in the pushed
 // class path file and runs the simulated server in its place, attached to this
-// shell until it ends.
+// shell until it ends. The device's screen recorder runs from the same program.
 class ServerLauncher
 {
 public:
@@ -17,15 +17,20 @@ public:
 
     int run(const QString& classPath, const QString& className, const QStringList& serverArgs,
             const QStringList& rawArgs);
+    // screenrecord ARGS: the recorder's stream goes straight to this process's standard output.
+    int runRecorder(const QStringList& args);
+    // A phone without our server: app_process finds no class in any file.
+    void setServerless(bool serverless) { m_serverless = serverless; }
 
 private:
     bool readManifest(const QString& devicePath, const QString& className, QString& version, QString* error) const;
     QString serverBinary() const;
-    int spawn(const QString& binary, const QStringList& argv, const QHash<QString, QString>& env);
+    QHash<QString, QString> childEnvironment(const QString& version) const;
 
     SimHome m_home;
     QJsonObject m_entry;
     QStringList m_adbArgs;
+    bool m_serverless = false;
 };
 
 } // namespace sim

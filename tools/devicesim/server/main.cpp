@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "ScreenRecorder.h"
 #include "SimHome.h"
 #include "SimServer.h"
 
@@ -15,9 +16,14 @@ int main(int argc, char** argv)
         fprintf(stderr, "[server] ERROR: must be started through the simulated adb\n");
         return 1;
     }
+    const QStringList args = app.arguments().mid(1);
+    // The device's screen recorder runs from the same program, as adb's exec-out starts it.
+    if (args.value(0) == "--screenrecord") {
+        return sim::ScreenRecorder(home, device).run(args.mid(1));
+    }
     sim::SimServer server(home, device);
     int exitCode = 1;
-    if (!server.start(app.arguments().mid(1), exitCode)) {
+    if (!server.start(args, exitCode)) {
         return exitCode;
     }
     return QCoreApplication::exec();
