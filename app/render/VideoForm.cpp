@@ -104,7 +104,7 @@ void VideoForm::initQuickBar()
     m_fullScreenButton = makeQuickBarButton(this, QSize(43, 43), kFullScreenStyle);
     m_normalScreenButton = makeQuickBarButton(this, QSize(43, 43), kNormalScreenStyle);
     m_wirelessButton = makeQuickBarButton(this, QSize(206, 85), kWirelessStyle);
-    m_wirelessButton->setText(tr("wireless"));
+    m_wirelessButton->setText(tr("Wireless"));
     m_fullScreenButton->setObjectName("fullScreenButton");
     m_normalScreenButton->setObjectName("normalScreenButton");
     m_wirelessButton->setObjectName("wirelessButton");

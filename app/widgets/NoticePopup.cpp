@@ -6,20 +6,13 @@
 
 #include "WindowShape.h"
 
-namespace {
-
-// The frame's corner radius in the form's style sheet.
-const int kCornerRadius = 10;
-
-} // namespace
-
 NoticePopup::NoticePopup(QWidget* parent) : QDialog(parent), ui(new Ui::NoticePopup)
 {
     ui->setupUi(this);
     // A tool tip's window: shown without being activated, and never given the focus.
     setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_ShowWithoutActivating);
-    WindowShape::roundOff(this, ui->frame, kCornerRadius);
+    WindowShape::roundOff(this, ui->frame, WindowShape::kPanelRadius);
     fitText();
 }
 
@@ -98,5 +91,5 @@ void NoticePopup::showEvent(QShowEvent* event)
 void NoticePopup::resizeEvent(QResizeEvent* event)
 {
     QDialog::resizeEvent(event);
-    WindowShape::roundOff(this, ui->frame, kCornerRadius);
+    WindowShape::roundOff(this, ui->frame, WindowShape::kPanelRadius);
 }

@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 
 #include "Config.h"
+#include "WindowShape.h"
 #include "ConnectionDefaults.h"
 #include "adb/AdbProcess.h"
 
@@ -12,7 +13,7 @@ SettingDialog::SettingDialog(QWidget* parent) : QDialog(parent), ui(new Ui::Sett
 {
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-    setAttribute(Qt::WA_TranslucentBackground);
+    WindowShape::roundOff(this, ui->frame, WindowShape::kPanelRadius);
 
     ui->labelAdb->setText(tr("ADB File Location"));
     ui->labelFps->setText(tr("FPS"));

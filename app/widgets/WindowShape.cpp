@@ -25,16 +25,22 @@ bool WindowShape::canBeSeeThrough()
     return true;
 }
 
+// A rule of the window's own style sheet: the window's palette gives way to any style sheet it has.
+void WindowShape::paintUnder(QWidget* window)
+{
+    const QString rule = QString("#%1 {background: %2;}").arg(window->objectName(), kUnderColour);
+    if (!window->styleSheet().contains(rule)) {
+        window->setStyleSheet(window->styleSheet() + "\n" + rule);
+    }
+}
+
 void WindowShape::roundOff(QWidget* window, QWidget* panel, int radius)
 {
     if (canBeSeeThrough()) {
         window->setAttribute(Qt::WA_TranslucentBackground);
         return;
     }
-    QPalette palette = window->palette();
-    palette.setColor(QPalette::Window, QColor(kUnderColour));
-    window->setPalette(palette);
-    window->setAutoFillBackground(true);
+    paintUnder(window);
     QPainterPath outline;
     outline.addRoundedRect(QRectF(panel->geometry()), radius, radius);
     QRegion shape(outline.toFillPolygon().toPolygon());

@@ -12,6 +12,12 @@ public:
     // Call before the window is first shown, and again when the panel changes size.
     static void roundOff(QWidget* window, QWidget* panel, int radius);
     static bool canBeSeeThrough();
+
+    // The corner radius of the dialogs' panels in their style sheets.
+    static constexpr int kPanelRadius = 10;
+
+private:
+    static void paintUnder(QWidget* window);
 };
 
 #endif // WINDOWSHAPE_H

@@ -136,6 +136,28 @@ to Install it.</translation>
         <source>Open Source Code Statement</source>
         <translation>Open Source Code Statement</translation>
     </message>
+    <message>
+        <source>This program uses the following open-source components. Their source code and licences are available at the addresses below. Our sincere thanks to the developers of these projects!
+
+1. Qt, cross-platform application and user-interface framework:
+    https://code.qt.io/cgit/qt/qtbase.git
+2. FFmpeg, audio and video codecs and containers:
+    https://git.ffmpeg.org/ffmpeg.git
+3. libX11, X Window System client library:
+    https://gitlab.freedesktop.org/xorg/lib/libx11
+4. libXfixes, X extension library (keeping the pointer in an area):
+    https://gitlab.freedesktop.org/xorg/lib/libxfixes</source>
+        <translation>This program uses the following open-source components. Their source code and licences are available at the addresses below. Our sincere thanks to the developers of these projects!
+
+1. Qt, cross-platform application and user-interface framework:
+    https://code.qt.io/cgit/qt/qtbase.git
+2. FFmpeg, audio and video codecs and containers:
+    https://git.ffmpeg.org/ffmpeg.git
+3. libX11, X Window System client library:
+    https://gitlab.freedesktop.org/xorg/lib/libx11
+4. libXfixes, X extension library (keeping the pointer in an area):
+    https://gitlab.freedesktop.org/xorg/lib/libxfixes</translation>
+    </message>
 </context>
 <context>
     <name>ToolBar</name>
@@ -234,14 +256,14 @@ to Install it.</translation>
         <translation>Version Info</translation>
     </message>
     <message>
-        <source>Version Number:</source>
-        <translation>Version Number:</translation>
+        <source>Version Number: %1</source>
+        <translation>Version Number: %1</translation>
     </message>
 </context>
 <context>
     <name>VideoForm</name>
     <message>
-        <source>wireless</source>
+        <source>Wireless</source>
         <translation>Wireless</translation>
     </message>
 </context>

@@ -136,6 +136,28 @@ to Install it.</source>
         <source>Open Source Code Statement</source>
         <translation>开源代码声明</translation>
     </message>
+    <message>
+        <source>This program uses the following open-source components. Their source code and licences are available at the addresses below. Our sincere thanks to the developers of these projects!
+
+1. Qt, cross-platform application and user-interface framework:
+    https://code.qt.io/cgit/qt/qtbase.git
+2. FFmpeg, audio and video codecs and containers:
+    https://git.ffmpeg.org/ffmpeg.git
+3. libX11, X Window System client library:
+    https://gitlab.freedesktop.org/xorg/lib/libx11
+4. libXfixes, X extension library (keeping the pointer in an area):
+    https://gitlab.freedesktop.org/xorg/lib/libxfixes</source>
+        <translation>本软件使用了以下开源组件，其源代码及许可证信息可在下列地址获取。衷心感谢这些开源项目的开发者！
+
+1. Qt：跨平台应用程序与界面框架
+    https://code.qt.io/cgit/qt/qtbase.git
+2. FFmpeg：音视频编解码与封装库
+    https://git.ffmpeg.org/ffmpeg.git
+3. libX11：X Window 系统客户端库
+    https://gitlab.freedesktop.org/xorg/lib/libx11
+4. libXfixes：X 扩展库（鼠标范围限制）
+    https://gitlab.freedesktop.org/xorg/lib/libxfixes</translation>
+    </message>
 </context>
 <context>
     <name>ToolBar</name>
@@ -234,14 +256,14 @@ to Install it.</source>
         <translation>版本信息</translation>
     </message>
     <message>
-        <source>Version Number:</source>
-        <translation>版本号：</translation>
+        <source>Version Number: %1</source>
+        <translation>版本号：%1</translation>
     </message>
 </context>
 <context>
     <name>VideoForm</name>
     <message>
-        <source>wireless</source>
+        <source>Wireless</source>
         <translation>无线</translation>
     </message>
 </context>

@@ -10,6 +10,7 @@
 
 #include "AppPath.h"
 #include "DropTip.h"
+#include "KeymapMenu.h"
 #include "NoticePopup.h"
 #include "ScriptFile.h"
 #include "SimDevice.h"
@@ -53,6 +54,7 @@ private slots:
     void withoutOpenerOrTerminalNoticesSayWhere();
     void moreTogglesMenuAndOtherButtonsHideIt();
     void menuStaysOnTheMoreButton();
+    void menuIsOpaqueAndKeymapListStaysInTheWindow();
     void menuEntriesOpenTheirDialogs_data();
     void menuEntriesOpenTheirDialogs();
     void adbOpensTerminalInAdbDirectory();
@@ -181,6 +183,34 @@ void TestToolBar::menuStaysOnTheMoreButton()
     QCOMPARE(menu()->x(), 7);
     m_toolBar->resize(205, 900);
     QTRY_COMPARE(menu()->geometry().bottom() + 1, moreTop());
+}
+
+void TestToolBar::menuIsOpaqueAndKeymapListStaysInTheWindow()
+{
+    click("more");
+    // Drawn on its own over nothing, the menu covers every pixel inside its rounded corners.
+    QImage alone(menu()->size(), QImage::Format_ARGB32);
+    alone.fill(Qt::transparent);
+    menu()->render(&alone, QPoint(), QRegion(), QWidget::DrawChildren);
+    for (int y = 6; y < alone.height() - 6; ++y) {
+        for (int x = 6; x < alone.width() - 6; ++x) {
+            QVERIFY2(qAlpha(alone.pixel(x, y)) == 255, qPrintable(QString("see-through at %1, %2").arg(x).arg(y)));
+        }
+    }
+
+    // The keymap list opens beside the menu, inside the window, in the tool bar's colours.
+    QTest::mouseClick(menu()->findChild<QPushButton*>("btKeymap"), Qt::LeftButton);
+    auto* list = m_toolBar->findChild<KeymapMenu*>();
+    QTRY_VERIFY(list && list->isVisible());
+    const QRect window(m_toolBar->mapToGlobal(QPoint(0, 0)), m_toolBar->size());
+    QVERIFY2(window.contains(list->geometry()), qPrintable(QString("%1,%2 %3x%4")
+                                                                  .arg(list->x())
+                                                                  .arg(list->y())
+                                                                  .arg(list->width())
+                                                                  .arg(list->height())));
+    const QImage look = list->grab().toImage();
+    QCOMPARE(QColor(look.pixel(look.width() / 2, look.height() - 3)), QColor("#1B2845"));
+    list->hide();
 }
 
 void TestToolBar::menuEntriesOpenTheirDialogs_data()
