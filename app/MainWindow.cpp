@@ -16,6 +16,7 @@
 #include "NoticePopup.h"
 #include "ToolBar.h"
 #include "VideoForm.h"
+#include "WindowFit.h"
 #include "WmSizeOutput.h"
 #include "device/IDeviceManage.h"
 #include "shell/ShellConnection.h"
@@ -30,6 +31,8 @@ const QString kSizeCheckedModel = QStringLiteral("Merivo K310");
 const int kMaxSizeQueries = 50;
 const QString kWirelessPort = QStringLiteral("5555");
 const int kNoticeDelayMs = 10;
+// The narrowest picture the window keeps room for beside the tool bar.
+const int kMinPictureWidth = 120;
 // Below the connection notice, which may be showing at the same time.
 const int kDeviceNoticeTop = 130;
 
@@ -57,6 +60,9 @@ MainWindow::~MainWindow()
     disconnect(&registry(), nullptr, this, nullptr);
     m_updateDeviceTimer.stop();
     m_getSizeTimer.stop();
+    if (currentDeviceLive()) {
+        WindowFit::remember(this, m_currentSerial);
+    }
 
     disconnectDevice();
     delayMs(500);
@@ -360,6 +366,7 @@ void MainWindow::onDeviceDisconnected(QString serial)
     if (!device) {
         return;
     }
+    WindowFit::remember(this, serial);
     if (m_fullScreen) {
         switchFullScreen(false);
     }
@@ -376,6 +383,11 @@ void MainWindow::showVideoForm()
     m_videoForm = new VideoForm(false, false, nullptr);
     connect(m_videoForm, &VideoForm::fullScreenSwitch, this, &MainWindow::onSwitchFullScreen);
     connect(m_videoForm, &VideoForm::switchWireless, this, &MainWindow::onSwitchWireless);
+    // Queued: the form reports while the decoder's picture is locked.
+    connect(m_videoForm, &VideoForm::frameSizeChanged, this, &MainWindow::onFrameSizeChanged, Qt::QueuedConnection);
+    m_windowPlaced = false;
+    // Narrow enough for a portrait picture beside the tool bar.
+    setMinimumWidth(ui->toolBar->sizeHint().width() + kMinPictureWidth);
     m_videoForm->show();
     setCentralWidget(m_videoForm);
     // Keys go to the device from the start; a dialog closing gives the window, and so the form, focus back.
@@ -390,6 +402,18 @@ void MainWindow::showLogoWidget()
     }
     setCentralWidget(m_logoWidget);
     m_logoWidget->show();
+    setMinimumWidth(Config::getInstance()->getMinWndWidth());
+}
+
+// The first picture of a connection places the window; after that the size is the user's.
+void MainWindow::onFrameSizeChanged(const QSize& size)
+{
+    if (m_windowPlaced || !m_videoForm) {
+        return;
+    }
+    m_windowPlaced = true;
+    layout()->activate();
+    WindowFit::place(this, m_videoForm, size, m_currentSerial);
 }
 
 // Takes the shown form off the device that feeds it, so no frame reaches it once it is replaced.

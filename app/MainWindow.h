@@ -50,6 +50,7 @@ private slots:
     void onSwitchFullScreen();
     void onNoticeConnect();
     void onSwitchWireless();
+    void onFrameSizeChanged(const QSize& size);
     void onDeviceNotice(const QString& serial, dvk::IDevice::Notice notice, const QString& detail);
 
 private:
@@ -94,6 +95,8 @@ private:
     // Failures already told, so that a device failing at every poll is told once.
     QSet<QString> m_failuresTold;
     bool m_wirelessSwitch = false;
+    // Whether the window was placed for the connection's first picture.
+    bool m_windowPlaced = false;
     dvk::AdbProcess m_adb;
     QTimer m_updateDeviceTimer;
     QTimer m_getSizeTimer;

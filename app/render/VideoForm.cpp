@@ -14,10 +14,10 @@
 #include <climits>
 #include <cmath>
 
-#include "Config.h"
 #include "KeepRatioWidget.h"
 #include "MouseTap.h"
 #include "QYUVOpenGLWidget.h"
+#include "WindowFit.h"
 #include "controller/ControlMsg.h"
 #include "device/IDevice.h"
 #include "device/IDeviceManage.h"
@@ -137,6 +137,7 @@ void VideoForm::onFrame(int width, int height, uint8_t* dataY, uint8_t* dataU, u
         m_frameSize = newSize;
         m_widthHeightRatio = float(width) / float(height);
         ui->keepRatioWidget->setWidthHeightRatio(m_widthHeightRatio);
+        emit frameSizeChanged(newSize);
     }
     // A negative line size (a bottom-up picture) would read far outside the plane.
     if (linesizeY < 0 || linesizeU < 0 || linesizeV < 0) {
@@ -442,7 +443,7 @@ void VideoForm::closeEvent(QCloseEvent* event)
 {
     QPointer<dvk::IDevice> target = device();
     if (target) {
-        Config::getInstance()->setRect(target->getSerial(), geometry());
+        WindowFit::remember(window(), target->getSerial());
         target->disconnectDevice();
     }
     event->accept();
@@ -474,7 +475,13 @@ void VideoForm::resizeToGoodSize()
     if (!goodSize.isValid()) {
         return;
     }
-    resize(goodSize);
+    // The window the form is shown in changes by what the bars take, so that the form ends at the
+    // good size; a window filling the screen stays as it is.
+    QWidget* host = window();
+    if (host->isFullScreen() || host->isMaximized()) {
+        return;
+    }
+    host->resize(host->size() - size() + goodSize);
 }
 
 void VideoForm::installShortcut()

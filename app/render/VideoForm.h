@@ -47,6 +47,8 @@ signals:
     void mouseEnter();
     void mouseLeave();
     void switchWireless();
+    // The device's picture changed its size; also for the first picture.
+    void frameSizeChanged(const QSize& size);
 
 private slots:
     void onSwitchFullScreen();
