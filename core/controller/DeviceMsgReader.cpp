@@ -1,9 +1,10 @@
 #include "controller/DeviceMsgReader.h"
 
+#include <QDebug>
 #include <QIODevice>
 #include <QPointer>
 
-#include <limits>
+#include <memory>
 
 #include "controller/Controller.h"
 #include "controller/DeviceMsg.h"
@@ -17,8 +18,10 @@ QMetaObject::Connection DeviceMsgReader::attach(QIODevice* socket, Controller* c
     }
     QPointer<QIODevice> guardedSocket(socket);
     QPointer<Controller> guardedController(controller);
-    auto onReadyRead = [guardedSocket, guardedController]() {
-        drain(guardedSocket.data(), guardedController.data());
+    // One reader per connection: a text being read past spans many arrivals.
+    auto reader = std::make_shared<DeviceMsgReader>();
+    auto onReadyRead = [reader, guardedSocket, guardedController]() {
+        reader->drain(guardedSocket.data(), guardedController.data());
     };
     QMetaObject::invokeMethod(controller, onReadyRead, Qt::QueuedConnection);
     return QObject::connect(socket, &QIODevice::readyRead, controller, onReadyRead);
@@ -31,15 +34,20 @@ void DeviceMsgReader::drain(QIODevice* socket, Controller* controller)
         return;
     }
     while (socket->bytesAvailable() > 0) {
+        if (!discardOverlong(socket)) {
+            return;
+        }
+        if (beginDiscardIfOverlong(socket)) {
+            continue;
+        }
         const qint64 available = socket->bytesAvailable();
         // A long text arrives in many pieces: wait for all of it without copying the
         // growing remainder out of the socket on every arrival.
         const qint64 announced = DeviceMsg::announcedSize(socket->peek(DeviceMsg::HEADER_SIZE));
-        const bool fitsArray = announced <= std::numeric_limits<int>::max();
-        if (fitsArray && announced > available) {
+        if (announced > available) {
             return;
         }
-        QByteArray bytes = socket->peek(announced > 0 && fitsArray ? announced : available);
+        QByteArray bytes = socket->peek(announced > 0 ? announced : available);
         DeviceMsg msg;
         const int consumed = msg.deserialize(bytes);
         if (consumed == 0) {
@@ -58,6 +66,30 @@ void DeviceMsgReader::drain(QIODevice* socket, Controller* controller)
             guardedController->recvDeviceMsg(&msg);
         }
     }
+}
+
+bool DeviceMsgReader::discardOverlong(QIODevice* socket)
+{
+    if (m_toDiscard == 0) {
+        return true;
+    }
+    const qint64 skipped = socket->skip(qMin(m_toDiscard, socket->bytesAvailable()));
+    m_toDiscard -= qMax<qint64>(skipped, 0);
+    return m_toDiscard == 0;
+}
+
+bool DeviceMsgReader::beginDiscardIfOverlong(QIODevice* socket)
+{
+    const qint64 announced = DeviceMsg::announcedSize(socket->peek(DeviceMsg::HEADER_SIZE));
+    const qint64 textLength = announced - DeviceMsg::HEADER_SIZE;
+    if (textLength <= MAX_CLIPBOARD_TEXT) {
+        return false;
+    }
+    qWarning("Device clipboard text of %lld bytes is longer than the %lld we take; it is dropped",
+             static_cast<long long>(textLength), static_cast<long long>(MAX_CLIPBOARD_TEXT));
+    socket->skip(DeviceMsg::HEADER_SIZE);
+    m_toDiscard = textLength;
+    return true;
 }
 
 } // namespace dvk

@@ -274,7 +274,21 @@ void Device::startShell()
     connect(m_shell, &ShellConnection::streamCreated, this, &Device::onShellStream);
     connect(m_shell, &ShellConnection::started, this, &Device::onShellStarted);
     connect(m_shell, &ShellConnection::stopped, this, &Device::onShellStopped);
+    connect(m_shell, &ShellConnection::stillPicture, this, &Device::showStillPicture);
     m_shell->start();
+}
+
+void Device::showStillPicture(const QImage& image)
+{
+    if (!m_decoder) {
+        return;
+    }
+    ScreenCapture::Planes planes = ScreenCapture::toPlanes(image);
+    const int width = planes.size.width();
+    forEachObserver([&](DeviceObserver* observer) {
+        observer->onFrame(width, planes.size.height(), planes.y.data(), planes.u.data(), planes.v.data(), width,
+                          width / 2, width / 2);
+    });
 }
 
 void Device::onShellStream(ScreenRecordStream* stream)
@@ -435,15 +449,16 @@ void Device::onStreamFrame(AVPacket* packet)
     if (m_decoder && !m_decoder->push(packet)) {
         qCritical("Could not send packet to decoder");
     }
-    if (m_recorder && !m_recorder->push(packet)) {
-        qCritical("Could not send packet to recorder");
+    // Once the recording has failed every packet is refused: say so for the first, the recorder counts the rest.
+    if (m_recorder && !m_recorder->push(packet) && m_recorder->refusedPackets() == 1) {
+        qCritical("Could not send packet to recorder: %s", qUtf8Printable(m_recorder->failureReason()));
     }
 }
 
 void Device::onStreamConfigFrame(AVPacket* packet)
 {
-    if (m_recorder && !m_recorder->push(packet)) {
-        qCritical("Could not send config packet to recorder");
+    if (m_recorder && !m_recorder->push(packet) && m_recorder->refusedPackets() == 1) {
+        qCritical("Could not send config packet to recorder: %s", qUtf8Printable(m_recorder->failureReason()));
     }
 }
 

@@ -86,6 +86,7 @@ private slots:
     void onShellStream(dvk::ScreenRecordStream* stream);
     void onShellStarted(bool success, const QString& deviceName, const QSize& size, const QString& reason);
     void onShellStopped(const QString& reason);
+    void showStillPicture(const QImage& image);
     void onServerStoped();
     void onStreamStop();
     void onFileHandlerResult(dvk::FileHandler::FILE_HANDLER_RESULT processResult, bool isApk);

@@ -25,6 +25,13 @@ constexpr AVRational DRAVIK_TIME_BASE = {1, 1000000};
 // Duration given to the last packet, which has no successor to measure against.
 constexpr int64_t LAST_PACKET_DURATION = 100000;
 
+QString errorText(int code)
+{
+    char text[AV_ERROR_MAX_STRING_SIZE] = {0};
+    av_strerror(code, text, sizeof(text));
+    return QString::fromUtf8(text);
+}
+
 QString recorderVersion()
 {
     const QString version = QCoreApplication::applicationVersion();
@@ -158,15 +165,30 @@ bool Recorder::push(const AVPacket* packet)
 {
     std::lock_guard<std::mutex> locker(m_mutex);
     if (m_failed) {
+        ++m_refused;
         return false;
     }
     AVPacket* rec = packetNew(packet);
     if (!rec) {
+        ++m_refused;
+        m_failReason = QStringLiteral("no memory for the packet");
         return false;
     }
     m_queue.enqueue(rec);
     m_queueCond.notify_one();
     return true;
+}
+
+qint64 Recorder::refusedPackets()
+{
+    std::lock_guard<std::mutex> locker(m_mutex);
+    return m_refused;
+}
+
+QString Recorder::failureReason()
+{
+    std::lock_guard<std::mutex> locker(m_mutex);
+    return m_failReason;
 }
 
 void Recorder::stopRecorder()
@@ -178,6 +200,7 @@ void Recorder::stopRecorder()
 
 void Recorder::close()
 {
+    reportRefused();
     if (!m_formatCtx) {
         return;
     }
@@ -226,6 +249,7 @@ void Recorder::run()
                 qCritical("Could not record packet");
                 lock.lock();
                 m_failed = true;
+                m_failReason = m_writeError;
                 queueClear();
                 failed = true;
                 break;
@@ -249,11 +273,13 @@ bool Recorder::write(AVPacket* packet)
 {
     // Without a container (open failed) there is nothing to write into.
     if (!m_formatCtx) {
+        m_writeError = QStringLiteral("the recording file is not open");
         return false;
     }
     if (!m_headerWritten) {
         if (packet->pts != AV_NOPTS_VALUE) {
             qCritical("The first packet is not a config packet");
+            m_writeError = QStringLiteral("the first packet is not a config packet");
             return false;
         }
         if (!recorderWriteHeader(packet)) {
@@ -276,7 +302,12 @@ bool Recorder::write(AVPacket* packet)
     }
     recorderRescalePacket(packet);
     packet->stream_index = 0;
-    return av_write_frame(m_formatCtx, packet) >= 0;
+    const int ret = av_write_frame(m_formatCtx, packet);
+    if (ret < 0) {
+        m_writeError = errorText(ret);
+        return false;
+    }
+    return true;
 }
 
 bool Recorder::recorderWriteHeader(const AVPacket* packet)
@@ -285,6 +316,7 @@ bool Recorder::recorderWriteHeader(const AVPacket* packet)
     uint8_t* extradata = static_cast<uint8_t*>(av_mallocz(static_cast<size_t>(packet->size) + AV_INPUT_BUFFER_PADDING_SIZE));
     if (!extradata) {
         qCritical("Cannot allocate extradata");
+        m_writeError = QStringLiteral("no memory for the stream's configuration");
         return false;
     }
     if (packet->size > 0) {
@@ -294,8 +326,10 @@ bool Recorder::recorderWriteHeader(const AVPacket* packet)
     stream->codecpar->extradata = extradata;
     stream->codecpar->extradata_size = packet->size;
 
-    if (avformat_write_header(m_formatCtx, nullptr) < 0) {
+    const int ret = avformat_write_header(m_formatCtx, nullptr);
+    if (ret < 0) {
         qCritical("Failed to write header recorder file");
+        m_writeError = QStringLiteral("the file header was not written: ") + errorText(ret);
         return false;
     }
     return true;
@@ -353,6 +387,18 @@ AVPacket* Recorder::packetNew(const AVPacket* packet)
 void Recorder::packetDelete(AVPacket** packet)
 {
     av_packet_free(packet);
+}
+
+// The refusals of a failed recording were told once as they began; their number is told at its end.
+void Recorder::reportRefused()
+{
+    std::lock_guard<std::mutex> locker(m_mutex);
+    if (m_refused == 0) {
+        return;
+    }
+    qWarning("Recording %s ended; packets not recorded: %lld (%s)", qUtf8Printable(m_fileName),
+             static_cast<long long>(m_refused), qUtf8Printable(m_failReason));
+    m_refused = 0;
 }
 
 } // namespace dvk

@@ -43,7 +43,11 @@ public:
     void setFrameSize(const QSize& declaredFrameSize);
     bool open();
     bool startRecorder();
+    // False once the recording has failed; every refusal is counted, and close() tells the count.
     bool push(const AVPacket* packet);
+    qint64 refusedPackets();
+    // Why packets are refused, for the one line that says so.
+    QString failureReason();
     void stopRecorder();
     void close();
 
@@ -59,6 +63,7 @@ private:
     void queueClear();
     static AVPacket* packetNew(const AVPacket* packet);
     static void packetDelete(AVPacket** packet);
+    void reportRefused();
 
     QString m_fileName;
     AVFormatContext* m_formatCtx = nullptr;
@@ -70,6 +75,10 @@ private:
     std::condition_variable m_queueCond;
     bool m_stopped = false;
     bool m_failed = false;
+    QString m_failReason;
+    qint64 m_refused = 0;
+    // Why the last write failed; the worker's own, published as m_failReason under the mutex.
+    QString m_writeError;
     QQueue<AVPacket*> m_queue;
     AVPacket* m_previous = nullptr;
     int64_t m_ptsOrigin = AV_NOPTS_VALUE;

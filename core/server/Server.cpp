@@ -15,13 +15,10 @@ namespace {
 
 const char* const kSocketName = "dravik";
 const char* const kServerClass = "com.kelvanorth.dravik.Server";
-const qint64 kDeviceInfoSize = 68;
 const int kDeviceNameFieldSize = 64;
 const int kAcceptPendingMax = 2;
 const int kAcceptTimeoutMs = 20000;
 const int kConnectPollIntervalMs = 100;
-const int kConnectWaitMs = 1000;
-const int kDeviceInfoWaitMs = 300;
 // Retryable attempts continue while the count of earlier failures is at most this: 31 in all.
 const int kConnectRetryMax = 29;
 const int kConnectFinal = 30;
@@ -65,8 +62,7 @@ bool Server::start(ServerParams params)
 void Server::stop()
 {
     cancelInfoWait();
-    stopConnectTimeoutTimer();
-    m_connectCount = 0;
+    stopForwardPoll();
     stopAcceptTimeoutTimer();
 
     // Closed sockets are no longer handed out, even before their deferred deletion has run.
@@ -127,8 +123,8 @@ bool Server::isReverse()
 bool Server::readInfo(VideoSocket* videoSocket, QString& deviceName, QSize& size)
 {
     // The record may arrive in several segments; wait for the rest within one overall deadline.
-    QDeadlineTimer deadline(kDeviceInfoWaitMs);
-    while (videoSocket->bytesAvailable() < kDeviceInfoSize && !deadline.hasExpired()) {
+    QDeadlineTimer deadline(DEVICE_INFO_WAIT_MS);
+    while (videoSocket->bytesAvailable() < DEVICE_INFO_SIZE && !deadline.hasExpired()) {
         if (!videoSocket->waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
             break;
         }
@@ -138,11 +134,11 @@ bool Server::readInfo(VideoSocket* videoSocket, QString& deviceName, QSize& size
 
 bool Server::takeInfo(VideoSocket* videoSocket, QString& deviceName, QSize& size)
 {
-    if (videoSocket->bytesAvailable() < kDeviceInfoSize) {
+    if (videoSocket->bytesAvailable() < DEVICE_INFO_SIZE) {
         qInfo("Could not retrieve device information");
         return false;
     }
-    const QByteArray info = videoSocket->read(kDeviceInfoSize);
+    const QByteArray info = videoSocket->read(DEVICE_INFO_SIZE);
     // The last byte of the name field always terminates it, whatever the device wrote there.
     const int nameEnd = info.left(kDeviceNameFieldSize - 1).indexOf('\0');
     const int nameLength = nameEnd < 0 ? kDeviceNameFieldSize - 1 : nameEnd;
@@ -349,10 +345,11 @@ void Server::onServerResult(AdbProcess::ADB_EXEC_RESULT processResult)
     }
     // The shell ended before both sockets and the handshake were there: the start failed.
     stopAcceptTimeoutTimer();
-    stopConnectTimeoutTimer();
-    m_connectCount = 0;
+    stopForwardPoll();
     qWarning("server exited before the connection was made");
-    m_startRefused = true;
+    // Only an error exit says the server cannot run here; one that ended cleanly ran, and went
+    // because an attempt that failed hung up on it.
+    m_startRefused = processResult != AdbProcess::ADB_EXIT_OK;
     m_failure = m_serverProcess->getErrorOut().trimmed();
     if (m_failure.isEmpty()) {
         m_failure = m_serverProcess->getStdOut().trimmed();
@@ -405,13 +402,13 @@ void Server::onAcceptedVideoSocket(VideoSocket* videoSocket)
     }
     // Queued: the connection's start-up then runs from the event loop, not inside the socket's signal.
     connect(m_videoSocket, &QIODevice::readyRead, this, &Server::onInfoBytes, Qt::QueuedConnection);
-    m_infoTimeoutTimer = startTimer(kDeviceInfoWaitMs, Qt::PreciseTimer);
+    m_infoTimeoutTimer = startTimer(DEVICE_INFO_WAIT_MS, Qt::PreciseTimer);
     onInfoBytes();
 }
 
 void Server::onInfoBytes()
 {
-    if (m_infoTimeoutTimer && m_videoSocket && m_videoSocket->bytesAvailable() >= kDeviceInfoSize) {
+    if (m_infoTimeoutTimer && m_videoSocket && m_videoSocket->bytesAvailable() >= DEVICE_INFO_SIZE) {
         finishInfoWait();
     }
 }
@@ -462,36 +459,42 @@ void Server::completeReverse()
 
 void Server::onConnectTimer()
 {
-    auto* videoSocket = new VideoSocket(nullptr);
-    auto* controlSocket = new QTcpSocket(nullptr);
-    QString deviceName;
-    QSize deviceSize;
-    const ConnectAttempt attempt = tryConnect(videoSocket, controlSocket, deviceName, deviceSize);
+    // One attempt at a time; ticks that come while it runs are let pass.
+    if (m_forwardAttempt) {
+        return;
+    }
+    m_forwardAttempt = new ForwardAttempt(m_params.localPort, this);
+    connect(m_forwardAttempt, &ForwardAttempt::finished, this, &Server::onForwardAttemptFinished);
+    m_forwardAttempt->start();
+}
 
-    if (attempt == ATTEMPT_CONNECTED) {
-        stopConnectTimeoutTimer();
-        m_connectCount = 0;
-        m_videoSocket = videoSocket;
-        m_controlSocket = controlSocket;
+void Server::onForwardAttemptFinished(ForwardAttempt::Outcome outcome)
+{
+    ForwardAttempt* attempt = m_forwardAttempt;
+    m_forwardAttempt = nullptr;
+    if (!attempt) {
+        return;
+    }
+    attempt->deleteLater();
+    if (outcome == ForwardAttempt::CONNECTED) {
+        stopForwardPoll();
+        m_videoSocket = attempt->takeVideoSocket();
+        m_controlSocket = attempt->takeControlSocket();
         // The established connections outlive the tunnel.
         disableTunnelForward();
         m_tunnelEnabled = false;
         m_restartCount = 0;
-        reportSuccess(deviceName, deviceSize);
+        reportSuccess(attempt->deviceName(), attempt->deviceSize());
         return;
     }
-
-    videoSocket->deleteLater();
-    controlSocket->deleteLater();
-    if (attempt == ATTEMPT_FINAL) {
+    if (outcome == ForwardAttempt::FINAL) {
         m_connectCount = kConnectFinal;
     }
     if (m_connectCount++ <= kConnectRetryMax) {
         return;
     }
 
-    stopConnectTimeoutTimer();
-    m_connectCount = 0;
+    stopForwardPoll();
     stop();
     if (m_restartCount == 0) {
         m_restartCount = 1;
@@ -503,32 +506,15 @@ void Server::onConnectTimer()
     reportFailure();
 }
 
-Server::ConnectAttempt Server::tryConnect(VideoSocket* videoSocket, QTcpSocket* controlSocket, QString& deviceName,
-                                          QSize& size)
+void Server::stopForwardPoll()
 {
-    videoSocket->connectToHost(QHostAddress::LocalHost, m_params.localPort);
-    if (!videoSocket->waitForConnected(kConnectWaitMs)) {
-        qWarning("video socket connect to server failed");
-        return ATTEMPT_FINAL;
+    stopConnectTimeoutTimer();
+    m_connectCount = 0;
+    if (m_forwardAttempt) {
+        m_forwardAttempt->disconnect(this);
+        m_forwardAttempt->deleteLater();
+        m_forwardAttempt = nullptr;
     }
-    controlSocket->connectToHost(QHostAddress::LocalHost, m_params.localPort);
-    if (!controlSocket->waitForConnected(kConnectWaitMs)) {
-        qWarning("control socket connect to server failed");
-        return ATTEMPT_FINAL;
-    }
-    if (videoSocket->state() != QAbstractSocket::ConnectedState) {
-        qWarning("connect to server failed");
-        return ATTEMPT_FINAL;
-    }
-    // The server's first byte on the video connection says it is really there, not just adb's end of the tunnel.
-    if (videoSocket->bytesAvailable() < 1) {
-        videoSocket->waitForReadyRead(kConnectWaitMs);
-    }
-    if (videoSocket->read(1).size() != 1 || !readInfo(videoSocket, deviceName, size)) {
-        qWarning("video socket connect to server read device info failed, try again");
-        return ATTEMPT_RETRY;
-    }
-    return ATTEMPT_CONNECTED;
 }
 
 QString Server::failureReason() const

@@ -8,6 +8,7 @@
 
 #include "ConnectionDefaults.h"
 #include "adb/AdbProcess.h"
+#include "server/ForwardAttempt.h"
 
 class QTcpSocket;
 
@@ -64,7 +65,12 @@ public:
     ServerParams getParams();
     bool isReverse();
 
+    static constexpr qint64 DEVICE_INFO_SIZE = 68;
+    static constexpr int DEVICE_INFO_WAIT_MS = 300;
+
     bool readInfo(VideoSocket* videoSocket, QString& deviceName, QSize& size);
+    // Decodes the device information when all of it is buffered; logs and fails otherwise.
+    static bool takeInfo(VideoSocket* videoSocket, QString& deviceName, QSize& size);
 
     // After a failed start: the server itself could not run on the device (its shell ended with
     // an error before connecting), as opposed to the device or the tunnel failing.
@@ -88,12 +94,6 @@ private slots:
     void onNewConnection();
 
 private:
-    enum ConnectAttempt {
-        ATTEMPT_CONNECTED,
-        ATTEMPT_RETRY,
-        ATTEMPT_FINAL,
-    };
-
     bool startServerByStep();
     bool pushServer();
     bool enableTunnelReverse();
@@ -103,7 +103,8 @@ private:
     bool execute();
     bool connectTo();
     void onConnectTimer();
-    ConnectAttempt tryConnect(VideoSocket* videoSocket, QTcpSocket* controlSocket, QString& deviceName, QSize& size);
+    void onForwardAttemptFinished(ForwardAttempt::Outcome outcome);
+    void stopForwardPoll();
     void onWorkResult(AdbProcess::ADB_EXEC_RESULT processResult);
     void onServerResult(AdbProcess::ADB_EXEC_RESULT processResult);
     void onAcceptedVideoSocket(VideoSocket* videoSocket);
@@ -112,7 +113,6 @@ private:
     void finishInfoWait();
     void cancelInfoWait();
     void completeReverse();
-    static bool takeInfo(VideoSocket* videoSocket, QString& deviceName, QSize& size);
     void listenForReverse();
     void removeTunnel();
     void reportFailure();
@@ -131,6 +131,8 @@ private:
     QPointer<TcpServer> m_serverSocket;
     QPointer<VideoSocket> m_videoSocket;
     QPointer<QTcpSocket> m_controlSocket;
+    // The forward poll's attempt under way; the poll's ticks wait while there is one.
+    QPointer<ForwardAttempt> m_forwardAttempt;
     bool m_tunnelEnabled = false;
     bool m_tunnelForward = false;
     // serverStarted(true) has been emitted and the shell still runs: its end is serverStoped().

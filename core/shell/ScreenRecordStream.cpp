@@ -9,6 +9,7 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include <chrono>
 #include <cstring>
 
 namespace dvk {
@@ -29,13 +30,18 @@ ScreenRecordStream::ScreenRecordStream(QString adbPath, QString serial, QStringL
     : Stream([](quint8*, qint32) { return 0; }, parent), m_adbPath(std::move(adbPath)), m_serial(std::move(serial)),
       m_recordArgs(std::move(recordArgs))
 {
-    m_clock.start();
 }
 
 ScreenRecordStream::~ScreenRecordStream()
 {
     stop();
     wait();
+}
+
+int64_t ScreenRecordStream::arrivalNowUs()
+{
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 QStringList ScreenRecordStream::recordArguments(quint32 bitRate, const QSize& size, int timeLimitSeconds)
@@ -46,6 +52,13 @@ QStringList ScreenRecordStream::recordArguments(quint32 bitRate, const QSize& si
     }
     args << "--time-limit" << QString::number(timeLimitSeconds) << "-";
     return args;
+}
+
+bool ScreenRecordStream::startRecording()
+{
+    // Cleared here, not on the thread: a stop that comes before the thread runs must hold.
+    m_stopRequested = false;
+    return startDecode();
 }
 
 void ScreenRecordStream::stop()
@@ -65,7 +78,7 @@ void ScreenRecordStream::run()
         std::lock_guard<std::mutex> locker(m_outcomeMutex);
         m_outcome = Outcome();
     }
-    m_stopRequested = false;
+    m_lastBytesTaken = false;
     m_uncut = 0;
     m_cutterHolds = false;
     if (openCutter() && startRecorder()) {
@@ -167,7 +180,7 @@ bool ScreenRecordStream::readMore()
     while (!m_stopRequested) {
         if (m_process->bytesAvailable() > 0) {
             const QByteArray chunk = m_process->readAllStandardOutput();
-            m_arrivalUs = m_clock.nsecsElapsed() / 1000;
+            m_arrivalUs = arrivalNowUs();
             return cut(chunk);
         }
         takeErrorOutput();
@@ -179,7 +192,21 @@ bool ScreenRecordStream::readMore()
         }
         m_process->waitForReadyRead(kPollMs);
     }
-    return false;
+    return takeLastBytes();
+}
+
+// Frames the recorder had already written when the stop came still belong to the recording.
+bool ScreenRecordStream::takeLastBytes()
+{
+    if (m_lastBytesTaken) {
+        return false;
+    }
+    m_lastBytesTaken = true;
+    m_process->waitForReadyRead(0);
+    const QByteArray chunk = m_process->readAllStandardOutput();
+    m_arrivalUs = arrivalNowUs();
+    const bool ok = (chunk.isEmpty() || cut(chunk)) && flushCutter();
+    return ok && !m_ready.empty();
 }
 
 void ScreenRecordStream::takeErrorOutput()
@@ -253,13 +280,15 @@ bool ScreenRecordStream::takeAccessUnit(const uint8_t* data, int size)
         const uint8_t* config = av_packet_get_side_data(out, AV_PKT_DATA_NEW_EXTRADATA, &configSize);
         if (config && configSize > 0) {
             ok = queueCopy(config, static_cast<int>(configSize), AV_NOPTS_VALUE);
+            m_announced = true;
         }
         if (ok && out->size > 0) {
             // Frames of one read share its arrival time; the recording needs them in strict order.
             m_lastPts = std::max<int64_t>(m_arrivalUs, m_lastPts + 1);
             ok = queueCopy(out->data, out->size, m_lastPts);
-            std::lock_guard<std::mutex> locker(m_outcomeMutex);
-            ++m_outcome.frames;
+            if (countFrame() == 1) {
+                emit firstFrame();
+            }
         }
         av_packet_unref(out);
     }
@@ -279,6 +308,12 @@ bool ScreenRecordStream::queueCopy(const uint8_t* data, int size, int64_t pts)
     packet->pts = pts;
     m_ready.push_back(packet);
     return true;
+}
+
+int ScreenRecordStream::countFrame()
+{
+    std::lock_guard<std::mutex> locker(m_outcomeMutex);
+    return ++m_outcome.frames;
 }
 
 void ScreenRecordStream::notePictureSize()

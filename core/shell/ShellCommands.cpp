@@ -6,13 +6,32 @@
 
 namespace dvk {
 
+QRect ShellCommands::contentRect(const QSize& picture, const QSize& display)
+{
+    if (picture.isEmpty() || display.isEmpty()) {
+        return QRect(QPoint(0, 0), picture);
+    }
+    const double scale = std::min(double(picture.width()) / display.width(),
+                                  double(picture.height()) / display.height());
+    // Within a pixel the ratios agree: the recorder draws no bar then.
+    const int width = std::min(picture.width(), int(display.width() * scale + 0.5));
+    const int height = std::min(picture.height(), int(display.height() * scale + 0.5));
+    return QRect((picture.width() - width) / 2, (picture.height() - height) / 2, width, height);
+}
+
+bool ShellCommands::onContent(const QRect& position, const QSize& display)
+{
+    return contentRect(position.size(), display).contains(position.topLeft());
+}
+
 QPoint ShellCommands::toDisplay(const QRect& position, const QSize& display)
 {
-    if (position.width() <= 0 || position.height() <= 0 || display.isEmpty()) {
+    const QRect content = contentRect(position.size(), display);
+    if (content.isEmpty() || display.isEmpty()) {
         return QPoint(0, 0);
     }
-    const qint64 x = qRound64(double(position.x()) * display.width() / position.width());
-    const qint64 y = qRound64(double(position.y()) * display.height() / position.height());
+    const qint64 x = qRound64(double(position.x() - content.x()) * display.width() / content.width());
+    const qint64 y = qRound64(double(position.y() - content.y()) * display.height() / content.height());
     return QPoint(int(std::clamp<qint64>(x, 0, display.width() - 1)),
                   int(std::clamp<qint64>(y, 0, display.height() - 1)));
 }

@@ -13,9 +13,14 @@ namespace dvk {
 class ShellCommands
 {
 public:
-    // A point measured in a picture of position.size(), in display pixels: scaled, rounded and
-    // kept inside the display.
+    // A point measured in a picture of position.size(), in display pixels: scaled from the part of
+    // the picture the display fills (the recorder adds black bars when their ratios differ),
+    // rounded and kept inside the display.
     static QPoint toDisplay(const QRect& position, const QSize& display);
+    // Whether the point falls on the display's part of the picture rather than on a bar.
+    static bool onContent(const QRect& position, const QSize& display);
+    // The display's part of a picture: fitted inside it, its ratio kept, centred.
+    static QRect contentRect(const QSize& picture, const QSize& display);
 
     static QString tap(const QPoint& point);
     static QString swipe(const QPoint& from, const QPoint& to, qint64 durationMs);

@@ -4,6 +4,8 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <cmath>
+
 #include "shell/ScreenRecordStream.h"
 
 namespace dvk {
@@ -31,6 +33,8 @@ bool landscape(const QSize& size)
 ShellConnection::ShellConnection(QString serial, quint32 bitRate, quint16 maxSize, QObject* parent)
     : QObject(parent), m_serial(std::move(serial)), m_bitRate(bitRate), m_maxSize(maxSize)
 {
+    m_orientationTimer.setInterval(kOrientationPollMs);
+    connect(&m_orientationTimer, &QTimer::timeout, this, &ShellConnection::askOrientation);
     m_firstPictureTimer.setSingleShot(true);
     connect(&m_firstPictureTimer, &QTimer::timeout, this,
             [this]() { fail(QStringLiteral("the screen recorder sent no picture")); });
@@ -52,11 +56,15 @@ void ShellConnection::stop()
 {
     m_ended = true;
     m_firstPictureTimer.stop();
+    m_orientationTimer.stop();
     if (m_stream) {
         // The recorder's end is this side's doing: no restart, no report.
         disconnect(m_stream, nullptr, this, nullptr);
         m_stream->stop();
         m_stream->wait();
+    }
+    if (m_capture) {
+        m_capture->stop();
     }
     if (m_input) {
         // It may be the one reporting its end right now.
@@ -150,22 +158,28 @@ void ShellConnection::startMirroring()
     connect(m_input, &ShellInput::ended, this, &ShellConnection::onShellEnded);
     m_input->start();
 
-    const QStringList args = ScreenRecordStream::recordArguments(m_bitRate, recordSize(m_display, m_maxSize));
-    m_stream = new ScreenRecordStream(m_adbPath, m_serial, args, this);
+    m_stream = new ScreenRecordStream(m_adbPath, m_serial, recordArguments(), this);
     connect(m_stream, &ScreenRecordStream::pictureSize, this, &ShellConnection::onPictureSize, Qt::QueuedConnection);
     connect(m_stream, &QThread::finished, this, &ShellConnection::onRecorderEnded, Qt::QueuedConnection);
+    connect(m_stream, &ScreenRecordStream::firstFrame, this, &ShellConnection::onFirstFrame, Qt::QueuedConnection);
+    m_capture = new ScreenCapture(m_adbPath, m_serial, this);
+    connect(m_capture, &ScreenCapture::captured, this, &ShellConnection::onCaptured);
     emit streamCreated(m_stream);
     if (m_ended) {
         return;
     }
-    m_stream->startDecode();
+    m_stream->startRecording();
     m_firstPictureTimer.start(kFirstPictureMs);
+    // A recorder writes nothing while the screen stays the same: until it does, the user sees stills.
+    m_capture->start();
+    askOrientation();
+    m_orientationTimer.start();
 }
 
 void ShellConnection::onPictureSize(const QSize& size)
 {
     if (m_input) {
-        m_input->setDisplaySize(mappedDisplay(m_display, size));
+        m_input->setDisplaySize(m_orientation >= 0 ? turnedDisplay() : mappedDisplay(m_display, size));
     }
     if (m_connected || m_ended) {
         return;
@@ -175,9 +189,37 @@ void ShellConnection::onPictureSize(const QSize& size)
     emit started(true, m_model, size, QString());
 }
 
+void ShellConnection::onFirstFrame()
+{
+    if (m_capture) {
+        m_capture->stop();
+    }
+}
+
+void ShellConnection::onCaptured(const QImage& image)
+{
+    // A recorder that has not even begun its stream may be failing: no picture makes it a connection.
+    if (m_ended || !m_stream || m_stream->outcome().frames > 0 || (!m_connected && !m_stream->announced())) {
+        return;
+    }
+    if (!m_connected) {
+        // The recording's size is the one asked for, or the screen's own when none was.
+        const QSize display = m_orientation >= 0 ? turnedDisplay() : m_display;
+        const QSize asked = recordSize(display, m_maxSize);
+        onPictureSize(asked.isValid() ? asked : display);
+    }
+    emit stillPicture(image);
+}
+
 void ShellConnection::onRecorderEnded()
 {
     if (m_ended || !m_stream) {
+        return;
+    }
+    if (m_turning) {
+        m_turning = false;
+        m_stream->setRecordArguments(recordArguments());
+        m_stream->startRecording();
         return;
     }
     const ScreenRecordStream::Outcome outcome = m_stream->outcome();
@@ -196,7 +238,62 @@ void ShellConnection::onRecorderEnded()
     }
     qInfo("screen recorder ended (exit code %d after %d frames), starting it again", outcome.exitCode,
           outcome.frames);
-    m_stream->startDecode();
+    m_stream->startRecording();
+}
+
+void ShellConnection::askOrientation()
+{
+    if (m_input) {
+        m_input->ask(QStringLiteral("dumpsys input | grep SurfaceOrientation"),
+                     [this](const QString& output) { takeOrientation(output); });
+    }
+}
+
+void ShellConnection::takeOrientation(const QString& output)
+{
+    if (m_ended) {
+        return;
+    }
+    const int orientation = orientationFrom(output);
+    if (orientation < 0) {
+        qInfo("%s: the device does not tell its orientation; a turned screen is not followed", qUtf8Printable(m_serial));
+        m_orientationTimer.stop();
+        return;
+    }
+    if (orientation == m_orientation) {
+        return;
+    }
+    const bool first = m_orientation < 0;
+    m_orientation = orientation;
+    // Until the recorder starts again, the turned screen sits inside the old frame between bars.
+    if (m_input) {
+        m_input->setDisplaySize(turnedDisplay());
+    }
+    // A recorder started before the first answer was asked for the right size unless it was turned.
+    if (!m_stream || (first && m_stream->recordArgumentsInUse() == recordArguments())) {
+        return;
+    }
+    qInfo("%s: turned to %d quarter turns, starting the screen recorder again", qUtf8Printable(m_serial), orientation);
+    m_turning = true;
+    m_stream->stop();
+}
+
+int ShellConnection::orientationFrom(const QString& dumpsysOutput)
+{
+    static const QRegularExpression pattern(QStringLiteral("SurfaceOrientation:\\s*([0-3])"));
+    const QRegularExpressionMatch match = pattern.match(dumpsysOutput);
+    return match.hasMatch() ? match.captured(1).toInt() : -1;
+}
+
+QSize ShellConnection::turnedDisplay() const
+{
+    return m_orientation % 2 == 1 ? m_display.transposed() : m_display;
+}
+
+QStringList ShellConnection::recordArguments() const
+{
+    const QSize display = m_orientation >= 0 ? turnedDisplay() : m_display;
+    return ScreenRecordStream::recordArguments(m_bitRate, recordSize(display, m_maxSize));
 }
 
 void ShellConnection::onShellEnded()
@@ -222,13 +319,28 @@ void ShellConnection::fail(const QString& reason)
 QSize ShellConnection::recordSize(const QSize& display, quint16 maxSize)
 {
     const int longer = std::max(display.width(), display.height());
-    if (maxSize == 0 || longer <= maxSize) {
+    const int shorter = std::min(display.width(), display.height());
+    if (maxSize == 0 || longer <= maxSize || shorter <= 0) {
         return QSize();
     }
-    const double scale = double(maxSize) / longer;
-    const int width = int(display.width() * scale) / 8 * 8;
-    const int height = int(display.height() * scale) / 8 * 8;
-    return width > 0 && height > 0 ? QSize(width, height) : QSize();
+    // The recorder takes sides in multiples of 8 and draws black bars where the ratio differs: of the
+    // sizes within the limit (down to three quarters of it) the one closest to the display's ratio,
+    // the largest of those.
+    const double ratio = double(shorter) / longer;
+    QSize best;
+    double bestError = 1.0;
+    for (int side = maxSize / 8 * 8; side >= maxSize * 3 / 4 && side > 0; side -= 8) {
+        const int other = qRound(side * ratio / 8) * 8;
+        const double error = std::abs(double(other) / side - ratio);
+        if (other > 0 && error < bestError - 1e-9) {
+            best = QSize(other, side);
+            bestError = error;
+        }
+    }
+    if (best.isEmpty()) {
+        return QSize();
+    }
+    return display.width() > display.height() ? best.transposed() : best;
 }
 
 QSize ShellConnection::displaySize(const QString& wmSizeOutput)

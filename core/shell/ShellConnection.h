@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "adb/AdbProcess.h"
+#include "shell/ScreenCapture.h"
 #include "shell/ScreenRecordStream.h"
 #include "shell/ShellInput.h"
 
@@ -27,6 +28,7 @@ public:
     static constexpr int kFailedEnds = 3;
     static constexpr int kFailedEndsWindowMs = 10000;
     static constexpr int kFirstPictureMs = 10000;
+    static constexpr int kOrientationPollMs = 2000;
 
     ShellConnection(QString serial, quint32 bitRate, quint16 maxSize, QObject* parent = nullptr);
     ~ShellConnection() override;
@@ -44,6 +46,9 @@ public:
     // The display size as the picture shows it: turned when one is landscape and the other not.
     static QSize mappedDisplay(const QSize& display, const QSize& picture);
 
+    // The quarter turns "dumpsys input" reports (its SurfaceOrientation line); -1 without one.
+    static int orientationFrom(const QString& dumpsysOutput);
+
     // A device whose server could not start is reached this way until it is unplugged.
     static void rememberFallback(const QString& serial);
     static bool fallsBack(const QString& serial);
@@ -52,6 +57,8 @@ public:
 signals:
     // The recorder's stream before it starts: connect to its packets now, directly.
     void streamCreated(dvk::ScreenRecordStream* stream);
+    // The device's screen while the recorder has sent no picture yet (an unchanging screen).
+    void stillPicture(const QImage& image);
     // Once per start: the device's model and the picture size, or a failure with its reason.
     void started(bool success, const QString& name, const QSize& size, const QString& reason);
     // After a successful start: the connection has ended; reason is empty when it was asked to.
@@ -67,8 +74,14 @@ private:
     void factArrived();
     void startMirroring();
     void onPictureSize(const QSize& size);
+    void onFirstFrame();
+    void onCaptured(const QImage& image);
     void onRecorderEnded();
     void onShellEnded();
+    void askOrientation();
+    void takeOrientation(const QString& output);
+    QSize turnedDisplay() const;
+    QStringList recordArguments() const;
     void fail(const QString& reason);
 
     const QString m_serial;
@@ -84,10 +97,16 @@ private:
     bool m_connected = false;
     bool m_ended = false;
     QList<qint64> m_emptyEnds;
+    // -1 until the device has told it.
+    int m_orientation = -1;
+    // The recorder was stopped to be started again the new way round.
+    bool m_turning = false;
+    QTimer m_orientationTimer;
     QElapsedTimer m_clock;
     QTimer m_firstPictureTimer;
     QPointer<ScreenRecordStream> m_stream;
     QPointer<ShellInput> m_input;
+    QPointer<ScreenCapture> m_capture;
 };
 
 } // namespace dvk

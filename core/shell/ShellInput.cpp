@@ -114,7 +114,10 @@ void ShellInput::touch(const ControlMsg& msg)
     const QPoint point = ShellCommands::toDisplay(msg.touchPosition(), m_display);
     const quint64 id = msg.touchId();
     if (msg.touchAction() == AMOTION_EVENT_ACTION_DOWN) {
-        touchDown(id, point);
+        // A touch on a black bar touches nothing on the device; one that moves onto a bar is held at its edge.
+        if (ShellCommands::onContent(msg.touchPosition(), m_display)) {
+            touchDown(id, point);
+        }
         return;
     }
     if (!m_fingerDown || id != m_fingerId) {
@@ -245,12 +248,17 @@ void ShellInput::reportMissing(Missing what)
     emit missing(what);
 }
 
-void ShellInput::queue(const QString& line, bool move)
+void ShellInput::ask(const QString& command, std::function<void(const QString&)> answer)
+{
+    queue(command, false, std::move(answer));
+}
+
+void ShellInput::queue(const QString& line, bool move, std::function<void(const QString&)> answer)
 {
     if (int(m_queue.size()) >= kQueueLimit) {
         makeRoom();
     }
-    m_queue.push_back({line, move});
+    m_queue.push_back({line, move, std::move(answer)});
     writeLines();
 }
 
@@ -273,10 +281,10 @@ void ShellInput::writeLines()
     if (!m_shell || m_shell->state() != QProcess::Running) {
         return;
     }
-    while (m_inFlight < kInFlight && !m_queue.empty()) {
+    while (int(m_running.size()) < kInFlight && !m_queue.empty()) {
         const Line line = m_queue.front();
         m_queue.pop_front();
-        ++m_inFlight;
+        m_running.push_back({line.answer, QString()});
         ++m_written;
         m_shell->write(line.text.toUtf8() + "\necho " + kDoneMark + QByteArray::number(m_written) + "\n");
     }
@@ -293,7 +301,10 @@ void ShellInput::onOutput()
         const QByteArray line = m_outputLine.left(end).trimmed();
         m_outputLine.remove(0, end + 1);
         if (line.startsWith(kDoneMark)) {
-            m_inFlight = std::max(0, m_inFlight - 1);
+            finishRunning();
+        } else if (!m_running.empty() && m_running.front().answer) {
+            // The shell runs one line after the other: what it prints belongs to the oldest one.
+            m_running.front().output += QString::fromUtf8(line) + QLatin1Char('\n');
         } else if (!line.isEmpty()) {
             qInfo("%s", qUtf8Printable(QStringLiteral("device shell: %1").arg(QString::fromUtf8(line))));
         }
@@ -302,6 +313,18 @@ void ShellInput::onOutput()
         m_outputLine.clear();
     }
     writeLines();
+}
+
+void ShellInput::finishRunning()
+{
+    if (m_running.empty()) {
+        return;
+    }
+    const Running done = m_running.front();
+    m_running.pop_front();
+    if (done.answer) {
+        done.answer(done.output);
+    }
 }
 
 void ShellInput::onFinished()

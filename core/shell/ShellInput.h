@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <deque>
+#include <functional>
 
 class QProcess;
 
@@ -49,6 +50,8 @@ public:
     void setLongPressMs(int ms) { m_longPressMs = ms; }
 
     void send(const ControlMsg& msg);
+    // Runs a command in the device's shell after the input before it; answer gets what it printed.
+    void ask(const QString& command, std::function<void(const QString&)> answer);
 
 signals:
     void missing(dvk::ShellInput::Missing what);
@@ -62,6 +65,13 @@ private:
     {
         QString text;
         bool move = false;
+        std::function<void(const QString&)> answer;
+    };
+    // A line the device's shell has and has not finished yet, and what it printed so far.
+    struct Running
+    {
+        std::function<void(const QString&)> answer;
+        QString output;
     };
 
     void touch(const ControlMsg& msg);
@@ -74,7 +84,8 @@ private:
     void typeText(const QString& text);
     void reportMissing(Missing what);
 
-    void queue(const QString& line, bool move = false);
+    void queue(const QString& line, bool move = false, std::function<void(const QString&)> answer = nullptr);
+    void finishRunning();
     void makeRoom();
     void writeLines();
     void onOutput();
@@ -88,7 +99,7 @@ private:
     int m_longPressMs = kDefaultLongPressMs;
 
     std::deque<Line> m_queue;
-    int m_inFlight = 0;
+    std::deque<Running> m_running;
     quint64 m_written = 0;
     bool m_overflowing = false;
     QByteArray m_outputLine;

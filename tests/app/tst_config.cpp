@@ -60,6 +60,10 @@ void TestConfig::presentKeysAreRead()
     // Present but not a number: the integer conversion gives 0, not the default.
     QCOMPARE(config->getMaxFps(), 0);
     QCOMPARE(config->getCodecOptions(), QString());
+    // A connection the program does not know reads as the default one.
+    QCOMPARE(config->getConnection(), QString("auto"));
+    config->setConnection("shell");
+    QCOMPARE(config->getConnection(), QString("shell"));
 }
 
 void TestConfig::setMaxFpsIsSeenAtOnceAndKept()
@@ -175,6 +179,7 @@ int main(int argc, char* argv[])
         seeded.setValue("common/ServerVersion", "1.30");
         seeded.setValue("common/UseDesktopOpenGL", 2);
         seeded.setValue("common/MaxFps", "abc");
+        seeded.setValue("common/Connection", "usb");
     }
     qputenv("VADIZEDE_CONFIG_PATH", QFile::encodeName(dir.filePath("config")));
 

@@ -30,6 +30,7 @@ private slots:
     void overrideSize_data();
     void overrideSize();
     void secondDeviceTakesOverAndFirstEndingLeavesItShown();
+    void phoneWithoutServerIsShownWithANoticeSayingHow();
     void namedSerialIsWaitedForByName();
     void keymapChoiceAndGameModeAreAnnounced();
     void windowFitsThePictureAndKeepsItsPlacePerDevice();
@@ -171,6 +172,41 @@ void TestMainWindow::secondDeviceTakesOverAndFirstEndingLeavesItShown()
     QVERIFY(registry.disconnectDevice(second.serial));
     QVERIFY(qobject_cast<LogoWidget*>(window.centralWidget()));
 }
+
+void TestMainWindow::phoneWithoutServerIsShownWithANoticeSayingHow()
+{
+    SimDevice::Options options;
+    options.serial = "NOSERVER1";
+    options.properties.insert("serverless", true);
+    SimDevice sim(options);
+    QVERIFY(sim.isValid());
+    dvk::AdbProcess::setAdbPath(SimDevice::adbPath());
+    qputenv("VADIZEDE_SERVER_PATH", QFile::encodeName(SimDevice::serverFilePath()));
+    auto& registry = dvk::IDeviceManage::getInstance();
+    QSignalSpy connected(&registry, &dvk::IDeviceManage::deviceConnected);
+
+    MainWindow window;
+    const QString expected = MainWindow::noticeText(options.serial, dvk::IDevice::NOTICE_SHELL_FALLBACK, QString());
+    bool seen = false;
+    // The connection notice runs its own loop, so the window is watched from a timer.
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, [&]() {
+        for (NoticePopup* notice : window.findChildren<NoticePopup*>()) {
+            for (QLabel* label : notice->findChildren<QLabel*>()) {
+                seen = seen || (notice->isVisible() && label->text() == expected);
+            }
+        }
+    });
+    watch.start(5);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_COMPARE_WITH_TIMEOUT(connected.count(), 1, 20000);
+    QVERIFY(connected.first().at(0).toBool());
+    QTRY_VERIFY_WITH_TIMEOUT(seen, 5000);
+    QVERIFY(qobject_cast<VideoForm*>(window.centralWidget()));
+    QVERIFY(!sim.waitForServerEvent("connected", 10));
+}
+
 
 void TestMainWindow::namedSerialIsWaitedForByName()
 {

@@ -15,6 +15,7 @@ private slots:
     void interruptWritesEveryFrameThatArrived_data();
     void interruptWritesEveryFrameThatArrived();
     void endsWithTheDeviceOrFailsAtOnceWithoutAFolder();
+    void phoneWithoutServerIsRecordedThroughItsScreenRecorder();
     void serialPicksTheNamedDeviceAndWaitsForIt();
     void connectionOptionsReachServerAndTunnel();
     void showTouchesIsRestoredAfterTheConnection_data();
@@ -124,6 +125,40 @@ void TestCliHeadless::endsWithTheDeviceOrFailsAtOnceWithoutAFolder()
     QCOMPARE(lines.size(), 1);
     QVERIFY2(lines.first().contains("cannot write " + unwritable.path("blocker/clip.mp4")), qPrintable(lines.first()));
     QCOMPARE(sim.invocations().size(), calls);
+}
+
+void TestCliHeadless::phoneWithoutServerIsRecordedThroughItsScreenRecorder()
+{
+    SimDevice::Options options;
+    options.properties.insert("serverless", true);
+    SimDevice sim(options);
+    QVERIFY(sim.isValid());
+    AppRun app(sim);
+    const QString record = app.path("phone.mp4");
+    app.start({"--no-display", "--record", record, "--connection", "shell"});
+    QVERIFY(waitForFileSize(record, 8000));
+    app.signal(SIGINT);
+    QVERIFY(app.finish(20000));
+    QCOMPARE(app.exitCode(), 0);
+    QVERIFY2(app.err().isEmpty(), qPrintable(app.err()));
+
+    int sent = -1;
+    QTRY_VERIFY_WITH_TIMEOUT([&]() {
+        for (const QJsonObject& event : sim.eventLog()) {
+            if (event.value("event").toString() == "screenrecord-end") {
+                sent = event.value("frames").toInt();
+            }
+        }
+        return sent >= 0;
+    }(), 10000);
+    const QJsonObject stream = probeVideoStream(record);
+    QCOMPARE(stream.value("codec_name").toString(), QString("h264"));
+    QCOMPARE(QSize(stream.value("width").toInt(), stream.value("height").toInt()), QSize(144, 320));
+    const int written = stream.value("nb_read_frames").toString().toInt();
+    QVERIFY2(written > 10 && written <= sent, qPrintable(QString("%1 frames sent, %2 written").arg(sent).arg(written)));
+    for (const QStringList& call : adbCalls(sim)) {
+        QVERIFY2(!call.contains("push"), qPrintable(call.join(' ')));
+    }
 }
 
 void TestCliHeadless::serialPicksTheNamedDeviceAndWaitsForIt()

@@ -26,6 +26,7 @@ void TestCliRefusals::refusedValuesExitTwoAndStartNothing_data()
     QTest::newRow("bad suffix") << QStringList{"--bit-rate", "5G", "--record", "r.mp4"} << "--bit-rate";
     QTest::newRow("port") << QStringList{"--record", "r.mp4", "--port", "99999"} << "--port";
     QTest::newRow("orientation") << QStringList{"--record", "r.mp4", "--lock-orientation", "7"} << "--lock-orientation";
+    QTest::newRow("connection") << QStringList{"--record", "r.mp4", "--connection", "usb"} << "--connection";
     QTest::newRow("headless without file") << QStringList{"--no-display"} << "--no-display";
     QTest::newRow("unreadable keymap") << QStringList{"--record", "r.mp4", "--keymap", "nowhere.json"} << "--keymap";
     QTest::newRow("record suffix") << QStringList{"--no-display", "--record", "r.webm"} << "--record";

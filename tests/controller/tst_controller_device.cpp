@@ -1,4 +1,5 @@
 #include <QClipboard>
+#include <QFile>
 #include <QGuiApplication>
 #include <QJsonObject>
 #include <QKeyEvent>
@@ -109,6 +110,42 @@ bool connectServer(SimDevice& sim, Connection& connection, QString& why)
     return true;
 }
 
+// This process's resident memory in KiB: now ("VmRSS") or at its peak ("VmHWM").
+qint64 residentKiB(const char* field)
+{
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(field)) {
+            return line.mid(qstrlen(field) + 1).simplified().split(' ').value(0).toLongLong();
+        }
+    }
+    return -1;
+}
+
+// The most this process held above what it held when made: the kernel's own peak, reset
+// here, so that a peak between two looks is not missed.
+class PeakGrowth
+{
+public:
+    PeakGrowth()
+    {
+        QFile reset("/proc/self/clear_refs");
+        m_resetWorked = reset.open(QIODevice::WriteOnly) && reset.write("5") == 1;
+        reset.close();
+        m_base = residentKiB("VmRSS");
+    }
+
+    bool usable() const { return m_resetWorked && m_base > 0; }
+    qint64 kib() const { return residentKiB("VmHWM") - m_base; }
+
+private:
+    bool m_resetWorked = false;
+    qint64 m_base = 0;
+};
+
 Controller::Writer socketWriter(QTcpSocket* socket)
 {
     QPointer<QTcpSocket> guarded(socket);
@@ -161,7 +198,7 @@ private slots:
             int pressureRaw;
             int buttons;
         } touches[] = {{0, frame.height() / 2, 0xFFFF, 1},
-                       {2, qRound(frame.height() * 0.75), 0, 1},
+                       {2, qRound(frame.height() * 0.75), 0xFFFF, 1},
                        {1, qRound(frame.height() * 0.75), 0, 0}};
         for (int i = 0; i < 3; ++i) {
             const QJsonObject& touch = log.at(i);
@@ -198,6 +235,39 @@ private slots:
         QVERIFY(sim.setProperty(sim.serial(), "clipboard", QString::fromUtf8("copied on the device \xE4\xB8\xAD")));
         QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::clipboard()->text(),
                                   QString::fromUtf8("copied on the device \xE4\xB8\xAD"), 5000);
+    }
+
+    // A device announcing a clipboard text of 20 MiB: it is read past, never held, and the
+    // device's next clipboard still reaches the computer.
+    void longClipboardIsDroppedAndTheNextArrives()
+    {
+        SimDevice sim;
+        QVERIFY(sim.isValid());
+        Connection connection;
+        QString why;
+        QVERIFY2(connectServer(sim, connection, why), qPrintable(why));
+        Controller controller(socketWriter(connection.control.get()), QString());
+        DeviceMsgReader::attach(connection.control.get(), &controller);
+        QTest::qWait(200);
+
+        const qint64 length = 20 * 1024 * 1024;
+        const QString warning = QString("Device clipboard text of %1 bytes is longer than the %2 we take; it is dropped")
+                                    .arg(length)
+                                    .arg(DeviceMsgReader::MAX_CLIPBOARD_TEXT);
+        QTest::ignoreMessage(QtWarningMsg, qPrintable(warning));
+        const PeakGrowth growth;
+        if (!growth.usable()) {
+            QSKIP("this system cannot reset the process's peak memory");
+        }
+        QVERIFY(sim.setFault(sim.serial(), "longClipboard", double(length)));
+        QVERIFY(sim.waitForServerEvent("clipboard-sent", 10000));
+        QVERIFY(sim.setProperty(sim.serial(), "clipboard", QString("after the long one")));
+        QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::clipboard()->text(), QString("after the long one"), 20000);
+
+        const qint64 grewKiB = growth.kib();
+        qInfo("peak memory grew by %lld KiB while 20 MiB were read past", grewKiB);
+        QVERIFY2(grewKiB < DeviceMsgReader::MAX_CLIPBOARD_TEXT / 1024,
+                 qPrintable(QString("grew by %1 KiB").arg(grewKiB)));
     }
 
     void unknownDeviceMessageDoesNotEndClipboardSync()

@@ -92,7 +92,8 @@ private slots:
         for (QMouseEvent* event : {&none, &right, &doubleClick, &both}) {
             m_controller->mouseEvent(event, kFrame, kShown);
         }
-        QCOMPARE(sent(), QList<QByteArray>{touch(2, 20, 40, "0000", 3)});
+        // A move with the left button held is a finger pressing on.
+        QCOMPARE(sent(), QList<QByteArray>{touch(2, 20, 40, "FFFF", 3)});
     }
 
     void buttonMask()

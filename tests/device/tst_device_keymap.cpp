@@ -1,5 +1,6 @@
 #include <QFile>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -13,6 +14,82 @@
 #include "server/Stream.h"
 
 using namespace dvk;
+
+namespace {
+
+QList<QJsonObject> touchesOf(const SimDevice& sim)
+{
+    QList<QJsonObject> touches;
+    for (const QJsonObject& line : sim.controlLog()) {
+        if (line.value("name").toString() == "INJECT_TOUCH") {
+            touches << line;
+        }
+    }
+    return touches;
+}
+
+// A device mirrored with the shipped keymap, switched to game mode.
+struct GameSession
+{
+    explicit GameSession(SimDevice& sim)
+    {
+        QFile keymap(QStringLiteral(VADIZEDE_SOURCE_DIR "/keymap/arena-runner.json"));
+        if (!keymap.open(QIODevice::ReadOnly)) {
+            return;
+        }
+        DeviceParams params = simParams(sim.serial());
+        params.gameScript = QString::fromUtf8(keymap.readAll());
+        device = std::make_unique<Device>(params);
+        QSignalSpy connected(device.get(), &IDevice::deviceConnected);
+        if (!device->connectDevice() || !connected.wait(15000) || !connected.first().at(0).toBool()) {
+            return;
+        }
+        frame = connected.first().at(3).toSize();
+        shown = frame * 2;
+        key(QEvent::KeyPress, Qt::Key_QuoteLeft);
+        key(QEvent::KeyRelease, Qt::Key_QuoteLeft);
+    }
+
+    ~GameSession()
+    {
+        if (device) {
+            device->disconnectDevice();
+        }
+    }
+
+    bool inGame() const { return device && device->isCurrentCustomKeymap(); }
+
+    void key(QEvent::Type type, int code, bool autoRepeat = false)
+    {
+        QKeyEvent event(type, code, Qt::NoModifier, QString(), autoRepeat);
+        device->keyEvent(&event, frame, shown);
+    }
+
+    // Held long enough to repeat: X11 sends each repeat as a release and a press.
+    void holdKey(int code, int repeats)
+    {
+        key(QEvent::KeyPress, code);
+        for (int i = 0; i < repeats; ++i) {
+            key(QEvent::KeyRelease, code, true);
+            key(QEvent::KeyPress, code, true);
+        }
+        key(QEvent::KeyRelease, code);
+    }
+
+    void click(const QPointF& at)
+    {
+        QMouseEvent press(QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        device->mouseEvent(&press, frame, shown);
+        device->mouseEvent(&release, frame, shown);
+    }
+
+    std::unique_ptr<Device> device;
+    QSize frame;
+    QSize shown;
+};
+
+} // namespace
 
 class TestDeviceKeymap : public QObject
 {
@@ -90,6 +167,63 @@ private slots:
         QVERIFY(observer.calls.contains("grabCursor"));
 
         device.disconnectDevice();
+    }
+
+    // A finger that slides presses on the glass all the way, as a drawing app needs to see it.
+    void dragMovesPressUntilTheFingerLifts()
+    {
+        SimDevice sim;
+        QVERIFY(sim.isValid());
+        GameSession game(sim);
+        QVERIFY(game.inGame());
+        game.key(QEvent::KeyPress, Qt::Key_G);
+        game.key(QEvent::KeyRelease, Qt::Key_G);
+        QTRY_VERIFY_WITH_TIMEOUT(!touchesOf(sim).isEmpty() && touchesOf(sim).last().value("action").toInt() == 1, 10000);
+
+        const QList<QJsonObject> touches = touchesOf(sim);
+        QCOMPARE(touches.first().value("action").toInt(), 0);
+        QCOMPARE(touches.first().value("pressureRaw").toInt(), 0xFFFF);
+        QCOMPARE(touches.last().value("pressureRaw").toInt(), 0);
+        const QList<QJsonObject> moves = touches.mid(1, touches.size() - 2);
+        // Thirty hundredths of the screen, one move each, less those that land on the same pixel.
+        QVERIFY2(moves.size() >= 20, qPrintable(QString::number(moves.size())));
+        for (const QJsonObject& move : moves) {
+            QCOMPARE(move.value("action").toInt(), 2);
+            QCOMPARE(move.value("pressureRaw").toInt(), 0xFFFF);
+            QVERIFY(!move.value("ignored").toBool());
+        }
+    }
+
+    // Holding the map key frees the pointer once, and holding it again takes it back once,
+    // however often the key repeats meanwhile.
+    void heldFreeCursorKeyTogglesOnce()
+    {
+        SimDevice sim;
+        QVERIFY(sim.isValid());
+        GameSession game(sim);
+        QVERIFY(game.inGame());
+        const QPointF centre(game.shown.width() / 2.0, game.shown.height() / 2.0);
+
+        game.holdKey(Qt::Key_M, 3);
+        // With the pointer free, the left button is a plain finger where the pointer is.
+        game.click(centre);
+        game.holdKey(Qt::Key_M, 3);
+        // Taken back, it is the fire button of the keymap again.
+        game.click(centre);
+        QVERIFY(sim.waitForControlLog(8, 10000));
+
+        const QList<QJsonObject> touches = touchesOf(sim);
+        QCOMPARE(touches.size(), 8);
+        const QJsonObject freeClick = touches.at(2);
+        QCOMPARE(freeClick.value("action").toInt(), 0);
+        QCOMPARE(freeClick.value("pointerId").toDouble(), -1.0);
+        QCOMPARE(freeClick.value("x").toInt(), game.frame.width() / 2);
+        const QJsonObject gameClick = touches.at(6);
+        QCOMPARE(gameClick.value("action").toInt(), 0);
+        QVERIFY2(gameClick.value("pointerId").toDouble() >= 0,
+                 "the pointer was still free after the second hold");
+        QCOMPARE(gameClick.value("x").toInt(), qRound(0.88 * game.frame.width()));
+        QCOMPARE(gameClick.value("y").toInt(), qRound(0.66 * game.frame.height()));
     }
 
 private:

@@ -107,6 +107,8 @@ void TestDeviceManage::failureReportRemovesEntry()
     QSignalSpy connected(&manage, &IDeviceManage::deviceConnected);
     DeviceParams params = simParams(sim.serial());
     params.serverLocalPath = m_dataDir.filePath("missing-server");
+    // Only our server: without its file the start fails rather than turning to the phone's own tools.
+    params.connection = "server";
 
     QVERIFY(manage.connectDevice(params));
     QPointer<IDevice> device = manage.getDevice(sim.serial());

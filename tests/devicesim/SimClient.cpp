@@ -217,3 +217,37 @@ bool launchServer(SimDevice& device, bool forward, SimLaunch& launch, QString* w
     }
     return true;
 }
+
+AnnexBDecoder::AnnexBDecoder() : m_parser(av_parser_init(AV_CODEC_ID_H264)), m_ctx(avcodec_alloc_context3(nullptr)) {}
+
+AnnexBDecoder::~AnnexBDecoder()
+{
+    av_parser_close(m_parser);
+    avcodec_free_context(&m_ctx);
+}
+
+void AnnexBDecoder::feed(const QByteArray& bytes, bool last)
+{
+    const auto* data = reinterpret_cast<const quint8*>(bytes.constData());
+    int left = bytes.size();
+    while (left > 0) {
+        const int used = parse(data, left);
+        data += used;
+        left -= used;
+    }
+    if (last) {
+        parse(nullptr, 0);
+    }
+}
+
+int AnnexBDecoder::parse(const quint8* data, int size)
+{
+    uint8_t* unit = nullptr;
+    int unitSize = 0;
+    const int used =
+        av_parser_parse2(m_parser, m_ctx, &unit, &unitSize, data, size, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+    if (unitSize > 0) {
+        decoder.decode(QByteArray(reinterpret_cast<const char*>(unit), unitSize));
+    }
+    return used;
+}

@@ -9,6 +9,7 @@
 #include <memory>
 
 struct AVCodecContext;
+struct AVCodecParserContext;
 struct AVFrame;
 struct AVPacket;
 
@@ -51,6 +52,28 @@ private:
     QList<quint32> m_codes;
     QByteArray m_lastLuma;
     int m_lastLinesize = 0;
+};
+
+// A raw H.264 byte stream, as the phone's screen recorder writes it, cut into
+// access units by FFmpeg's own parser and decoded as they complete.
+class AnnexBDecoder
+{
+public:
+    AnnexBDecoder();
+    ~AnnexBDecoder();
+    AnnexBDecoder(const AnnexBDecoder&) = delete;
+    AnnexBDecoder& operator=(const AnnexBDecoder&) = delete;
+
+    // last: the stream ended, so the unit held back for its end is complete too.
+    void feed(const QByteArray& bytes, bool last = false);
+
+    H264Decoder decoder;
+
+private:
+    int parse(const quint8* data, int size);
+
+    AVCodecParserContext* m_parser;
+    AVCodecContext* m_ctx;
 };
 
 class QProcess;

@@ -11,56 +11,7 @@
 #include "SimDevice.h"
 #include "TestPattern.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-}
-
 namespace {
-
-// Cuts a raw H.264 stream into access units and decodes them as they complete.
-class StreamDecoder
-{
-public:
-    StreamDecoder() : m_parser(av_parser_init(AV_CODEC_ID_H264)), m_ctx(avcodec_alloc_context3(nullptr)) {}
-    ~StreamDecoder()
-    {
-        av_parser_close(m_parser);
-        avcodec_free_context(&m_ctx);
-    }
-
-    // last: the stream ended, so the unit held back for its end is complete too.
-    void feed(const QByteArray& bytes, bool last = false)
-    {
-        const auto* data = reinterpret_cast<const uint8_t*>(bytes.constData());
-        int left = bytes.size();
-        while (left > 0) {
-            const int used = parse(data, left);
-            data += used;
-            left -= used;
-        }
-        if (last) {
-            parse(nullptr, 0);
-        }
-    }
-
-    H264Decoder decoder;
-
-private:
-    int parse(const uint8_t* data, int size)
-    {
-        uint8_t* unit = nullptr;
-        int unitSize = 0;
-        const int used = av_parser_parse2(m_parser, m_ctx, &unit, &unitSize, data, size, AV_NOPTS_VALUE,
-                                          AV_NOPTS_VALUE, 0);
-        if (unitSize > 0) {
-            decoder.decode(QByteArray(reinterpret_cast<const char*>(unit), unitSize));
-        }
-        return used;
-    }
-
-    AVCodecParserContext* m_parser;
-    AVCodecContext* m_ctx;
-};
 
 QStringList recordArgs(const QStringList& options)
 {
@@ -177,7 +128,7 @@ void TestRecorder::streamsUntilTheTimeLimit()
     QCOMPARE(nalType(r.out, 0), 7);
     QCOMPARE(nalType(r.out, 1), 8);
 
-    StreamDecoder stream;
+    AnnexBDecoder stream;
     stream.feed(r.out, true);
     const QList<quint32> codes = stream.decoder.codes();
     QVERIFY(!codes.isEmpty());
@@ -235,7 +186,7 @@ void TestRecorder::pictureSize()
     SimDevice device(opts);
     const Recording r = record(device, recordArgs(options));
     QCOMPARE(r.exitCode, 0);
-    StreamDecoder stream;
+    AnnexBDecoder stream;
     stream.feed(r.out, true);
     QCOMPARE(stream.decoder.codes().size(), 1);
     QCOMPARE(stream.decoder.lastSize(), expected);
@@ -250,7 +201,7 @@ void TestRecorder::faultsEndTheRecording()
     SimDevice device(opts);
     Recording r = record(device, recordArgs({"--size", "64x64"}));
     QCOMPARE(r.exitCode, 0);
-    StreamDecoder stream;
+    AnnexBDecoder stream;
     stream.feed(r.out, true);
     QCOMPARE(stream.decoder.codes(), (QList<quint32>{0, 1, 2, 3, 4}));
     QCOMPARE(eventsNamed(device, "screenrecord-end").value(0).value("reason").toString(), QString("frames"));
@@ -350,7 +301,7 @@ void TestRecorder::drawsTheLastTouch()
     adb.setProcessEnvironment(device.environment());
     adb.start(SimDevice::adbPath(), recordArgs({"--time-limit", "60"}));
     QVERIFY(adb.waitForStarted());
-    StreamDecoder stream;
+    AnnexBDecoder stream;
     // 144x320: the display's centre, a pressed (filled) marker.
     QTRY_VERIFY_WITH_TIMEOUT((stream.feed(adb.readAllStandardOutput()), !stream.decoder.codes().isEmpty()), 10000);
     QCOMPARE(stream.decoder.lastSize(), QSize(144, 320));

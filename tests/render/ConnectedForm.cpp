@@ -39,7 +39,7 @@ void prepareFormTests()
     dvk::Stream::init();
 }
 
-ConnectedForm::ConnectedForm(const SimDevice::Options& options) : sim(options) {}
+ConnectedForm::ConnectedForm(const SimDevice::Options& options) : sim(options), params(simParams(sim.serial())) {}
 
 ConnectedForm::~ConnectedForm()
 {
@@ -58,7 +58,7 @@ bool ConnectedForm::start(const QSize& formSize, QString& why)
     }
     dvk::IDeviceManage& registry = dvk::IDeviceManage::getInstance();
     QSignalSpy connected(&registry, &dvk::IDeviceManage::deviceConnected);
-    if (!registry.connectDevice(simParams(sim.serial()))) {
+    if (!registry.connectDevice(params)) {
         why = "the registry refused the device";
         return false;
     }

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "SimDevice.h"
+#include "device/DeviceParams.h"
 
 class VideoForm;
 
@@ -35,6 +36,8 @@ public:
     QList<QJsonObject> messagesUntilMarker();
 
     SimDevice sim;
+    // What start() connects with; a test may change it first.
+    dvk::DeviceParams params;
     std::unique_ptr<VideoForm> form;
     QPointer<dvk::IDevice> device;
 

@@ -40,7 +40,9 @@ private slots:
     void recordSizeKeepsTheRatioInMultiplesOfEight();
     void displaySizePrefersTheOverride();
     void turnedPictureTurnsTheDisplay();
+    void orientationIsReadFromDumpsys();
 
+    void touchOnABarIsNotSent();
     void tapAndDragBecomeTapAndSwipe();
     void liveDragsBecomeMotionEvents();
     void keysGoOnReleaseOrAsLongPress();
@@ -131,6 +133,9 @@ void TestShellInput::pointsAreScaledRoundedAndKeptInsideTheDisplay_data()
     QTest::newRow("right edge kept inside") << QRect(540, 1200, 540, 1200) << QSize(1080, 2400) << QPoint(1079, 2399);
     QTest::newRow("negative kept inside") << QRect(-5, -5, 540, 1200) << QSize(1080, 2400) << QPoint(0, 0);
     QTest::newRow("no frame size") << QRect(5, 5, 0, 0) << QSize(1080, 2400) << QPoint(0, 0);
+    // 176 x 400 holds a 176 x 391 display picture between two bars of 4 rows.
+    QTest::newRow("through the bars") << QRect(88, 4, 176, 400) << QSize(1080, 2400) << QPoint(540, 0);
+    QTest::newRow("below the bars kept inside") << QRect(88, 399, 176, 400) << QSize(1080, 2400) << QPoint(540, 2399);
 }
 
 void TestShellInput::pointsAreScaledRoundedAndKeptInsideTheDisplay()
@@ -164,8 +169,11 @@ void TestShellInput::textIsQuotedForTheDeviceShell()
 
 void TestShellInput::recordSizeKeepsTheRatioInMultiplesOfEight()
 {
-    QCOMPARE(ShellConnection::recordSize(QSize(1080, 2400), 1200), QSize(536, 1200));
-    QCOMPARE(ShellConnection::recordSize(QSize(2400, 1080), 720), QSize(320, 720).transposed());
+    QCOMPARE(ShellConnection::recordSize(QSize(1080, 2400), 1200), QSize(504, 1120));
+    QCOMPARE(ShellConnection::recordSize(QSize(2400, 1080), 720), QSize(640, 288));
+    QCOMPARE(ShellConnection::recordSize(QSize(1080, 2340), 1024), QSize(432, 936));
+    // No size within a quarter of the limit has the exact ratio: the closest one.
+    QCOMPARE(ShellConnection::recordSize(QSize(1080, 2341), 1024).height() % 8, 0);
     QCOMPARE(ShellConnection::recordSize(QSize(1080, 2400), 0), QSize());
     QCOMPARE(ShellConnection::recordSize(QSize(1080, 2400), 2400), QSize());
     QCOMPARE(ShellConnection::recordSize(QSize(1080, 2400), 3), QSize());
@@ -182,6 +190,30 @@ void TestShellInput::turnedPictureTurnsTheDisplay()
 {
     QCOMPARE(ShellConnection::mappedDisplay(QSize(1080, 2400), QSize(536, 1200)), QSize(1080, 2400));
     QCOMPARE(ShellConnection::mappedDisplay(QSize(1080, 2400), QSize(1200, 536)), QSize(2400, 1080));
+}
+
+void TestShellInput::touchOnABarIsNotSent()
+{
+    ShellInput* input = startInput(false);
+    ControlMsg down(ControlMsg::CONTROL_INJECT_TOUCH);
+    down.setInjectTouchMsgData(MOUSE_POINTER_ID, AMOTION_EVENT_ACTION_DOWN, AMOTION_EVENT_BUTTON_PRIMARY,
+                               QRect(88, 1, 176, 400), 1.0f);
+    ControlMsg up(ControlMsg::CONTROL_INJECT_TOUCH);
+    up.setInjectTouchMsgData(MOUSE_POINTER_ID, AMOTION_EVENT_ACTION_UP, AMOTION_EVENT_BUTTON_PRIMARY,
+                             QRect(88, 1, 176, 400), 0.0f);
+    input->send(down);
+    input->send(up);
+    input->send(touch(AMOTION_EVENT_ACTION_DOWN, 270, 600));
+    input->send(touch(AMOTION_EVENT_ACTION_UP, 270, 600));
+    QCOMPARE(waitForLines(1), QStringList({"input tap 540 1200"}));
+}
+
+void TestShellInput::orientationIsReadFromDumpsys()
+{
+    QCOMPARE(ShellConnection::orientationFrom("    Viewport INTERNAL\n      SurfaceOrientation: 1\n"), 1);
+    QCOMPARE(ShellConnection::orientationFrom("      SurfaceOrientation: 0\n      SurfaceOrientation: 3\n"), 0);
+    QCOMPARE(ShellConnection::orientationFrom("Input Reader State:\n"), -1);
+    QCOMPARE(ShellConnection::orientationFrom("SurfaceOrientation: 7"), -1);
 }
 
 void TestShellInput::tapAndDragBecomeTapAndSwipe()

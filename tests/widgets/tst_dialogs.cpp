@@ -28,6 +28,7 @@ class TestDialogs : public QObject
     Q_OBJECT
 private slots:
     void settingDialogShowsAndStoresFrameRate();
+    void settingDialogStoresTheConnectionApartFromTheFrameRate();
     void browsedAdbIsUsedByTheNextCommandAndKept();
     void cancelledBrowseChangesNothing();
     void releaseOutsideClosesSettingDialog();
@@ -76,6 +77,27 @@ void TestDialogs::settingDialogShowsAndStoresFrameRate()
 
     SettingDialog reopened;
     QVERIFY(reopened.findChild<QRadioButton*>("radio60fps")->isChecked());
+}
+
+void TestDialogs::settingDialogStoresTheConnectionApartFromTheFrameRate()
+{
+    SettingDialog dialog;
+    auto* automatic = dialog.findChild<QRadioButton*>("radioAuto");
+    auto* shell = dialog.findChild<QRadioButton*>("radioShell");
+    QVERIFY(automatic->isChecked());
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    const bool sixty = dialog.findChild<QRadioButton*>("radio60fps")->isChecked();
+    QTest::mouseClick(shell, Qt::LeftButton, {}, QPoint(9, shell->height() / 2));
+    QVERIFY(shell->isChecked() && !automatic->isChecked());
+    // The two choices are groups of their own: picking one leaves the other as it was.
+    QCOMPARE(dialog.findChild<QRadioButton*>("radio60fps")->isChecked(), sixty);
+    QCOMPARE(QSettings(configFile(), QSettings::IniFormat).value("common/Connection").toString(), QString("shell"));
+
+    SettingDialog reopened;
+    QVERIFY(reopened.findChild<QRadioButton*>("radioShell")->isChecked());
+    QTest::mouseClick(automatic, Qt::LeftButton, {}, QPoint(9, automatic->height() / 2));
+    QCOMPARE(Config::getInstance()->getConnection(), QString("auto"));
 }
 
 void TestDialogs::answerFileDialog(const QString& file)

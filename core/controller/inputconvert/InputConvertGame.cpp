@@ -89,6 +89,10 @@ void InputConvertGame::keyEvent(const QKeyEvent* event, const QSize& frameSize, 
     }
     const KeyMap::KeyMapNode& node = m_keyMap->getKeyMapNodeKey(event->key());
     if (m_freeCursor && node.type == KeyMap::KMT_CLICK && node.click.switchMap) {
+        // A held key repeats; each repeated release would toggle the free cursor again.
+        if (event->isAutoRepeat()) {
+            return;
+        }
         if (m_gameMap) {
             updateSize(frameSize, showSize);
         }
@@ -320,9 +324,10 @@ void InputConvertGame::sendTouchEvent(int id, QPointF pos, AndroidMotioneventAct
     m_lastPixel[id] = pixel;
     m_touchPos[id] = pos;
 
+    // A finger that is down presses on while it moves.
     auto* msg = new ControlMsg(ControlMsg::CONTROL_INJECT_TOUCH);
     msg->setInjectTouchMsgData(static_cast<quint64>(id), action, AMOTION_EVENT_BUTTON_NONE,
-                               QRect(pixel, m_frameSize), action == AMOTION_EVENT_ACTION_DOWN ? 1.0f : 0.0f);
+                               QRect(pixel, m_frameSize), action == AMOTION_EVENT_ACTION_UP ? 0.0f : 1.0f);
     sendControlMsg(msg);
 }
 

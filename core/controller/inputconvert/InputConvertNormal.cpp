@@ -87,7 +87,8 @@ void InputConvertNormal::mouseEvent(const QMouseEvent* event, const QSize& frame
     }
 
     const QPoint point = mapToFrame(event->localPos(), frameSize, showSize);
-    const float pressure = action == AMOTION_EVENT_ACTION_DOWN ? 1.0f : 0.0f;
+    // A finger moving on the glass still presses it; drawing apps take a pressure of 0 for no stroke.
+    const float pressure = action == AMOTION_EVENT_ACTION_UP ? 0.0f : 1.0f;
     auto* msg = new ControlMsg(ControlMsg::CONTROL_INJECT_TOUCH);
     msg->setInjectTouchMsgData(MOUSE_POINTER_ID, action, convertMouseButtons(event->buttons()),
                                QRect(point, frameSize), pressure);

@@ -16,6 +16,11 @@ public:
     // Prints the error line and returns the exit code to give.
     static int fail(const QString& text, int code = 1);
     static int failNoLock();
+
+    // While a capture runs, standard output (out and raw) is kept in it instead
+    // of printed: the shell's pipes read it from there.
+    static void beginCapture(QByteArray* sink);
+    static void endCapture();
 };
 
 } // namespace sim

@@ -10,8 +10,10 @@
 
 #include "Console.h"
 #include "InputCommand.h"
+#include "InputDump.h"
 #include "InteractiveShell.h"
 #include "ServerLauncher.h"
+#include "ShellPipe.h"
 
 namespace sim {
 
@@ -113,12 +115,35 @@ int DeviceShell::runExecOut(const QStringList& rest)
 int DeviceShell::start(const QStringList& args)
 {
     // adb joins its arguments with blanks and the device's shell splits them again.
-    return command(splitWords(args.join(' ')), args);
+    return pipeline(args.join(' '), args);
 }
 
 int DeviceShell::runLine(const QString& line)
 {
-    return command(splitWords(line), QStringList{line});
+    return pipeline(line, QStringList{line});
+}
+
+// The first command's output runs through each grep after it; the exit code is
+// the last one's, as in the device's shell.
+int DeviceShell::pipeline(const QString& line, const QStringList& rawArgs)
+{
+    const QStringList parts = ShellPipe::segments(line);
+    if (parts.size() == 1) {
+        return command(splitWords(line), rawArgs);
+    }
+    QByteArray output;
+    Console::beginCapture(&output);
+    int code = command(splitWords(parts.first()), QStringList{parts.first()});
+    Console::endCapture();
+    for (const QString& part : parts.mid(1)) {
+        const QStringList words = splitWords(part);
+        if (words.value(0) != "grep") {
+            return Console::fail(QString("/system/bin/sh: %1: inaccessible or not found").arg(words.value(0)), 127);
+        }
+        code = ShellPipe::grep(words.mid(1), output, output);
+    }
+    Console::raw(output);
+    return code;
 }
 
 bool DeviceShell::reload()
@@ -144,7 +169,8 @@ int DeviceShell::command(const QStringList& wordsIn, const QStringList& rawArgs)
         {"wm", &DeviceShell::wm},             {"am", &DeviceShell::am},             {"pm", &DeviceShell::pm},
         {"rm", &DeviceShell::rm},             {"ls", &DeviceShell::ls},             {"cat", &DeviceShell::cat},
         {"input", &DeviceShell::input},       {"getprop", &DeviceShell::getprop},   {"cmd", &DeviceShell::cmd},
-        {"screenrecord", &DeviceShell::screenrecord},
+        {"screenrecord", &DeviceShell::screenrecord}, {"screencap", &DeviceShell::screencap},
+        {"dumpsys", &DeviceShell::dumpsys},
         {"echo", [](DeviceShell*, const QStringList& w) { return Console::out(w.join(' ')), 0; }},
     };
     QStringList words = wordsIn;
@@ -386,7 +412,22 @@ int DeviceShell::cmd(const QStringList& args)
 
 int DeviceShell::screenrecord(const QStringList& args)
 {
-    return ServerLauncher(m_home, m_entry, m_adbArgs).runRecorder(args);
+    return ServerLauncher(m_home, m_entry, m_adbArgs).runScreenProgram("screenrecord", args);
+}
+
+int DeviceShell::screencap(const QStringList& args)
+{
+    return ServerLauncher(m_home, m_entry, m_adbArgs).runScreenProgram("screencap", args);
+}
+
+int DeviceShell::dumpsys(const QStringList& args)
+{
+    const QString service = args.value(0, "input");
+    if (service != "input") {
+        return Console::fail("Can't find service: " + service);
+    }
+    Console::out(InputDump::text(m_state));
+    return 0;
 }
 
 int DeviceShell::getprop(const QStringList& args)

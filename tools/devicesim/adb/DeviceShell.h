@@ -9,8 +9,9 @@ namespace sim {
 
 // "adb shell" and "adb exec-out": the device's shell and the few programs the
 // simulated device has (settings, ifconfig, ip, wm, am, pm, rm, ls, cat, input,
-// cmd, echo, getprop, screenrecord, app_process). Without a command, "shell"
-// runs the lines of its standard input one by one.
+// cmd, echo, getprop, dumpsys, screenrecord, screencap, app_process), with
+// output piped into grep. Without a command, "shell" runs the lines of its
+// standard input one by one.
 class DeviceShell
 {
 public:
@@ -31,6 +32,7 @@ public:
 
 private:
     int start(const QStringList& args);
+    int pipeline(const QString& line, const QStringList& rawArgs);
     int command(const QStringList& words, const QStringList& rawArgs);
     int settings(const QStringList& args);
     int ifconfig(const QStringList& args);
@@ -44,6 +46,8 @@ private:
     int input(const QStringList& args);
     int cmd(const QStringList& args);
     int screenrecord(const QStringList& args);
+    int screencap(const QStringList& args);
+    int dumpsys(const QStringList& args);
     int getprop(const QStringList& args);
     int appProcess(const QHash<QString, QString>& env, const QStringList& args, const QStringList& rawArgs);
 

@@ -195,12 +195,12 @@ bool InputCommand::parse(const QString& command, const QStringList& args, Event&
     return true; // press
 }
 
+// Every accepted command counts in inputCount: a still screen starts to move
+// with the first one.
 bool InputCommand::apply(const Event& event) const
 {
-    if (event.touch.isEmpty() && event.typed.isEmpty()) {
-        return true;
-    }
     return m_access.update(m_device, [&](QJsonObject& d) {
+        d.insert("inputCount", d.value("inputCount").toInt() + 1);
         if (!event.touch.isEmpty()) {
             d.insert("lastTouch", event.touch);
         }

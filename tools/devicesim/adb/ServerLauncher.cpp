@@ -78,14 +78,15 @@ int ServerLauncher::run(const QString& classPath, const QString& className, cons
     return runAttached(binary, QStringList{binary} + serverArgs, childEnvironment(version));
 }
 
-int ServerLauncher::runRecorder(const QStringList& args)
+int ServerLauncher::runScreenProgram(const QString& name, const QStringList& args)
 {
     const QString binary = serverBinary();
     if (!QFileInfo(binary).isExecutable()) {
-        fprintf(stderr, "screenrecord: the simulated recorder is missing: %s\n", binary.toUtf8().constData());
+        fprintf(stderr, "%s: the simulated program is missing: %s\n", name.toUtf8().constData(),
+                binary.toUtf8().constData());
         return 1;
     }
-    return runAttached(binary, QStringList{binary, "--screenrecord"} + args, childEnvironment(QString()));
+    return runAttached(binary, QStringList{binary, "--" + name} + args, childEnvironment(QString()));
 }
 
 QHash<QString, QString> ServerLauncher::childEnvironment(const QString& version) const

@@ -9,7 +9,8 @@ namespace sim {
 
 // What app_process does on the simulated device: finds the class in the pushed
 // class path file and runs the simulated server in its place, attached to this
-// shell until it ends. The device's screen recorder runs from the same program.
+// shell until it ends. The device's screen recorder and screencap run from the
+// same program.
 class ServerLauncher
 {
 public:
@@ -17,8 +18,9 @@ public:
 
     int run(const QString& classPath, const QString& className, const QStringList& serverArgs,
             const QStringList& rawArgs);
-    // screenrecord ARGS: the recorder's stream goes straight to this process's standard output.
-    int runRecorder(const QStringList& args);
+    // screenrecord or screencap ARGS: what the program writes goes straight to
+    // this process's standard output.
+    int runScreenProgram(const QString& name, const QStringList& args);
     // A phone without our server: app_process finds no class in any file.
     void setServerless(bool serverless) { m_serverless = serverless; }
 

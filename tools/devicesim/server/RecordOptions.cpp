@@ -1,5 +1,7 @@
 #include "RecordOptions.h"
 
+#include "DeviceDisplay.h"
+
 #include <QRegularExpression>
 
 namespace sim {
@@ -28,21 +30,11 @@ bool readBitRate(const QString& text, quint32& rate)
     return true;
 }
 
-bool readSize(const QString& text, QSize& size)
-{
-    static const QRegularExpression form("^(\\d+)x(\\d+)$");
-    const QRegularExpressionMatch match = form.match(text);
-    if (!match.hasMatch()) {
-        return false;
-    }
-    size = QSize(match.captured(1).toInt(), match.captured(2).toInt());
-    return size.width() > 0 && size.height() > 0;
-}
-
 bool apply(const QString& name, const QString& value, RecordOptions& options, QString* error)
 {
     if (name == "--size") {
-        if (!readSize(value, options.size)) {
+        options.size = DeviceDisplay::readSize(value);
+        if (!options.size.isValid()) {
             *error = QString("Invalid size '%1', must be width x height").arg(value);
             return false;
         }
@@ -108,19 +100,12 @@ bool RecordOptions::parse(const QStringList& args, RecordOptions& options, QStri
     return true;
 }
 
-QSize RecordOptions::displaySize(const QJsonObject& device)
-{
-    const QSize physical(device.value("width").toInt(1080), device.value("height").toInt(2340));
-    QSize override;
-    return readSize(device.value("wmSize").toString(), override) ? override : physical;
-}
-
 QSize RecordOptions::pictureSize(const QJsonObject& device, const QSize& requested)
 {
     if (requested.isValid()) {
         return requested;
     }
-    QSize size = displaySize(device);
+    QSize size = DeviceDisplay::turnedSize(device);
     const int limit = device.value("sizeLimit").toInt();
     const int major = std::max(size.width(), size.height());
     if (limit > 0 && major > limit) {
@@ -128,6 +113,26 @@ QSize RecordOptions::pictureSize(const QJsonObject& device, const QSize& request
         size = QSize(scale(size.width()), scale(size.height()));
     }
     return QSize(std::max(8, size.width() / 8 * 8), std::max(8, size.height() / 8 * 8));
+}
+
+// Truncates as the phone's recorder does, so a ratio a pixel off leaves a bar of
+// one pixel or two rather than a stretched picture.
+QRect RecordOptions::contentRect(const QSize& picture, const QSize& screen)
+{
+    if (screen.isEmpty() || picture.isEmpty()) {
+        return QRect(QPoint(0, 0), picture);
+    }
+    // Exact integer arithmetic: a ratio that matches must not lose a row to rounding.
+    const qint64 fitHeight = qint64(picture.width()) * screen.height() / screen.width();
+    QSize content;
+    if (picture.height() > fitHeight) {
+        content = QSize(picture.width(), static_cast<int>(fitHeight));
+    } else {
+        content = QSize(static_cast<int>(qint64(picture.height()) * screen.width() / screen.height()), picture.height());
+    }
+    content = content.expandedTo(QSize(1, 1));
+    const QPoint offset((picture.width() - content.width()) / 2, (picture.height() - content.height()) / 2);
+    return QRect(offset, content);
 }
 
 } // namespace sim

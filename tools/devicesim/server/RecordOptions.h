@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QJsonObject>
+#include <QRect>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -21,11 +22,12 @@ struct RecordOptions
     // False with the recorder's own error text (exit code 2) for an option it refuses.
     static bool parse(const QStringList& args, RecordOptions& options, QString* error);
 
-    // The display's size: the "wm size" override when set, else the physical one.
-    static QSize displaySize(const QJsonObject& device);
-    // The asked size exactly; otherwise the display's, its longer side capped by
-    // the device's sizeLimit keeping the ratio, each side a multiple of 8.
+    // The asked size exactly; otherwise the turned display's, its longer side
+    // capped by the device's sizeLimit keeping the ratio, each side a multiple of 8.
     static QSize pictureSize(const QJsonObject& device, const QSize& requested);
+    // Where a screen lands inside a picture of another ratio: as large as fits
+    // keeping its ratio, centred, black bars around it.
+    static QRect contentRect(const QSize& picture, const QSize& screen);
 };
 
 } // namespace sim

@@ -9,18 +9,21 @@
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 extern "C" {
 #include <libavutil/log.h>
 }
 
+#include "DeviceDisplay.h"
+
 namespace sim {
 
 namespace {
 
-// Re-reading the device's state (for the touch marker) every few pictures keeps
-// the recorder cheap.
+// Re-reading the device's state (touch marker, orientation, input on a still
+// screen) every few picture times keeps the recorder cheap.
 constexpr quint32 kRefreshEvery = 4;
 
 volatile sig_atomic_t s_stopSignal = 0;
@@ -86,6 +89,9 @@ int ScreenRecorder::start(const QStringList& args)
     }
     m_size = RecordOptions::pictureSize(m_device, m_options.size);
     m_fps = std::clamp(m_device.value("recordFps").toInt(30), 1, 240);
+    m_still = m_device.value("stillScreen").toBool();
+    m_inputBaseline = m_device.value("inputCount").toInt();
+    m_picture.follow(m_device);
     appendJsonLine(m_home.eventLogPath(m_deviceSerial),
                    QJsonObject{{"event", "screenrecord"},
                                {"args", QJsonArray::fromStringList(args)},
@@ -93,13 +99,18 @@ int ScreenRecorder::start(const QStringList& args)
                                {"bitRate", double(m_options.bitRate)},
                                {"timeLimit", m_options.timeLimit},
                                {"fps", m_fps},
+                               {"orientation", DeviceDisplay::orientation(m_device)},
+                               {"still", m_still},
                                {"pid", QCoreApplication::applicationPid()},
                                {"t", nowMs()}});
     const QJsonValue recordError = fault("recordError");
     if (!recordError.isUndefined()) {
         return fail(recordError.toString(), 1);
     }
-    if (!m_encoder.open(m_size, m_fps, m_options.bitRate, QString(), QString(), &error)) {
+    // The encoder takes even sides; a device may insist on more (recordSizeAlign).
+    const int align = std::max(2, m_device.value("recordSizeAlign").toInt(2));
+    if (m_size.width() % align || m_size.height() % align ||
+        !m_encoder.open(m_size, m_fps, m_options.bitRate, QString(), QString(), &error)) {
         return fail(QString("ERROR: unable to configure video/avc codec at %1 (err=-38)").arg(sizeText(m_size)), 1);
     }
     if (!openOutput(&error)) {
@@ -130,37 +141,63 @@ int ScreenRecorder::record()
         return finish(1, "closed");
     }
     const qint64 limitUs = qint64(m_options.timeLimit) * 1000000;
-    const QJsonValue frameLimit = fault("recordFrames");
-    for (;;) {
-        if (s_stopSignal) {
-            logKilledInvocation();
-            return finish(128 + s_stopSignal, "killed");
+    for (;; ++m_ticks) {
+        int code = 0;
+        if (ended(limitUs, code)) {
+            return code;
         }
-        if (m_clock.nsecsElapsed() / 1000 >= limitUs) {
-            return finish(0, "time-limit");
+        if (m_still && readerGone()) {
+            return finish(1, "closed");
         }
-        if (!frameLimit.isUndefined() && m_frames >= static_cast<quint32>(frameLimit.toInt())) {
-            return finish(0, "frames");
-        }
-        if (m_frames % kRefreshEvery == 0 && !refreshDevice()) {
-            fprintf(stderr, "ERROR: the device was disconnected\n");
-            return finish(1, "unplugged");
-        }
-        bool writeFailed = false;
-        if (!encodeFrame(&writeFailed)) {
-            if (s_stopSignal) {
-                continue;
+        if (!m_still) {
+            bool writeFailed = false;
+            if (!encodeFrame(&writeFailed)) {
+                if (s_stopSignal) {
+                    continue;
+                }
+                return finish(1, writeFailed ? "closed" : "error");
             }
-            return finish(1, writeFailed ? "closed" : "error");
+            ++m_frames;
         }
-        ++m_frames;
-        sleepUntil(std::min(limitUs, qint64(m_frames) * 1000000 / m_fps));
+        sleepUntil(std::min(limitUs, qint64(m_ticks + 1) * 1000000 / m_fps));
     }
+}
+
+// The checks made before each picture time: a signal, the time limit, the
+// frame fault and, every few picture times, the device's state.
+bool ScreenRecorder::ended(qint64 limitUs, int& code)
+{
+    const QJsonValue frameLimit = fault("recordFrames");
+    if (s_stopSignal) {
+        logKilledInvocation();
+        code = finish(128 + s_stopSignal, "killed");
+    } else if (m_clock.nsecsElapsed() / 1000 >= limitUs) {
+        code = finish(0, "time-limit");
+    } else if (!frameLimit.isUndefined() && m_frames >= static_cast<quint32>(frameLimit.toInt())) {
+        code = finish(0, "frames");
+    } else if (m_ticks % kRefreshEvery == 0 && !refreshDevice()) {
+        fprintf(stderr, "ERROR: the device was disconnected\n");
+        code = finish(1, "unplugged");
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// Nothing is written while the screen is still, so a reader that went away is
+// looked for instead of being found by a failed write.
+bool ScreenRecorder::readerGone() const
+{
+    struct pollfd out = {m_fd, POLLOUT, 0};
+    return poll(&out, 1, 0) > 0 && (out.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0;
 }
 
 bool ScreenRecorder::encodeFrame(bool* writeFailed)
 {
-    m_pattern.draw(m_encoder.picture(), m_frames);
+    if (!m_picture.draw(m_encoder.picture(), m_frames)) {
+        fprintf(stderr, "ERROR: out of memory for the picture\n");
+        return false;
+    }
     QList<VideoEncoder::Packet> packets;
     QString error;
     if (!m_encoder.encode(m_clock.nsecsElapsed() / 1000, packets, &error)) {
@@ -194,7 +231,8 @@ bool ScreenRecorder::writeAll(const QByteArray& bytes)
     return true;
 }
 
-// Follows the last touch written by "input" and notices an unplugged device.
+// Follows the last touch written by "input", the orientation and the input
+// that wakes a still screen, and notices an unplugged device.
 bool ScreenRecorder::refreshDevice()
 {
     QJsonObject device;
@@ -202,14 +240,12 @@ bool ScreenRecorder::refreshDevice()
         return false;
     }
     m_device = device;
-    const QJsonObject touch = device.value("lastTouch").toObject();
-    const QSize display = RecordOptions::displaySize(device);
-    if (touch.isEmpty() || display.isEmpty()) {
-        return true;
+    // A still screen stays still until an input command reaches the device (or
+    // the setting is dropped); after that pictures come as usual.
+    if (m_still && (!device.value("stillScreen").toBool() || device.value("inputCount").toInt() != m_inputBaseline)) {
+        m_still = false;
     }
-    const int x = static_cast<int>(touch.value("x").toDouble() * m_size.width() / display.width());
-    const int y = static_cast<int>(touch.value("y").toDouble() * m_size.height() / display.height());
-    m_pattern.setTouch(QPoint(x, y), touch.value("down").toBool());
+    m_picture.follow(device);
     return true;
 }
 

@@ -2,7 +2,7 @@
 
 #include "RecordOptions.h"
 #include "SimHome.h"
-#include "TestPattern.h"
+#include "ScreenPicture.h"
 #include "VideoEncoder.h"
 
 #include <QElapsedTimer>
@@ -13,7 +13,8 @@ namespace sim {
 // The device's own screen recorder: the test picture as a raw H.264 stream
 // (parameter sets, then one access unit per picture, each in one write) on
 // standard output or into a file of the device, until its time limit, a fault,
-// a signal or a reader that went away ends it.
+// a signal or a reader that went away ends it. A still screen gives no
+// pictures until the device receives an input command.
 class ScreenRecorder
 {
 public:
@@ -28,6 +29,8 @@ public:
 private:
     int start(const QStringList& args);
     int record();
+    bool ended(qint64 limitUs, int& code);
+    bool readerGone() const;
     bool openOutput(QString* error);
     bool encodeFrame(bool* writeFailed);
     bool writeAll(const QByteArray& bytes);
@@ -46,9 +49,12 @@ private:
     int m_fps = 30;
     int m_fd = -1;
     VideoEncoder m_encoder;
-    TestPattern m_pattern;
+    ScreenPicture m_picture;
+    bool m_still = false;  // no picture written yet on a still screen
+    int m_inputBaseline = 0;
     QElapsedTimer m_clock;
     quint32 m_frames = 0;
+    quint64 m_ticks = 0;
 };
 
 } // namespace sim

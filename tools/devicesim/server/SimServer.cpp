@@ -297,7 +297,9 @@ void SimServer::onForwardConnection()
         if (!m_video) {
             m_video = socket;
             // The first byte tells the client that the device side really answers.
-            m_video->write(QByteArray(1, '\0'));
+            if (!fault("silent").toBool()) {
+                m_video->write(QByteArray(1, '\0'));
+            }
         } else if (m_options.control && !m_control) {
             m_control = socket;
         } else {
@@ -330,7 +332,7 @@ void SimServer::onConnected()
                               {"height", m_frameSize.height()},
                               {"name", m_device.value("name").toString()},
                               {"control", m_control != nullptr}});
-    if (fault("noHandshake").toBool()) {
+    if (fault("noHandshake").toBool() || fault("silent").toBool()) {
         log("warn", "Simulated fault: no device information sent");
         return;
     }
@@ -537,6 +539,7 @@ void SimServer::onHousekeeping()
         return;
     }
     m_device = device;
+    sendLongClipboardOnce();
     // A clipboard changed on the device (from outside) is announced, as a device does.
     const QString clipboard = device.value("clipboard").toString();
     if (clipboard != m_clipboard) {
@@ -556,6 +559,19 @@ void SimServer::sendUnknownMessageOnce()
     m_unknownSent = true;
     const int type = fault("unknownDeviceMessageType").toInt(1);
     sendDeviceMessage(DeviceWire::deviceMessage(static_cast<quint8>(type), "xyz"));
+}
+
+// The longClipboard fault: one clipboard text of that many bytes, made up on the spot rather
+// than kept in device.json, which every housekeeping round reads.
+void SimServer::sendLongClipboardOnce()
+{
+    const qint64 length = qint64(fault("longClipboard").toDouble());
+    if (length <= 0 || m_longClipboardSent || !m_control) {
+        return;
+    }
+    m_longClipboardSent = true;
+    sendDeviceMessage(DeviceWire::deviceMessage(0, QByteArray(int(qMin<qint64>(length, 1 << 30)), 'x')));
+    serverEvent("clipboard-sent", {{"length", double(length)}});
 }
 
 void SimServer::finish(int code, const QString& reason)

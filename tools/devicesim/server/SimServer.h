@@ -43,6 +43,7 @@ private:
     // The first keep bytes of the record only; all of it when keep is negative.
     void beginSession();
     void sendUnknownMessageOnce();
+    void sendLongClipboardOnce();
     void sendDeviceInfo(int keep = -1);
     void startStreaming();
     void onFrameTick();
@@ -84,6 +85,7 @@ private:
     quint32 m_controlCount = 0;
     bool m_streamStopped = false;
     bool m_unknownSent = false;
+    bool m_longClipboardSent = false;
     bool m_finished = false;
     QString m_clipboard;
 };

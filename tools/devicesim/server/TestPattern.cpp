@@ -71,9 +71,12 @@ void TestPattern::draw(AVFrame* f, quint32 frameNumber) const
             row[x] = static_cast<quint8>(48 + ((x + y + static_cast<int>(frameNumber) * 4) & 127));
         }
     }
-    for (int y = 0; y < h / 2; ++y) {
-        memset(f->data[1] + y * f->linesize[1], 128 + (y * 64) / std::max(1, h / 2) - 32, static_cast<size_t>(w / 2));
-        memset(f->data[2] + y * f->linesize[2], 160, static_cast<size_t>(w / 2));
+    // Odd sides round the chroma planes up: their last row and column are painted too.
+    const int chromaH = (h + 1) / 2;
+    for (int y = 0; y < chromaH; ++y) {
+        memset(f->data[1] + y * f->linesize[1], 128 + (y * 64) / std::max(1, chromaH) - 32,
+               static_cast<size_t>((w + 1) / 2));
+        memset(f->data[2] + y * f->linesize[2], 160, static_cast<size_t>((w + 1) / 2));
     }
     // A bar sweeping across.
     const int barWidth = std::max(4, w / 12);
@@ -94,14 +97,7 @@ void TestPattern::draw(AVFrame* f, quint32 frameNumber) const
         }
     }
 
-    // Frame number as a bar code, least significant bit on the left.
-    const int codeH = codeHeight({w, h});
-    fillChroma(f, 0, h - codeH, w, codeH, 128, 128);
-    for (int bit = 0; bit < kCodeBits; ++bit) {
-        const int x0 = bit * w / kCodeBits;
-        const int x1 = (bit + 1) * w / kCodeBits;
-        fillRect(f, x0, h - codeH, x1 - x0, codeH, (frameNumber >> bit) & 1 ? kWhite : kBlack);
-    }
+    drawCode(f, frameNumber);
 
     // The touch marker: white with a black rim, filled while pressed.
     if (m_touch.x() >= 0 && m_touch.y() >= 0) {
@@ -114,6 +110,20 @@ void TestPattern::draw(AVFrame* f, quint32 frameNumber) const
             fillRect(f, x + m / 3, y + m / 3, m - 2 * (m / 3), m - 2 * (m / 3), kBlack);
         }
         fillChroma(f, x - 2, y - 2, m + 4, m + 4, 128, 128);
+    }
+}
+
+// Least significant bit on the left.
+void TestPattern::drawCode(AVFrame* f, quint32 frameNumber)
+{
+    const int w = f->width;
+    const int h = f->height;
+    const int codeH = codeHeight({w, h});
+    fillChroma(f, 0, h - codeH, w, codeH, 128, 128);
+    for (int bit = 0; bit < kCodeBits; ++bit) {
+        const int x0 = bit * w / kCodeBits;
+        const int x1 = (bit + 1) * w / kCodeBits;
+        fillRect(f, x0, h - codeH, x1 - x0, codeH, (frameNumber >> bit) & 1 ? kWhite : kBlack);
     }
 }
 

@@ -19,6 +19,8 @@ public:
 
     void setTouch(const QPoint& point, bool pressed);
     void draw(AVFrame* frame, quint32 frameNumber) const;
+    // Only the frame number's bar code, along the bottom of the whole frame.
+    static void drawCode(AVFrame* frame, quint32 frameNumber);
 
     // Height of the bar code strip at the bottom of a picture of this size.
     static int codeHeight(const QSize& size);

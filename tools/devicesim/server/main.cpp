@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "ScreenCapture.h"
 #include "ScreenRecorder.h"
 #include "SimHome.h"
 #include "SimServer.h"
@@ -17,9 +18,12 @@ int main(int argc, char** argv)
         return 1;
     }
     const QStringList args = app.arguments().mid(1);
-    // The device's screen recorder runs from the same program, as adb's exec-out starts it.
+    // The device's screen recorder and screencap run from the same program, as adb's exec-out starts them.
     if (args.value(0) == "--screenrecord") {
         return sim::ScreenRecorder(home, device).run(args.mid(1));
+    }
+    if (args.value(0) == "--screencap") {
+        return sim::ScreenCapture(home, device).run(args.mid(1));
     }
     sim::SimServer server(home, device);
     int exitCode = 1;
