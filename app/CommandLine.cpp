@@ -8,8 +8,11 @@
 
 #include "AppFiles.h"
 #include "Config.h"
+#include "ConnectionDefaults.h"
+#include "DeviceChoice.h"
 #include "controller/KeyMap.h"
 
+#include <algorithm>
 #include <limits>
 #include <optional>
 
@@ -47,6 +50,20 @@ const QList<ValueOption>& valueOptions()
          QT_TRANSLATE_NOOP("CommandLine", "auto, server or shell")},
         {{"window-title"}, "TEXT", QT_TRANSLATE_NOOP("CommandLine", "Show TEXT in the window title in place of the program's name."),
          QT_TRANSLATE_NOOP("CommandLine", "a text")},
+        {{"crop"}, "W:H:X:Y", QT_TRANSLATE_NOOP("CommandLine", "Mirror only this part of the device's screen: W x H pixels from X, Y."),
+         QT_TRANSLATE_NOOP("CommandLine", "W:H:X:Y with width and height from 1 to 65535 and X and Y from 0 to 65535 (1080:1080:0:600)")},
+        {{"display-id"}, "N", QT_TRANSLATE_NOOP("CommandLine", "Mirror the device's display N (default 0, its own screen)."),
+         QT_TRANSLATE_NOOP("CommandLine", "a display number from 0 to 2147483647")},
+        {{"window-x"}, "N", QT_TRANSLATE_NOOP("CommandLine", "Left edge of the window on the desktop; needs --window-y."),
+         QT_TRANSLATE_NOOP("CommandLine", "a whole number from -65535 to 65535")},
+        {{"window-y"}, "N", QT_TRANSLATE_NOOP("CommandLine", "Top edge of the window on the desktop; needs --window-x."),
+         QT_TRANSLATE_NOOP("CommandLine", "a whole number from -65535 to 65535")},
+        {{"window-width"}, "N", QT_TRANSLATE_NOOP("CommandLine", "Width of the window in pixels."),
+         QT_TRANSLATE_NOOP("CommandLine", "a whole number of pixels from 1 to 65535")},
+        {{"window-height"}, "N", QT_TRANSLATE_NOOP("CommandLine", "Height of the window in pixels."),
+         QT_TRANSLATE_NOOP("CommandLine", "a whole number of pixels from 1 to 65535")},
+        {{"time-limit"}, "SECONDS", QT_TRANSLATE_NOOP("CommandLine", "End the recording after SECONDS (with --no-display, the program too); needs --record."),
+         QT_TRANSLATE_NOOP("CommandLine", "a whole number of seconds from 1 to 2147483")},
     };
     return s_options;
 }
@@ -55,6 +72,8 @@ struct FlagOption
 {
     QStringList names;
     const char* description;
+    // For a flag that may carry a value after "=": what that value may be.
+    const char* accepts = nullptr;
 };
 
 const QList<FlagOption>& flagOptions()
@@ -66,6 +85,12 @@ const QList<FlagOption>& flagOptions()
         {{"turn-screen-off"}, QT_TRANSLATE_NOOP("CommandLine", "Turn the device's screen off once connected; mirroring goes on.")},
         {{"show-touches"}, QT_TRANSLATE_NOOP("CommandLine", "Show touches on the device while connected; restored afterwards.")},
         {{"fullscreen"}, QT_TRANSLATE_NOOP("CommandLine", "Start in full screen.")},
+        {{"no-control"}, QT_TRANSLATE_NOOP("CommandLine", "View only: nothing typed or clicked reaches the device.")},
+        {{"always-on-top"}, QT_TRANSLATE_NOOP("CommandLine", "Keep the window above other windows.")},
+        {{"window-borderless"}, QT_TRANSLATE_NOOP("CommandLine", "Show the window without frame and title bar.")},
+        {{"power-off-on-close"}, QT_TRANSLATE_NOOP("CommandLine", "Turn the device's screen off when its window closes.")},
+        {{"tcpip"}, QT_TRANSLATE_NOOP("CommandLine", "Mirror over Wi-Fi: switch the attached USB device to wireless first, or with --tcpip=IP[:PORT] connect to that address."),
+         QT_TRANSLATE_NOOP("CommandLine", "an IPv4 address with an optional :PORT from 1 to 65535 (192.168.1.5:5555)")},
         {{"list-devices"}, QT_TRANSLATE_NOOP("CommandLine", "Print the serial and state of every device adb lists, then exit.")},
         {{"v", "version"}, QT_TRANSLATE_NOOP("CommandLine", "Print the version, then exit.")},
         {{"h", "help"}, QT_TRANSLATE_NOOP("CommandLine", "Print this help, then exit.")},
@@ -81,6 +106,48 @@ const ValueOption* findValueOption(const QString& name)
         }
     }
     return nullptr;
+}
+
+// What an option's value may be; null for a flag without a value.
+const char* acceptedValues(const QString& name)
+{
+    if (const ValueOption* option = findValueOption(name)) {
+        return option->accepts;
+    }
+    for (const FlagOption& option : flagOptions()) {
+        if (option.names.contains(name)) {
+            return option.accepts;
+        }
+    }
+    return nullptr;
+}
+
+// "W:H:X:Y" with the sizes above 0, as the device's server takes it; empty when malformed.
+QString cropRectangle(const QString& text)
+{
+    static const QRegularExpression s_pattern(QStringLiteral("^([0-9]{1,5}):([0-9]{1,5}):([0-9]{1,5}):([0-9]{1,5})$"));
+    const QRegularExpressionMatch match = s_pattern.match(text);
+    if (!match.hasMatch()) {
+        return QString();
+    }
+    QList<int> values;
+    for (int i = 1; i <= 4; ++i) {
+        values << match.captured(i).toInt();
+    }
+    if (values.at(0) < 1 || values.at(1) < 1 || *std::max_element(values.begin(), values.end()) > 65535) {
+        return QString();
+    }
+    return QStringLiteral("%1:%2:%3:%4").arg(values.at(0)).arg(values.at(1)).arg(values.at(2)).arg(values.at(3));
+}
+
+// "IP" or "IP:PORT" as adb connect takes it, always with its port; empty when malformed.
+QString wirelessAddress(const QString& text)
+{
+    const QString address = text.contains(':') ? text : text + ':' + QString::number(dvk::defaults::kWirelessPort);
+    if (!DeviceChoice::isWirelessSerial(address) || address.section(':', 1).toInt() == 0) {
+        return QString();
+    }
+    return address;
 }
 
 QString dashed(const QString& name)
@@ -147,10 +214,12 @@ CommandLine::Action CommandLine::parse(const QStringList& arguments)
     m_options = LaunchOptions();
     m_errorSource = nullptr;
     m_parserError.clear();
+    m_tcpipValue.reset();
     QCommandLineParser parser;
     addOptions(parser);
-    if (!parser.parse(arguments)) {
-        failParse(parser, arguments);
+    const QStringList plain = takeTcpipValue(arguments);
+    if (!parser.parse(plain)) {
+        failParse(parser, plain);
         return Fail;
     }
     if (parser.isSet("help")) {
@@ -168,6 +237,34 @@ CommandLine::Action CommandLine::parse(const QStringList& arguments)
         return Fail;
     }
     return parser.isSet("list-devices") ? ListDevices : Run;
+}
+
+// The parser knows no option whose value is optional: "--tcpip=ADDRESS" is read here and
+// handed on as the bare flag.
+QStringList CommandLine::takeTcpipValue(const QStringList& arguments)
+{
+    static const QRegularExpression s_withValue(QStringLiteral("^--?tcpip=(.*)$"));
+    QStringList plain;
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments.at(i);
+        const QRegularExpressionMatch match = s_withValue.match(argument);
+        if (i > 0 && match.hasMatch()) {
+            m_tcpipValue = match.captured(1);
+            plain << QStringLiteral("--tcpip");
+            continue;
+        }
+        plain << argument;
+        if (argument == QLatin1String("--")) {
+            plain << arguments.mid(i + 1);
+            break;
+        }
+        // The next word is this option's value, whatever it looks like.
+        const QString name = argument.mid(argument.startsWith("--") ? 2 : 1);
+        if (i > 0 && argument.startsWith('-') && !argument.contains('=') && findValueOption(name) && i + 1 < arguments.size()) {
+            plain << arguments.at(++i);
+        }
+    }
+    return plain;
 }
 
 bool CommandLine::failParse(const QCommandLineParser& parser, const QStringList& arguments)
@@ -205,11 +302,71 @@ bool CommandLine::readValues(const QCommandLineParser& parser)
         }
         m_options.connection = parser.value("connection");
     }
-    if (!readNumbers(parser) || !readRecord(parser) || !readKeymap(parser)) {
+    if (!readNumbers(parser) || !readWindow(parser) || !readPicture(parser) || !readWireless(parser)
+        || !readRecord(parser) || !readKeymap(parser)) {
         return false;
     }
+    return checkCombinations();
+}
+
+bool CommandLine::checkCombinations()
+{
     if (m_options.noDisplay && m_options.recordFile.isEmpty()) {
         return fail(QT_TR_NOOP("--no-display needs --record FILE: without a window the only work is recording"), {});
+    }
+    if (m_options.timeLimit && m_options.recordFile.isEmpty()) {
+        return fail(QT_TR_NOOP("--time-limit needs --record FILE: it ends the recording"), {});
+    }
+    if (m_options.windowX.has_value() != m_options.windowY.has_value()) {
+        return fail(QT_TR_NOOP("--window-x and --window-y go together: a position needs both"), {});
+    }
+    if (m_options.tcpip && !m_options.tcpipAddress.isEmpty() && !m_options.serial.isEmpty()) {
+        return fail(QT_TR_NOOP("--serial cannot go with --tcpip=ADDRESS: the address names the device"), {});
+    }
+    if (!m_options.noControl) {
+        return true;
+    }
+    // These drive the device; a view-only run has no way to.
+    const QList<QPair<bool, QString>> driving = {{m_options.turnScreenOff, "--turn-screen-off"},
+                                                 {m_options.powerOffOnClose, "--power-off-on-close"},
+                                                 {!m_options.keymapText.isEmpty(), "--keymap"}};
+    for (const auto& option : driving) {
+        if (option.first) {
+            return fail(QT_TR_NOOP("%1 cannot go with --no-control: it drives the device"), {option.second});
+        }
+    }
+    return true;
+}
+
+bool CommandLine::readWindow(const QCommandLineParser& parser)
+{
+    return readNumber(parser, "window-x", -65535, 65535, m_options.windowX)
+        && readNumber(parser, "window-y", -65535, 65535, m_options.windowY)
+        && readNumber(parser, "window-width", 1, 65535, m_options.windowWidth)
+        && readNumber(parser, "window-height", 1, 65535, m_options.windowHeight);
+}
+
+bool CommandLine::readPicture(const QCommandLineParser& parser)
+{
+    if (parser.isSet("crop")) {
+        m_options.crop = cropRectangle(parser.value("crop"));
+        if (m_options.crop.isEmpty()) {
+            return failValue("crop", parser.value("crop"));
+        }
+    }
+    return readNumber(parser, "display-id", 0, std::numeric_limits<qint32>::max(), m_options.displayId)
+        && readNumber(parser, "time-limit", 1, kMaxTimeLimitSeconds, m_options.timeLimit);
+}
+
+bool CommandLine::readWireless(const QCommandLineParser& parser)
+{
+    m_options.tcpip = parser.isSet("tcpip");
+    if (!m_options.tcpip || !m_tcpipValue) {
+        return true;
+    }
+    m_options.tcpipAddress = wirelessAddress(*m_tcpipValue);
+    if (m_options.tcpipAddress.isEmpty()) {
+        return failValue("tcpip", *m_tcpipValue);
     }
     return true;
 }
@@ -222,23 +379,33 @@ void CommandLine::readFlags(const QCommandLineParser& parser)
     m_options.turnScreenOff = parser.isSet("turn-screen-off");
     m_options.showTouches = parser.isSet("show-touches");
     m_options.fullscreen = parser.isSet("fullscreen");
+    m_options.noControl = parser.isSet("no-control");
+    m_options.alwaysOnTop = parser.isSet("always-on-top");
+    m_options.windowBorderless = parser.isSet("window-borderless");
+    m_options.powerOffOnClose = parser.isSet("power-off-on-close");
+}
+
+template <typename T>
+bool CommandLine::readNumber(const QCommandLineParser& parser, const char* name, qint64 min, qint64 max,
+                             std::optional<T>& field)
+{
+    if (!parser.isSet(name)) {
+        return true;
+    }
+    const std::optional<qint64> value = wholeNumber(parser.value(name), min, max);
+    if (!value) {
+        return failValue(name, parser.value(name));
+    }
+    field = static_cast<T>(*value);
+    return true;
 }
 
 bool CommandLine::readNumbers(const QCommandLineParser& parser)
 {
-    const auto read = [&](const char* name, qint64 min, qint64 max, auto& field) {
-        if (!parser.isSet(name)) {
-            return true;
-        }
-        const std::optional<qint64> value = wholeNumber(parser.value(name), min, max);
-        if (!value) {
-            return failValue(name, parser.value(name));
-        }
-        field = static_cast<typename std::decay_t<decltype(field)>::value_type>(*value);
-        return true;
-    };
-    if (!read("max-size", 0, 65535, m_options.maxSize) || !read("max-fps", 0, 1000, m_options.maxFps)
-        || !read("lock-orientation", -1, 3, m_options.lockOrientation) || !read("port", 1, 65535, m_options.port)) {
+    if (!readNumber(parser, "max-size", 0, 65535, m_options.maxSize)
+        || !readNumber(parser, "max-fps", 0, 1000, m_options.maxFps)
+        || !readNumber(parser, "lock-orientation", -1, 3, m_options.lockOrientation)
+        || !readNumber(parser, "port", 1, 65535, m_options.port)) {
         return false;
     }
     if (parser.isSet("bit-rate")) {
@@ -318,8 +485,8 @@ QString CommandLine::errorText() const
     }
     QStringList args = m_errorArgs;
     // What an option accepts is translated only now, with the translator in place.
-    if (const ValueOption* option = findValueOption(m_acceptsOf)) {
-        args.append(tr(option->accepts));
+    if (const char* accepts = acceptedValues(m_acceptsOf)) {
+        args.append(tr(accepts));
     }
     QString text = tr(m_errorSource);
     for (const QString& arg : args) {

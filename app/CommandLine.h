@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 #include <QStringList>
 
+#include <optional>
+
 #include "LaunchOptions.h"
 
 class QCommandLineParser;
@@ -23,6 +25,8 @@ public:
     };
     // The exit code of a run refused for its arguments.
     static constexpr int kUsageExitCode = 2;
+    // The longest time limit a timer can count in milliseconds.
+    static constexpr qint64 kMaxTimeLimitSeconds = 2147483;
 
     // The arguments as the program received them, its own name first. Needs no application
     // object; the only file it reads is the keymap.
@@ -36,8 +40,15 @@ public:
 private:
     void addOptions(QCommandLineParser& parser) const;
     bool failParse(const QCommandLineParser& parser, const QStringList& arguments);
+    QStringList takeTcpipValue(const QStringList& arguments);
     bool readValues(const QCommandLineParser& parser);
+    bool checkCombinations();
+    template <typename T>
+    bool readNumber(const QCommandLineParser& parser, const char* name, qint64 min, qint64 max, std::optional<T>& field);
     bool readNumbers(const QCommandLineParser& parser);
+    bool readWindow(const QCommandLineParser& parser);
+    bool readPicture(const QCommandLineParser& parser);
+    bool readWireless(const QCommandLineParser& parser);
     bool readRecord(const QCommandLineParser& parser);
     bool readKeymap(const QCommandLineParser& parser);
     void readFlags(const QCommandLineParser& parser);
@@ -52,6 +63,8 @@ private:
     QString m_acceptsOf;
     // A refusal of the parser itself that none of the texts above describes.
     QString m_parserError;
+    // The value of "--tcpip=VALUE", taken out before the parser sees the arguments.
+    std::optional<QString> m_tcpipValue;
 };
 
 #endif // COMMANDLINE_H

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QTextStream>
+#include <QTimer>
 
 #include <cstdio>
 #include <memory>
@@ -14,6 +15,7 @@
 #include "ShowTouches.h"
 #include "SignalWatcher.h"
 #include "StartUp.h"
+#include "WirelessStart.h"
 #include "adb/AdbProcess.h"
 #include "device/IDeviceManage.h"
 
@@ -85,12 +87,37 @@ int runCommandLineAction(const CommandLine& commandLine, CommandLine::Action act
     }
 }
 
-int runHeadlessRecording(const LaunchOptions& options, int& argc, char** argv)
+int switchToWireless(LaunchOptions& options)
+{
+    WirelessStart start(options.tcpipAddress.isEmpty() ? options.serial : QString(), options.tcpipAddress);
+    int exitCode = 1;
+    QObject::connect(&start, &WirelessStart::progress, [](const QString& text) { print(stdout, text + "\n"); });
+    QObject::connect(&start, &WirelessStart::ready, [&options, &exitCode](const QString& serial) {
+        options.serial = serial;
+        exitCode = 0;
+        QCoreApplication::exit(0);
+    });
+    QObject::connect(&start, &WirelessStart::failed, [](const QString& why) {
+        print(stderr, QCoreApplication::applicationName().toLower() + ": " + why + "\n");
+        QCoreApplication::exit(1);
+    });
+    // From inside the loop: an end reported before it runs would not end it.
+    QTimer::singleShot(0, &start, &WirelessStart::start);
+    QCoreApplication::exec();
+    return exitCode;
+}
+
+int runHeadlessRecording(const LaunchOptions& launchOptions, int& argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     setApplicationIdentity();
     installTranslator();
     dvk::AdbProcess::setAdbPath(Config::getInstance()->getAdbPath());
+    LaunchOptions options = launchOptions;
+    if (options.tcpip && switchToWireless(options) != 0) {
+        closeLogFile();
+        return 1;
+    }
 
     int exitCode = 1;
     {

@@ -13,7 +13,8 @@ dvk::IDeviceManage& registry()
 
 } // namespace
 
-DeviceTitle::DeviceTitle(QWidget* window, const QString& base) : QObject(window), m_window(window), m_base(base)
+DeviceTitle::DeviceTitle(QWidget* window, const QString& base, bool viewOnly)
+    : QObject(window), m_window(window), m_base(base), m_viewOnly(viewOnly)
 {
     connect(&registry(), &dvk::IDeviceManage::deviceConnected, this,
             [this](bool success, const QString& serial) { onDeviceConnected(success, serial); });
@@ -26,17 +27,20 @@ DeviceTitle::~DeviceTitle()
     detach();
 }
 
-QString DeviceTitle::text(const QString& base, const QString& serial, int fps, bool game)
+QString DeviceTitle::text(const QString& base, const QString& serial, int fps, bool viewOnly, bool game)
 {
-    if (serial.isEmpty()) {
-        return base;
-    }
     const QString dash = QString::fromUtf8(" — ");
-    QString title = base + dash + serial;
-    if (game) {
+    QString title = base;
+    if (!serial.isEmpty()) {
+        title += dash + serial;
+    }
+    if (!serial.isEmpty() && game) {
         title += dash + tr("game");
     }
-    return fps < 0 ? title : title + dash + tr("%1 fps").arg(fps);
+    if (!serial.isEmpty() && fps >= 0) {
+        title += dash + tr("%1 fps").arg(fps);
+    }
+    return viewOnly ? title + dash + tr("view only") : title;
 }
 
 void DeviceTitle::updateFPS(quint32 fps)
@@ -86,6 +90,6 @@ void DeviceTitle::show(int fps)
 {
     m_fps = fps;
     if (m_window) {
-        m_window->setWindowTitle(text(m_base, m_serial, fps, m_game));
+        m_window->setWindowTitle(text(m_base, m_serial, fps, m_viewOnly, m_game));
     }
 }

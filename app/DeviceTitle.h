@@ -15,11 +15,13 @@ class DeviceTitle : public QObject, public dvk::DeviceObserver
 {
     Q_OBJECT
 public:
-    // base: the title's leading text, and the whole title while no device is shown.
-    DeviceTitle(QWidget* window, const QString& base);
+    // base: the title's leading text, and the whole title while no device is shown. viewOnly:
+    // the title says that input does not reach the device.
+    DeviceTitle(QWidget* window, const QString& base, bool viewOnly = false);
     ~DeviceTitle() override;
 
-    static QString text(const QString& base, const QString& serial, int fps, bool game = false);
+    static QString text(const QString& base, const QString& serial, int fps, bool viewOnly = false,
+                        bool game = false);
 
     void updateFPS(quint32 fps) override;
     void gameModeChanged(bool on) override;
@@ -32,6 +34,7 @@ private:
 
     QPointer<QWidget> m_window;
     QString m_base;
+    bool m_viewOnly = false;
     QString m_serial;
     int m_fps = -1;
     bool m_game = false;

@@ -8,6 +8,23 @@ LaunchOptions& currentOptions()
     return s_options;
 }
 
+// What is shown of the device, whether it is driven, and for how long it is recorded.
+void applyPictureOptions(const LaunchOptions& options, dvk::DeviceParams& params)
+{
+    if (!options.crop.isEmpty()) {
+        params.crop = options.crop;
+    }
+    if (options.displayId) {
+        params.displayId = *options.displayId;
+    }
+    if (options.noControl) {
+        params.control = false;
+    }
+    if (options.timeLimit) {
+        params.recordTimeLimit = *options.timeLimit;
+    }
+}
+
 } // namespace
 
 void LaunchOptions::applyTo(dvk::DeviceParams& params) const
@@ -50,6 +67,7 @@ void LaunchOptions::applyTo(dvk::DeviceParams& params) const
     if (noDisplay) {
         params.display = false;
     }
+    applyPictureOptions(*this, params);
 }
 
 QString LaunchOptions::titleOr(const QString& configuredTitle) const

@@ -35,6 +35,23 @@ struct LaunchOptions
     std::optional<QString> windowTitle;
     // "auto", "server" or "shell"; empty: the configured choice.
     QString connection;
+    // "W:H:X:Y" of the device's screen; empty: the whole screen.
+    QString crop;
+    std::optional<quint32> displayId;
+    // View only: no control connection and no input of any kind.
+    bool noControl = false;
+    bool alwaysOnTop = false;
+    bool windowBorderless = false;
+    std::optional<int> windowX;
+    std::optional<int> windowY;
+    std::optional<int> windowWidth;
+    std::optional<int> windowHeight;
+    bool powerOffOnClose = false;
+    // Mirror over Wi-Fi: the attached USB device switched to it, or the address given ("IP:PORT").
+    bool tcpip = false;
+    QString tcpipAddress;
+    // Seconds after which the recording ends; unset: it runs until the connection ends.
+    std::optional<quint32> timeLimit;
 
     // Overrides the fields of a connection's parameters that the command line names.
     void applyTo(dvk::DeviceParams& params) const;

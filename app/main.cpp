@@ -11,12 +11,28 @@
 #include "LogHandler.h"
 #include "MainWindow.h"
 #include "MouseTap.h"
+#include "PowerOffOnClose.h"
 #include "ShowTouches.h"
 #include "SignalWatcher.h"
 #include "StartUp.h"
+#include "WindowPlacement.h"
 #include "adb/AdbProcess.h"
 
 MainWindow* g_mainWindow = nullptr;
+
+namespace {
+
+// What the command line asks of a device's window: its title, its placement, its close.
+void applyWindowOptions(QWidget* window, const LaunchOptions& options)
+{
+    new DeviceTitle(window, options.titleOr(Config::getInstance()->getTitle()), options.noControl);
+    if (options.powerOffOnClose) {
+        new PowerOffOnClose(window);
+    }
+    WindowPlacement::apply(window, options);
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -27,7 +43,7 @@ int main(int argc, char* argv[])
     if (action != CommandLine::Run) {
         return runCommandLineAction(commandLine, action, argc, argv);
     }
-    const LaunchOptions& options = commandLine.options();
+    LaunchOptions options = commandLine.options();
     LaunchOptions::setCurrent(options);
 
     initDataPath();
@@ -53,8 +69,15 @@ int main(int argc, char* argv[])
     installAppFont();
     QCoreApplication::setApplicationVersion(displayVersion(QCoreApplication::applicationVersion()));
     installTranslator();
-    MouseTap::getInstance()->initMouseEventTap();
     dvk::AdbProcess::setAdbPath(Config::getInstance()->getAdbPath());
+    if (options.tcpip) {
+        if (const int failed = switchToWireless(options)) {
+            closeLogFile();
+            return failed;
+        }
+        LaunchOptions::setCurrent(options);
+    }
+    MouseTap::getInstance()->initMouseEventTap();
 
     // A recording or a changed device setting is put in order on SIGINT and SIGTERM as on a closed window.
     std::unique_ptr<SignalWatcher> watcher;
@@ -65,7 +88,7 @@ int main(int argc, char* argv[])
     std::unique_ptr<ShowTouches> showTouches(options.showTouches ? new ShowTouches() : nullptr);
 
     g_mainWindow = new MainWindow();
-    new DeviceTitle(g_mainWindow, options.titleOr(Config::getInstance()->getTitle()));
+    applyWindowOptions(g_mainWindow, options);
     g_mainWindow->show();
     const int exitCode = app.exec();
 

@@ -19,6 +19,8 @@ constexpr quint32 kMaxFps = 30;
 // -1: the video follows the device's orientation.
 constexpr qint32 kLockVideoOrientation = -1;
 constexpr bool kUseReverse = true;
+// The port a device listens on for adb once switched to wireless.
+constexpr quint16 kWirelessPort = 5555;
 // How a device is reached: "server" (ours, pushed to it), "shell" (its own screen recorder and
 // input command) or "auto" (the server, else the shell).
 constexpr char kConnectionAuto[] = "auto";

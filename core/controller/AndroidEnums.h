@@ -113,6 +113,8 @@ enum AndroidKeycode : int {
     AKEYCODE_NUMPAD_LEFT_PAREN = 162,
     AKEYCODE_NUMPAD_RIGHT_PAREN = 163,
     AKEYCODE_APP_SWITCH = 187,
+    // Turns the screen off like the power key, but never on.
+    AKEYCODE_SLEEP = 223,
     AKEYCODE_CUT = 277,
     AKEYCODE_COPY = 278,
 };

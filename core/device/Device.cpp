@@ -39,13 +39,17 @@ Device::Device(DeviceParams params, QObject* parent) : IDevice(parent), m_params
             },
             this);
         m_fileHandler = new FileHandler(this);
+    }
+    // A view-only device has no controller, so no input of any kind can reach it.
+    if (m_params.display && m_params.control) {
         m_controller = new Controller(
             [this](const QByteArray& bytes) -> qint64 {
                 QTcpSocket* socket = m_server ? m_server->getControlSocket() : nullptr;
                 return socket ? socket->write(bytes) : 0;
             },
             m_params.gameScript, this);
-    } else if (!m_params.recordFile) {
+    }
+    if (!m_params.display && !m_params.recordFile) {
         qCritical("not display must be recorded");
         return;
     }
@@ -91,6 +95,8 @@ void Device::initSignals()
         connect(m_stream, &Stream::getConfigFrame, this, [this](AVPacket* packet) { onStreamConfigFrame(packet); },
                 Qt::DirectConnection);
     }
+    m_recordLimit.setSingleShot(true);
+    connect(&m_recordLimit, &QTimer::timeout, this, &Device::onRecordTimeLimit);
     if (m_decoder) {
         connect(m_decoder, &Decoder::updateFPS, this,
                 [this](quint32 fps) { forEachObserver([fps](DeviceObserver* observer) { observer->updateFPS(fps); }); });
@@ -199,8 +205,9 @@ void Device::startServer()
     params.logLevel = m_params.logLevel;
     params.codecOptions = m_params.codecOptions;
     params.codecName = m_params.codecName;
-    params.crop = "";
-    params.control = true;
+    params.crop = m_params.crop;
+    params.control = m_params.control;
+    params.displayId = m_params.displayId;
     m_server->start(params);
 }
 
@@ -270,6 +277,11 @@ void Device::logStartTime()
 
 void Device::startShell()
 {
+    static bool s_ignoredTold = false;
+    if (!s_ignoredTold && (!m_params.crop.isEmpty() || m_params.displayId != 0)) {
+        s_ignoredTold = true;
+        qInfo("crop and display id are ignored when mirroring with the device's own screen recorder");
+    }
     m_shell = new ShellConnection(m_params.serial, m_params.bitRate, m_params.maxSize, this);
     connect(m_shell, &ShellConnection::streamCreated, this, &Device::onShellStream);
     connect(m_shell, &ShellConnection::started, this, &Device::onShellStarted);
@@ -360,10 +372,27 @@ void Device::startRecording(const QSize& size)
     if (!m_recorder->startRecorder()) {
         qCritical("Could not start recorder");
     }
+    if (m_params.recordTimeLimit > 0) {
+        m_recordLimit.start(int(m_params.recordTimeLimit * 1000));
+    }
+}
+
+void Device::onRecordTimeLimit()
+{
+    qInfo("%s", qUtf8Printable(QStringLiteral("recording time limit of %1 s reached").arg(m_params.recordTimeLimit)));
+    if (!m_params.display) {
+        // Recording is all such a connection does: it ends as when its user stops it.
+        disconnectDevice();
+        return;
+    }
+    // The mirror goes on; only the file is finished.
+    m_recordingEnded = true;
+    stopRecording();
 }
 
 void Device::stopRecording()
 {
+    m_recordLimit.stop();
     if (!m_recorder) {
         return;
     }
@@ -450,14 +479,14 @@ void Device::onStreamFrame(AVPacket* packet)
         qCritical("Could not send packet to decoder");
     }
     // Once the recording has failed every packet is refused: say so for the first, the recorder counts the rest.
-    if (m_recorder && !m_recorder->push(packet) && m_recorder->refusedPackets() == 1) {
+    if (m_recorder && !m_recordingEnded && !m_recorder->push(packet) && m_recorder->refusedPackets() == 1) {
         qCritical("Could not send packet to recorder: %s", qUtf8Printable(m_recorder->failureReason()));
     }
 }
 
 void Device::onStreamConfigFrame(AVPacket* packet)
 {
-    if (m_recorder && !m_recorder->push(packet) && m_recorder->refusedPackets() == 1) {
+    if (m_recorder && !m_recordingEnded && !m_recorder->push(packet) && m_recorder->refusedPackets() == 1) {
         qCritical("Could not send config packet to recorder: %s", qUtf8Printable(m_recorder->failureReason()));
     }
 }

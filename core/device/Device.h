@@ -4,6 +4,9 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QSet>
+#include <QTimer>
+
+#include <atomic>
 
 #include "device/DeviceParams.h"
 #include "device/IDevice.h"
@@ -103,6 +106,7 @@ private:
     bool reportStart(bool success, const QString& deviceName, const QSize& size);
     void logStartTime();
     void startRecording(const QSize& size);
+    void onRecordTimeLimit();
     void stopRecording();
     void drainStreamIntoRecording();
     QString recordFolder() const;
@@ -142,6 +146,10 @@ private:
     // and cleared only after it has ended, so the stream thread never reads a guarded
     // pointer that the GUI thread is changing.
     VideoSocket* m_streamSocket = nullptr;
+    QTimer m_recordLimit;
+    // Set on the GUI thread once the recording is finished while the stream goes on; the stream
+    // thread then hands the recorder nothing more.
+    std::atomic<bool> m_recordingEnded{false};
 };
 
 } // namespace dvk

@@ -44,6 +44,14 @@ struct DeviceParams
     // waits for it. A picture not yet shown is replaced by the newer one instead.
     bool renderExpiredFrames = false;
     QString connection = defaults::kConnectionAuto;
+    // "W:H:X:Y": only this part of the screen is sent; empty: the whole screen. Server connection only.
+    QString crop = "";
+    // The display to mirror. Server connection only.
+    quint32 displayId = 0;
+    // False: view only, no control connection and no input.
+    bool control = true;
+    // Seconds after which the recording ends (without display, the connection too); 0: no limit.
+    quint32 recordTimeLimit = 0;
     // Keymap text for the controller; empty means normal input.
     QString gameScript = "";
 };

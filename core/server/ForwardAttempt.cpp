@@ -9,8 +9,12 @@
 
 namespace dvk {
 
-ForwardAttempt::ForwardAttempt(quint16 port, QObject* parent)
-    : QObject(parent), m_port(port), m_videoSocket(new VideoSocket(this)), m_controlSocket(new QTcpSocket(this))
+ForwardAttempt::ForwardAttempt(quint16 port, bool withControl, QObject* parent)
+    : QObject(parent)
+    , m_port(port)
+    , m_withControl(withControl)
+    , m_videoSocket(new VideoSocket(this))
+    , m_controlSocket(withControl ? new QTcpSocket(this) : nullptr)
 {
     m_deadline.setSingleShot(true);
     m_deadline.setTimerType(Qt::PreciseTimer);
@@ -19,8 +23,10 @@ ForwardAttempt::ForwardAttempt(quint16 port, QObject* parent)
     connect(m_videoSocket, &QAbstractSocket::errorOccurred, this, &ForwardAttempt::onVideoError);
     connect(m_videoSocket, &QIODevice::readyRead, this, &ForwardAttempt::onVideoBytes);
     connect(m_videoSocket, &QAbstractSocket::disconnected, this, &ForwardAttempt::onVideoBytes);
-    connect(m_controlSocket, &QAbstractSocket::connected, this, &ForwardAttempt::onControlConnected);
-    connect(m_controlSocket, &QAbstractSocket::errorOccurred, this, &ForwardAttempt::onControlError);
+    if (m_controlSocket) {
+        connect(m_controlSocket, &QAbstractSocket::connected, this, &ForwardAttempt::onControlConnected);
+        connect(m_controlSocket, &QAbstractSocket::errorOccurred, this, &ForwardAttempt::onControlError);
+    }
 }
 
 // Sockets not taken go with the attempt (they are its children).
@@ -60,15 +66,23 @@ void ForwardAttempt::onVideoConnected()
     if (m_stage != STAGE_VIDEO) {
         return;
     }
+    if (!m_withControl) {
+        awaitFirstByte();
+        return;
+    }
     waitFor(STAGE_CONTROL, CONNECT_WAIT_MS);
     m_controlSocket->connectToHost(QHostAddress::LocalHost, m_port);
 }
 
 void ForwardAttempt::onControlConnected()
 {
-    if (m_stage != STAGE_CONTROL) {
-        return;
+    if (m_stage == STAGE_CONTROL) {
+        awaitFirstByte();
     }
+}
+
+void ForwardAttempt::awaitFirstByte()
+{
     // adb's end of the tunnel hangs up at once while nothing listens on the device yet; that
     // is the poll's "not yet" and shows as a missing first byte below. Any other loss is final.
     if (m_videoSocket->state() != QAbstractSocket::ConnectedState
@@ -179,7 +193,9 @@ void ForwardAttempt::finish(Outcome outcome)
     m_deadline.stop();
     // The sockets may pass to the caller: from here on their signals are none of this attempt's business.
     m_videoSocket->disconnect(this);
-    m_controlSocket->disconnect(this);
+    if (m_controlSocket) {
+        m_controlSocket->disconnect(this);
+    }
     // Told from the event loop rather than inside a socket's signal: the receiver may close the
     // sockets, and the connection's start-up should not run nested in their notifications.
     QMetaObject::invokeMethod(this, [this, outcome]() { emit finished(outcome); }, Qt::QueuedConnection);

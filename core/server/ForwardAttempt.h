@@ -32,7 +32,8 @@ public:
     static constexpr int CONNECT_WAIT_MS = 1000;
     static constexpr int FIRST_BYTE_WAIT_MS = 1000;
 
-    ForwardAttempt(quint16 port, QObject* parent = nullptr);
+    // withControl false: the device opens the video connection only, and only it is made.
+    ForwardAttempt(quint16 port, bool withControl, QObject* parent = nullptr);
     ~ForwardAttempt() override;
 
     void start();
@@ -58,6 +59,7 @@ private:
 
     void onVideoConnected();
     void onControlConnected();
+    void awaitFirstByte();
     void onVideoError();
     void onControlError();
     void onVideoBytes();
@@ -69,6 +71,7 @@ private:
     void retry();
 
     quint16 m_port;
+    bool m_withControl = true;
     QPointer<VideoSocket> m_videoSocket;
     QPointer<QTcpSocket> m_controlSocket;
     QTimer m_deadline;

@@ -167,7 +167,7 @@ QStringList Server::serverArguments(const ServerParams& params, bool tunnelForwa
         args << QString("crop=%1").arg(params.crop);
     }
     args << QString("control=%1").arg(params.control ? "true" : "false");
-    args << "display_id=0" << "show_touches=false";
+    args << QString("display_id=%1").arg(params.displayId) << "show_touches=false";
     args << QString("stay_awake=%1").arg(params.stayAwake ? "true" : "false");
     if (!params.codecOptions.isEmpty()) {
         args << QString("codec_options=%1").arg(params.codecOptions);
@@ -422,7 +422,7 @@ void Server::finishInfoWait()
         return;
     }
     // The control connection may have come while the record was still on its way.
-    if (m_controlSocket) {
+    if (m_controlSocket || !m_params.control) {
         completeReverse();
     }
 }
@@ -451,6 +451,8 @@ void Server::onAcceptedControlSocket(QTcpSocket* controlSocket)
 
 void Server::completeReverse()
 {
+    // Without a control connection the accept wait ends here.
+    stopAcceptTimeoutTimer();
     m_serverSocket->close();
     disableTunnelReverse();
     m_tunnelEnabled = false;
@@ -463,7 +465,7 @@ void Server::onConnectTimer()
     if (m_forwardAttempt) {
         return;
     }
-    m_forwardAttempt = new ForwardAttempt(m_params.localPort, this);
+    m_forwardAttempt = new ForwardAttempt(m_params.localPort, m_params.control, this);
     connect(m_forwardAttempt, &ForwardAttempt::finished, this, &Server::onForwardAttemptFinished);
     m_forwardAttempt->start();
 }

@@ -49,7 +49,9 @@ public:
         QString codecOptions = "";
         QString codecName = "";
         QString crop = "";
+        // False: the device opens no control connection, and none is waited for.
         bool control = true;
+        quint32 displayId = 0;
     };
 
     explicit Server(QObject* parent = nullptr);

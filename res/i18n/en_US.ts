@@ -421,6 +421,94 @@ to Install it.</translation>
         <source>auto, server or shell</source>
         <translation>auto, server or shell</translation>
     </message>
+    <message>
+        <source>Mirror only this part of the device&apos;s screen: W x H pixels from X, Y.</source>
+        <translation>Mirror only this part of the device&apos;s screen: W x H pixels from X, Y.</translation>
+    </message>
+    <message>
+        <source>W:H:X:Y with width and height from 1 to 65535 and X and Y from 0 to 65535 (1080:1080:0:600)</source>
+        <translation>W:H:X:Y with width and height from 1 to 65535 and X and Y from 0 to 65535 (1080:1080:0:600)</translation>
+    </message>
+    <message>
+        <source>Mirror the device&apos;s display N (default 0, its own screen).</source>
+        <translation>Mirror the device&apos;s display N (default 0, its own screen).</translation>
+    </message>
+    <message>
+        <source>a display number from 0 to 2147483647</source>
+        <translation>a display number from 0 to 2147483647</translation>
+    </message>
+    <message>
+        <source>Left edge of the window on the desktop; needs --window-y.</source>
+        <translation>Left edge of the window on the desktop; needs --window-y.</translation>
+    </message>
+    <message>
+        <source>Top edge of the window on the desktop; needs --window-x.</source>
+        <translation>Top edge of the window on the desktop; needs --window-x.</translation>
+    </message>
+    <message>
+        <source>a whole number from -65535 to 65535</source>
+        <translation>a whole number from -65535 to 65535</translation>
+    </message>
+    <message>
+        <source>Width of the window in pixels.</source>
+        <translation>Width of the window in pixels.</translation>
+    </message>
+    <message>
+        <source>Height of the window in pixels.</source>
+        <translation>Height of the window in pixels.</translation>
+    </message>
+    <message>
+        <source>a whole number of pixels from 1 to 65535</source>
+        <translation>a whole number of pixels from 1 to 65535</translation>
+    </message>
+    <message>
+        <source>End the recording after SECONDS (with --no-display, the program too); needs --record.</source>
+        <translation>End the recording after SECONDS (with --no-display, the program too); needs --record.</translation>
+    </message>
+    <message>
+        <source>a whole number of seconds from 1 to 2147483</source>
+        <translation>a whole number of seconds from 1 to 2147483</translation>
+    </message>
+    <message>
+        <source>View only: nothing typed or clicked reaches the device.</source>
+        <translation>View only: nothing typed or clicked reaches the device.</translation>
+    </message>
+    <message>
+        <source>Keep the window above other windows.</source>
+        <translation>Keep the window above other windows.</translation>
+    </message>
+    <message>
+        <source>Show the window without frame and title bar.</source>
+        <translation>Show the window without frame and title bar.</translation>
+    </message>
+    <message>
+        <source>Turn the device&apos;s screen off when its window closes.</source>
+        <translation>Turn the device&apos;s screen off when its window closes.</translation>
+    </message>
+    <message>
+        <source>Mirror over Wi-Fi: switch the attached USB device to wireless first, or with --tcpip=IP[:PORT] connect to that address.</source>
+        <translation>Mirror over Wi-Fi: switch the attached USB device to wireless first, or with --tcpip=IP[:PORT] connect to that address.</translation>
+    </message>
+    <message>
+        <source>an IPv4 address with an optional :PORT from 1 to 65535 (192.168.1.5:5555)</source>
+        <translation>an IPv4 address with an optional :PORT from 1 to 65535 (192.168.1.5:5555)</translation>
+    </message>
+    <message>
+        <source>--time-limit needs --record FILE: it ends the recording</source>
+        <translation>--time-limit needs --record FILE: it ends the recording</translation>
+    </message>
+    <message>
+        <source>--window-x and --window-y go together: a position needs both</source>
+        <translation>--window-x and --window-y go together: a position needs both</translation>
+    </message>
+    <message>
+        <source>--serial cannot go with --tcpip=ADDRESS: the address names the device</source>
+        <translation>--serial cannot go with --tcpip=ADDRESS: the address names the device</translation>
+    </message>
+    <message>
+        <source>%1 cannot go with --no-control: it drives the device</source>
+        <translation>%1 cannot go with --no-control: it drives the device</translation>
+    </message>
 </context>
 <context>
     <name>HeadlessRecording</name>
@@ -463,6 +551,10 @@ to Install it.</translation>
         <source>game</source>
         <translation>game</translation>
     </message>
+    <message>
+        <source>view only</source>
+        <translation>view only</translation>
+    </message>
 </context>
 <context>
     <name>KeymapMenu</name>
@@ -477,6 +569,45 @@ to Install it.</translation>
     <message>
         <source>Keymap: %1</source>
         <translation>Keymap: %1</translation>
+    </message>
+</context>
+<context>
+    <name>WirelessStart</name>
+    <message>
+        <source>adb was not found; install it or set its path in the settings</source>
+        <translation>adb was not found; install it or set its path in the settings</translation>
+    </message>
+    <message>
+        <source>%1 could not be switched to Wi-Fi: reading its Wi-Fi address (adb shell ifconfig wlan0) failed: %2</source>
+        <translation>%1 could not be switched to Wi-Fi: reading its Wi-Fi address (adb shell ifconfig wlan0) failed: %2</translation>
+    </message>
+    <message>
+        <source>%1 could not be switched to Wi-Fi: restarting adb on it in wireless mode (adb tcpip %2) failed: %3</source>
+        <translation>%1 could not be switched to Wi-Fi: restarting adb on it in wireless mode (adb tcpip %2) failed: %3</translation>
+    </message>
+    <message>
+        <source>%1 could not be switched to Wi-Fi: reading its Wi-Fi address (adb shell ifconfig wlan0) found none; is its Wi-Fi on?</source>
+        <translation>%1 could not be switched to Wi-Fi: reading its Wi-Fi address (adb shell ifconfig wlan0) found none; is its Wi-Fi on?</translation>
+    </message>
+    <message>
+        <source>Waiting for a USB device to switch to Wi-Fi</source>
+        <translation>Waiting for a USB device to switch to Wi-Fi</translation>
+    </message>
+    <message>
+        <source>Switching %1 to Wi-Fi</source>
+        <translation>Switching %1 to Wi-Fi</translation>
+    </message>
+    <message>
+        <source>Connected to %1</source>
+        <translation>Connected to %1</translation>
+    </message>
+    <message>
+        <source>connecting to %1 (adb connect %1) failed: %2</source>
+        <translation>connecting to %1 (adb connect %1) failed: %2</translation>
+    </message>
+    <message>
+        <source>no output</source>
+        <translation>no output</translation>
     </message>
 </context>
 </TS>

@@ -421,6 +421,94 @@ to Install it.</source>
         <source>auto, server or shell</source>
         <translation>auto、server 或 shell</translation>
     </message>
+    <message>
+        <source>Mirror only this part of the device&apos;s screen: W x H pixels from X, Y.</source>
+        <translation>只镜像设备屏幕的这一部分：从 X, Y 起 W x H 像素。</translation>
+    </message>
+    <message>
+        <source>W:H:X:Y with width and height from 1 to 65535 and X and Y from 0 to 65535 (1080:1080:0:600)</source>
+        <translation>W:H:X:Y，宽和高为 1 到 65535，X 和 Y 为 0 到 65535（1080:1080:0:600）</translation>
+    </message>
+    <message>
+        <source>Mirror the device&apos;s display N (default 0, its own screen).</source>
+        <translation>镜像设备的显示器 N（默认 0，即设备自身的屏幕）。</translation>
+    </message>
+    <message>
+        <source>a display number from 0 to 2147483647</source>
+        <translation>0 到 2147483647 之间的显示器编号</translation>
+    </message>
+    <message>
+        <source>Left edge of the window on the desktop; needs --window-y.</source>
+        <translation>窗口在桌面上的左边缘；需要 --window-y。</translation>
+    </message>
+    <message>
+        <source>Top edge of the window on the desktop; needs --window-x.</source>
+        <translation>窗口在桌面上的上边缘；需要 --window-x。</translation>
+    </message>
+    <message>
+        <source>a whole number from -65535 to 65535</source>
+        <translation>-65535 到 65535 之间的整数</translation>
+    </message>
+    <message>
+        <source>Width of the window in pixels.</source>
+        <translation>窗口宽度（像素）。</translation>
+    </message>
+    <message>
+        <source>Height of the window in pixels.</source>
+        <translation>窗口高度（像素）。</translation>
+    </message>
+    <message>
+        <source>a whole number of pixels from 1 to 65535</source>
+        <translation>1 到 65535 之间的像素数</translation>
+    </message>
+    <message>
+        <source>End the recording after SECONDS (with --no-display, the program too); needs --record.</source>
+        <translation>SECONDS 秒后结束录制（使用 --no-display 时程序也结束）；需要 --record。</translation>
+    </message>
+    <message>
+        <source>a whole number of seconds from 1 to 2147483</source>
+        <translation>1 到 2147483 之间的秒数</translation>
+    </message>
+    <message>
+        <source>View only: nothing typed or clicked reaches the device.</source>
+        <translation>仅查看：键入或点击的内容都不会发送到设备。</translation>
+    </message>
+    <message>
+        <source>Keep the window above other windows.</source>
+        <translation>使窗口保持在其他窗口之上。</translation>
+    </message>
+    <message>
+        <source>Show the window without frame and title bar.</source>
+        <translation>显示无边框、无标题栏的窗口。</translation>
+    </message>
+    <message>
+        <source>Turn the device&apos;s screen off when its window closes.</source>
+        <translation>关闭窗口时关闭设备屏幕。</translation>
+    </message>
+    <message>
+        <source>Mirror over Wi-Fi: switch the attached USB device to wireless first, or with --tcpip=IP[:PORT] connect to that address.</source>
+        <translation>通过 Wi-Fi 镜像：先将已连接的 USB 设备切换为无线，或使用 --tcpip=IP[:PORT] 连接该地址。</translation>
+    </message>
+    <message>
+        <source>an IPv4 address with an optional :PORT from 1 to 65535 (192.168.1.5:5555)</source>
+        <translation>IPv4 地址，可带 1 到 65535 之间的 :PORT（192.168.1.5:5555）</translation>
+    </message>
+    <message>
+        <source>--time-limit needs --record FILE: it ends the recording</source>
+        <translation>--time-limit 需要 --record FILE：它结束的是录制</translation>
+    </message>
+    <message>
+        <source>--window-x and --window-y go together: a position needs both</source>
+        <translation>--window-x 和 --window-y 须一起使用：位置需要两者</translation>
+    </message>
+    <message>
+        <source>--serial cannot go with --tcpip=ADDRESS: the address names the device</source>
+        <translation>--serial 不能与 --tcpip=ADDRESS 一起使用：地址已指定设备</translation>
+    </message>
+    <message>
+        <source>%1 cannot go with --no-control: it drives the device</source>
+        <translation>%1 不能与 --no-control 一起使用：它会操作设备</translation>
+    </message>
 </context>
 <context>
     <name>HeadlessRecording</name>
@@ -463,6 +551,10 @@ to Install it.</source>
         <source>game</source>
         <translation>游戏</translation>
     </message>
+    <message>
+        <source>view only</source>
+        <translation>仅查看</translation>
+    </message>
 </context>
 <context>
     <name>KeymapMenu</name>
@@ -477,6 +569,45 @@ to Install it.</source>
     <message>
         <source>Keymap: %1</source>
         <translation>键位映射：%1</translation>
+    </message>
+</context>
+<context>
+    <name>WirelessStart</name>
+    <message>
+        <source>adb was not found; install it or set its path in the settings</source>
+        <translation>找不到 adb；请安装它或在设置中指定其路径</translation>
+    </message>
+    <message>
+        <source>%1 could not be switched to Wi-Fi: reading its Wi-Fi address (adb shell ifconfig wlan0) failed: %2</source>
+        <translation>无法将 %1 切换到 Wi-Fi：读取其 Wi-Fi 地址（adb shell ifconfig wlan0）失败：%2</translation>
+    </message>
+    <message>
+        <source>%1 could not be switched to Wi-Fi: restarting adb on it in wireless mode (adb tcpip %2) failed: %3</source>
+        <translation>无法将 %1 切换到 Wi-Fi：在设备上以无线模式重启 adb（adb tcpip %2）失败：%3</translation>
+    </message>
+    <message>
+        <source>%1 could not be switched to Wi-Fi: reading its Wi-Fi address (adb shell ifconfig wlan0) found none; is its Wi-Fi on?</source>
+        <translation>无法将 %1 切换到 Wi-Fi：读取其 Wi-Fi 地址（adb shell ifconfig wlan0）时未找到地址；Wi-Fi 是否已打开？</translation>
+    </message>
+    <message>
+        <source>Waiting for a USB device to switch to Wi-Fi</source>
+        <translation>正在等待要切换到 Wi-Fi 的 USB 设备</translation>
+    </message>
+    <message>
+        <source>Switching %1 to Wi-Fi</source>
+        <translation>正在将 %1 切换到 Wi-Fi</translation>
+    </message>
+    <message>
+        <source>Connected to %1</source>
+        <translation>已连接到 %1</translation>
+    </message>
+    <message>
+        <source>connecting to %1 (adb connect %1) failed: %2</source>
+        <translation>连接 %1（adb connect %1）失败：%2</translation>
+    </message>
+    <message>
+        <source>no output</source>
+        <translation>无输出</translation>
     </message>
 </context>
 </TS>

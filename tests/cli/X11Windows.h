@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
+#include <QPoint>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -40,6 +42,16 @@ public:
         return found;
     }
 
+    // How many mapped top-level windows the process shows (its main window, a notice ...).
+    int countByPid(qint64 pid) const
+    {
+        Window found = 0;
+        int foundArea = 0;
+        int count = 0;
+        findByPidBelow(DefaultRootWindow(m_display), pid, 2, found, foundArea, &count);
+        return count;
+    }
+
     // A window manager has announced itself on the root window.
     bool hasWindowManager() const
     {
@@ -60,6 +72,42 @@ public:
             return QRect();
         }
         return QRect(attributes.x, attributes.y, attributes.width, attributes.height);
+    }
+
+    // Where the window's own area (inside any frame) is on the screen.
+    QPoint rootPosition(Window window) const
+    {
+        int x = 0, y = 0;
+        Window child = 0;
+        if (!XTranslateCoordinates(m_display, window, DefaultRootWindow(m_display), 0, 0, &x, &y, &child)) {
+            return QPoint(-1, -1);
+        }
+        return QPoint(x, y);
+    }
+
+    // The frame the window manager draws around the window: left, right, top, bottom; empty
+    // when the window manager has not said.
+    QList<int> frameExtents(Window window) const
+    {
+        const QByteArray bytes = property(window, XInternAtom(m_display, "_NET_FRAME_EXTENTS", False), XA_CARDINAL);
+        QList<int> extents;
+        for (int i = 0; i + 4 <= bytes.size(); i += 4) {
+            extents << int(*reinterpret_cast<const quint32*>(bytes.constData() + i));
+        }
+        return extents;
+    }
+
+    // The window manager's state of the window holds this one, e.g. "_NET_WM_STATE_ABOVE".
+    bool hasState(Window window, const char* state) const
+    {
+        const QByteArray bytes = property(window, XInternAtom(m_display, "_NET_WM_STATE", False), XA_ATOM);
+        const quint32 wanted = quint32(XInternAtom(m_display, state, False));
+        for (int i = 0; i + 4 <= bytes.size(); i += 4) {
+            if (*reinterpret_cast<const quint32*>(bytes.constData() + i) == wanted) {
+                return true;
+            }
+        }
+        return false;
     }
 
     QSize screenSize() const
@@ -84,7 +132,7 @@ public:
     }
 
 private:
-    void findByPidBelow(Window parent, qint64 pid, int depth, Window& found, int& foundArea) const
+    void findByPidBelow(Window parent, qint64 pid, int depth, Window& found, int& foundArea, int* windows = nullptr) const
     {
         Window root = 0, grandParent = 0, *children = nullptr;
         unsigned int count = 0;
@@ -99,8 +147,13 @@ private:
             }
             const QByteArray windowPid = property(children[i], pidAtom, XA_CARDINAL);
             if (windowPid.size() < 4 || *reinterpret_cast<const quint32*>(windowPid.constData()) != pid) {
-                findByPidBelow(children[i], pid, depth - 1, found, foundArea);
-            } else if (attributes.width * attributes.height > foundArea) {
+                findByPidBelow(children[i], pid, depth - 1, found, foundArea, windows);
+                continue;
+            }
+            if (windows) {
+                ++*windows;
+            }
+            if (attributes.width * attributes.height > foundArea) {
                 found = children[i];
                 foundArea = attributes.width * attributes.height;
             }

@@ -30,6 +30,15 @@ void TestCliRefusals::refusedValuesExitTwoAndStartNothing_data()
     QTest::newRow("headless without file") << QStringList{"--no-display"} << "--no-display";
     QTest::newRow("unreadable keymap") << QStringList{"--record", "r.mp4", "--keymap", "nowhere.json"} << "--keymap";
     QTest::newRow("record suffix") << QStringList{"--no-display", "--record", "r.webm"} << "--record";
+    QTest::newRow("crop") << QStringList{"--record", "r.mp4", "--crop", "1080:0:0:600"} << "--crop";
+    QTest::newRow("display") << QStringList{"--record", "r.mp4", "--display-id", "first"} << "--display-id";
+    QTest::newRow("half a position") << QStringList{"--record", "r.mp4", "--window-y", "20"} << "--window-y";
+    QTest::newRow("window size") << QStringList{"--record", "r.mp4", "--window-height", "-5"} << "--window-height";
+    QTest::newRow("time limit without file") << QStringList{"--time-limit", "10"} << "--time-limit";
+    QTest::newRow("time limit zero") << QStringList{"--no-display", "--record", "r.mp4", "--time-limit", "0"} << "--time-limit";
+    QTest::newRow("wireless address") << QStringList{"--record", "r.mp4", "--tcpip=192.168.1.300"} << "--tcpip";
+    QTest::newRow("view only with a keymap") << QStringList{"--record", "r.mp4", "--no-control", "--keymap",
+                                                            VADIZEDE_SOURCE_DIR "/keymap/tile-farm.json"} << "--keymap";
 }
 
 void TestCliRefusals::refusedValuesExitTwoAndStartNothing()
@@ -63,7 +72,9 @@ void TestCliRefusals::versionAndHelp()
     AppRun help(sim);
     QVERIFY(help.run({"--help"}));
     QCOMPARE(help.exitCode(), 0);
-    QVERIFY2(help.out().contains("--no-display") && help.out().contains("--keymap <FILE|NAME>"), qPrintable(help.out()));
+    QVERIFY2(help.out().contains("--no-display") && help.out().contains("--keymap <FILE|NAME>")
+                 && help.out().contains("--crop <W:H:X:Y>") && help.out().contains("--tcpip=IP[:PORT]"),
+             qPrintable(help.out()));
     QVERIFY(sim.invocations().isEmpty());
 }
 

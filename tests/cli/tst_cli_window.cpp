@@ -1,5 +1,4 @@
 #include <QRegularExpression>
-#include <QScopeGuard>
 #include <QtTest>
 
 #include <csignal>
@@ -7,7 +6,12 @@
 #include "AppRun.h"
 #include "MediaProbe.h"
 #include "SimDevice.h"
+#include "WindowTools.h"
 #include "X11Windows.h"
+
+using WindowTools::waitForTitle;
+using WindowTools::waitForWindow;
+using WindowTools::xdotool;
 
 // The options that concern the window, with the real program under the test's X display.
 class TestCliWindow : public QObject
@@ -20,11 +24,6 @@ private slots:
     void recordingIsFinishedWhenTheWindowCloses();
     void fullscreenFillsTheScreen();
     void keymapGivesTwoFingersAtOnce();
-
-private:
-    static Window waitForWindow(const X11Windows& x11, AppRun& app);
-    static bool xdotool(const QStringList& args);
-    static QString waitForTitle(const X11Windows& x11, Window window, const QRegularExpression& pattern);
 };
 
 void TestCliWindow::initTestCase()
@@ -32,27 +31,6 @@ void TestCliWindow::initTestCase()
     if (qEnvironmentVariableIsEmpty("DISPLAY")) {
         QSKIP("needs an X display (the suite runs under xvfb-run)");
     }
-}
-
-Window TestCliWindow::waitForWindow(const X11Windows& x11, AppRun& app)
-{
-    QDeadlineTimer deadline(20000);
-    Window window = 0;
-    while (!(window = x11.findByPid(app.process().processId())) && !deadline.hasExpired()) {
-        QTest::qWait(50);
-    }
-    return window;
-}
-
-QString TestCliWindow::waitForTitle(const X11Windows& x11, Window window, const QRegularExpression& pattern)
-{
-    QDeadlineTimer deadline(20000);
-    QString title = x11.title(window);
-    while (!pattern.match(title).hasMatch() && !deadline.hasExpired()) {
-        QTest::qWait(100);
-        title = x11.title(window);
-    }
-    return title;
 }
 
 void TestCliWindow::serialConnectsOnlyTheNamedDevice()
@@ -141,15 +119,9 @@ void TestCliWindow::recordingIsFinishedWhenTheWindowCloses()
 void TestCliWindow::fullscreenFillsTheScreen()
 {
     // Full screen is the window manager's to apply; this test has a display of its own for it.
-    QProcess windowManager;
-    windowManager.start("openbox", {"--sm-disable"});
-    QVERIFY2(windowManager.waitForStarted(5000), "openbox is missing (tools/deps.sh installs it)");
     X11Windows x11;
-    QTRY_VERIFY_WITH_TIMEOUT(x11.hasWindowManager(), 10000);
-    const auto endWindowManager = qScopeGuard([&windowManager] {
-        windowManager.terminate();
-        windowManager.waitForFinished(5000);
-    });
+    WindowTools::WindowManager windowManager;
+    QVERIFY2(windowManager.waitUntilRunning(x11), "openbox is missing (tools/deps.sh installs it)");
     SimDevice sim;
     AppRun app(sim);
     app.start({"--fullscreen"});
@@ -162,13 +134,6 @@ void TestCliWindow::fullscreenFillsTheScreen()
         QTest::qWait(100);
     }
     QCOMPARE(x11.geometry(window).size(), screen);
-}
-
-bool TestCliWindow::xdotool(const QStringList& args)
-{
-    QProcess process;
-    process.start("xdotool", args);
-    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
 void TestCliWindow::keymapGivesTwoFingersAtOnce()

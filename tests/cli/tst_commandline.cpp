@@ -20,6 +20,7 @@ private slots:
     void keymapByFileOrByName();
     void noOptionsLeaveTheConnectionAsConfigured();
     void optionsOverrideTheConnection();
+    void viewWindowAndWirelessOptions();
     void deviceChoice();
 
 private:
@@ -45,6 +46,12 @@ void TestCommandLine::acceptedValues_data()
     QTest::newRow("orientation -1") << QStringList{"--lock-orientation", "-1"} << "lockOrientation" << qint64(-1);
     QTest::newRow("orientation 3") << QStringList{"--lock-orientation", "3"} << "lockOrientation" << qint64(3);
     QTest::newRow("port") << QStringList{"--port", "27200"} << "port" << qint64(27200);
+    QTest::newRow("display-id") << QStringList{"--display-id", "2"} << "displayId" << qint64(2);
+    QTest::newRow("window-x negative") << QStringList{"--window-x", "-1920", "--window-y", "0"} << "windowX" << qint64(-1920);
+    QTest::newRow("window-y") << QStringList{"--window-x", "0", "--window-y", "40"} << "windowY" << qint64(40);
+    QTest::newRow("window-width") << QStringList{"--window-width", "640"} << "windowWidth" << qint64(640);
+    QTest::newRow("window-height") << QStringList{"--window-height=1"} << "windowHeight" << qint64(1);
+    QTest::newRow("time-limit") << QStringList{"--record", "r.mp4", "--time-limit", "90"} << "timeLimit" << qint64(90);
 }
 
 void TestCommandLine::acceptedValues()
@@ -61,6 +68,12 @@ void TestCommandLine::acceptedValues()
         {"maxFps", o.maxFps ? std::optional<qint64>(*o.maxFps) : std::nullopt},
         {"lockOrientation", o.lockOrientation ? std::optional<qint64>(*o.lockOrientation) : std::nullopt},
         {"port", o.port ? std::optional<qint64>(*o.port) : std::nullopt},
+        {"displayId", o.displayId ? std::optional<qint64>(*o.displayId) : std::nullopt},
+        {"windowX", o.windowX ? std::optional<qint64>(*o.windowX) : std::nullopt},
+        {"windowY", o.windowY ? std::optional<qint64>(*o.windowY) : std::nullopt},
+        {"windowWidth", o.windowWidth ? std::optional<qint64>(*o.windowWidth) : std::nullopt},
+        {"windowHeight", o.windowHeight ? std::optional<qint64>(*o.windowHeight) : std::nullopt},
+        {"timeLimit", o.timeLimit ? std::optional<qint64>(*o.timeLimit) : std::nullopt},
     };
     QVERIFY2(fields.value(field).has_value(), qPrintable(field));
     QCOMPARE(*fields.value(field), expected);
@@ -93,6 +106,25 @@ void TestCommandLine::refusedValuesNameTheOptionAndWhatItAccepts_data()
     QTest::newRow("no-display alone") << QStringList{"--no-display"} << "--no-display needs --record";
     QTest::newRow("keymap missing") << QStringList{"--keymap", "/nonexistent/k.json"} << "--keymap: expected a readable keymap file";
     QTest::newRow("keymap path as name") << QStringList{"--keymap", "a/b"} << "--keymap: expected";
+    QTest::newRow("crop three parts") << QStringList{"--crop", "100:100:0"} << "--crop: expected W:H:X:Y with width and height from 1";
+    QTest::newRow("crop zero width") << QStringList{"--crop", "0:100:0:0"} << "--crop: expected";
+    QTest::newRow("crop negative offset") << QStringList{"--crop", "100:100:-1:0"} << "--crop: expected";
+    QTest::newRow("crop over 65535") << QStringList{"--crop", "70000:100:0:0"} << "--crop: expected";
+    QTest::newRow("crop missing value") << QStringList{"--crop"} << "--crop needs a value: W:H:X:Y";
+    QTest::newRow("display-id negative") << QStringList{"--display-id", "-1"} << "--display-id: expected a display number";
+    QTest::newRow("window-x alone") << QStringList{"--window-x", "10"} << "--window-x and --window-y go together";
+    QTest::newRow("window-y alone") << QStringList{"--window-y", "10"} << "--window-x and --window-y go together";
+    QTest::newRow("window-x too far") << QStringList{"--window-x", "70000", "--window-y", "0"} << "--window-x: expected";
+    QTest::newRow("window-width zero") << QStringList{"--window-width", "0"} << "--window-width: expected a whole number of pixels";
+    QTest::newRow("time-limit zero") << QStringList{"--record", "r.mp4", "--time-limit", "0"} << "--time-limit: expected a whole number of seconds";
+    QTest::newRow("time-limit too long") << QStringList{"--record", "r.mp4", "--time-limit", "2147484"} << "--time-limit: expected";
+    QTest::newRow("time-limit without record") << QStringList{"--time-limit", "5"} << "--time-limit needs --record FILE";
+    QTest::newRow("tcpip host name") << QStringList{"--tcpip=phone.local"} << "--tcpip: expected an IPv4 address with an optional :PORT";
+    QTest::newRow("tcpip port 0") << QStringList{"--tcpip=192.168.1.5:0"} << "--tcpip: expected";
+    QTest::newRow("tcpip empty") << QStringList{"--tcpip="} << "--tcpip: expected";
+    QTest::newRow("tcpip address with serial") << QStringList{"--tcpip=192.168.1.5", "-s", "ABC"} << "--serial cannot go with --tcpip=ADDRESS";
+    QTest::newRow("view only turning the screen off") << QStringList{"--no-control", "--turn-screen-off"} << "--turn-screen-off cannot go with --no-control";
+    QTest::newRow("view only powering off") << QStringList{"--power-off-on-close", "--no-control"} << "--power-off-on-close cannot go with --no-control";
 }
 
 void TestCommandLine::refusedValuesNameTheOptionAndWhatItAccepts()
@@ -119,7 +151,10 @@ void TestCommandLine::actions()
     const QString help = commandLine.helpText();
     for (const char* option : {"--serial", "--record", "--no-display", "--keymap", "--max-size", "--bit-rate", "--max-fps",
                                "--lock-orientation", "--forward", "--port", "--stay-awake", "--turn-screen-off",
-                               "--show-touches", "--fullscreen", "--window-title", "--list-devices", "--version", "--help"}) {
+                               "--show-touches", "--fullscreen", "--window-title", "--list-devices", "--version", "--help",
+                               "--crop", "--display-id", "--no-control", "--always-on-top", "--window-borderless",
+                               "--window-x", "--window-y", "--window-width", "--window-height", "--power-off-on-close",
+                               "--tcpip", "--time-limit", "--connection"}) {
         QVERIFY2(help.contains(option), option);
     }
 }
@@ -217,6 +252,38 @@ void TestCommandLine::optionsOverrideTheConnection()
     QCOMPARE(commandLine.options().titleOr("Configured"), QString("Configured"));
     QCOMPARE(parse(commandLine, {"--window-title", "Phone A"}), CommandLine::Run);
     QCOMPARE(commandLine.options().titleOr("Configured"), QString("Phone A"));
+}
+
+void TestCommandLine::viewWindowAndWirelessOptions()
+{
+    CommandLine commandLine;
+    QCOMPARE(parse(commandLine, {"--crop", "0720:1080:0:600", "--display-id", "1", "--no-control", "--always-on-top",
+                                 "--window-borderless", "--tcpip", "--record", "r.mp4", "--time-limit", "30"}),
+             CommandLine::Run);
+    const LaunchOptions& o = commandLine.options();
+    // Given to the server as the device reads it, without the leading zero.
+    QCOMPARE(o.crop, QString("720:1080:0:600"));
+    QVERIFY(o.noControl && o.alwaysOnTop && o.windowBorderless && o.tcpip && !o.powerOffOnClose);
+    QVERIFY(o.tcpipAddress.isEmpty());
+    const dvk::DeviceParams params = connectionParams("SER", "", o);
+    QCOMPARE(params.crop, QString("720:1080:0:600"));
+    QCOMPARE(params.displayId, quint32(1));
+    QVERIFY(!params.control);
+    QCOMPARE(params.recordTimeLimit, quint32(30));
+
+    // An address given takes the wireless port when it names none.
+    QCOMPARE(parse(commandLine, {"--tcpip=192.168.1.5"}), CommandLine::Run);
+    QCOMPARE(commandLine.options().tcpipAddress, QString("192.168.1.5:5555"));
+    QCOMPARE(parse(commandLine, {"-tcpip=10.0.0.2:5556", "--power-off-on-close"}), CommandLine::Run);
+    QCOMPARE(commandLine.options().tcpipAddress, QString("10.0.0.2:5556"));
+    QVERIFY(commandLine.options().powerOffOnClose);
+    // The value of another option is that option's, whatever it looks like.
+    QCOMPARE(parse(commandLine, {"--window-title", "--tcpip=1.2.3.4"}), CommandLine::Run);
+    QCOMPARE(commandLine.options().windowTitle.value_or(QString()), QString("--tcpip=1.2.3.4"));
+    QVERIFY(!commandLine.options().tcpip);
+    // Without options nothing changes what the server is asked for.
+    const dvk::DeviceParams plain = connectionParams("SER", "", LaunchOptions());
+    QVERIFY(plain.crop.isEmpty() && plain.control && plain.displayId == 0 && plain.recordTimeLimit == 0);
 }
 
 void TestCommandLine::deviceChoice()

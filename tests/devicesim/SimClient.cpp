@@ -1,5 +1,9 @@
 #include "SimClient.h"
 
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QtTest>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 }
@@ -250,4 +254,50 @@ int AnnexBDecoder::parse(const quint8* data, int size)
         decoder.decode(QByteArray(reinterpret_cast<const char*>(unit), unitSize));
     }
     return used;
+}
+
+AdbOutput runAdbBinary(const SimDevice& device, const QStringList& args, int timeoutMs)
+{
+    QProcess adb;
+    adb.setProcessEnvironment(device.environment());
+    adb.start(SimDevice::adbPath(), args);
+    AdbOutput result;
+    if (!adb.waitForFinished(timeoutMs)) {
+        adb.kill();
+        adb.waitForFinished(2000);
+        return result;
+    }
+    result.exitCode = adb.exitStatus() == QProcess::NormalExit ? adb.exitCode() : -1;
+    result.out = adb.readAllStandardOutput();
+    result.err = QString::fromUtf8(adb.readAllStandardError());
+    return result;
+}
+
+QStringList recordArgs(const QStringList& options)
+{
+    return QStringList{"exec-out", "screenrecord", "--output-format=h264"} + options + QStringList{"-"};
+}
+
+QList<QJsonObject> eventsNamed(const SimDevice& device, const QString& name)
+{
+    QList<QJsonObject> found;
+    for (const QJsonObject& event : device.eventLog()) {
+        if (event.value("event").toString() == name) {
+            found.append(event);
+        }
+    }
+    return found;
+}
+
+bool waitForEvent(const SimDevice& device, const QString& name, int count)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (eventsNamed(device, name).size() < count) {
+        if (timer.elapsed() > 10000) {
+            return false;
+        }
+        QTest::qWait(20);
+    }
+    return true;
 }

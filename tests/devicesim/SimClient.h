@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonObject>
+#include <QStringList>
 #include <QList>
 #include <QSize>
 #include <QString>
@@ -97,3 +99,20 @@ QStringList serverCommand(bool forward, const QStringList& extra = {});
 // sockets; reads the device information unless readInfo is false.
 bool launchServer(SimDevice& device, bool forward, SimLaunch& launch, QString* why,
                   const QStringList& extra = {}, bool readInfo = true);
+
+class SimDevice;
+
+// What an adb command of the simulated device printed, as bytes, and its exit code (-1 when it
+// did not end in time).
+struct AdbOutput
+{
+    int exitCode = -1;
+    QByteArray out;
+    QString err;
+};
+
+AdbOutput runAdbBinary(const SimDevice& device, const QStringList& args, int timeoutMs = 20000);
+// "exec-out screenrecord" with these options, writing to standard output.
+QStringList recordArgs(const QStringList& options);
+QList<QJsonObject> eventsNamed(const SimDevice& device, const QString& name);
+bool waitForEvent(const SimDevice& device, const QString& name, int count = 1);

@@ -13,59 +13,6 @@
 
 namespace {
 
-QStringList recordArgs(const QStringList& options)
-{
-    return QStringList{"exec-out", "screenrecord", "--output-format=h264"} + options + QStringList{"-"};
-}
-
-struct Recording
-{
-    int exitCode = -1;
-    QByteArray out;
-    QString err;
-};
-
-Recording record(const SimDevice& device, const QStringList& args, int timeoutMs = 20000)
-{
-    QProcess adb;
-    adb.setProcessEnvironment(device.environment());
-    adb.start(SimDevice::adbPath(), args);
-    Recording result;
-    if (!adb.waitForFinished(timeoutMs)) {
-        adb.kill();
-        adb.waitForFinished(2000);
-        return result;
-    }
-    result.exitCode = adb.exitStatus() == QProcess::NormalExit ? adb.exitCode() : -1;
-    result.out = adb.readAllStandardOutput();
-    result.err = QString::fromUtf8(adb.readAllStandardError());
-    return result;
-}
-
-QList<QJsonObject> eventsNamed(const SimDevice& device, const QString& name)
-{
-    QList<QJsonObject> found;
-    for (const QJsonObject& event : device.eventLog()) {
-        if (event.value("event").toString() == name) {
-            found.append(event);
-        }
-    }
-    return found;
-}
-
-bool waitForEvent(const SimDevice& device, const QString& name, int count = 1)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (eventsNamed(device, name).size() < count) {
-        if (timer.elapsed() > 10000) {
-            return false;
-        }
-        QTest::qWait(20);
-    }
-    return true;
-}
-
 bool processAlive(qint64 pid)
 {
     QFile stat(QString("/proc/%1/stat").arg(pid));
@@ -121,7 +68,7 @@ void TestRecorder::streamsUntilTheTimeLimit()
 {
     SimDevice device;
     QVERIFY(device.setProperty(device.serial(), "recordFps", 60));
-    const Recording r = record(device, recordArgs({"--bit-rate", "2000000", "--size", "160x96", "--time-limit", "1"}));
+    const AdbOutput r = runAdbBinary(device, recordArgs({"--bit-rate", "2000000", "--size", "160x96", "--time-limit", "1"}));
     QCOMPARE(r.exitCode, 0);
     QVERIFY(r.err.isEmpty());
     // Parameter sets first: SPS, then PPS.
@@ -184,7 +131,7 @@ void TestRecorder::pictureSize()
         opts.properties.insert("wmSize", override);
     }
     SimDevice device(opts);
-    const Recording r = record(device, recordArgs(options));
+    const AdbOutput r = runAdbBinary(device, recordArgs(options));
     QCOMPARE(r.exitCode, 0);
     AnnexBDecoder stream;
     stream.feed(r.out, true);
@@ -199,7 +146,7 @@ void TestRecorder::faultsEndTheRecording()
     SimDevice::Options opts;
     opts.faults = QJsonObject{{"recordFrames", 5}};
     SimDevice device(opts);
-    Recording r = record(device, recordArgs({"--size", "64x64"}));
+    AdbOutput r = runAdbBinary(device, recordArgs({"--size", "64x64"}));
     QCOMPARE(r.exitCode, 0);
     AnnexBDecoder stream;
     stream.feed(r.out, true);
@@ -209,7 +156,7 @@ void TestRecorder::faultsEndTheRecording()
 
     const QString text = "ERROR: unable to create video/avc codec by type (err=-19)";
     QVERIFY(device.setFault(device.serial(), "recordError", text));
-    r = record(device, recordArgs({}));
+    r = runAdbBinary(device, recordArgs({}));
     QCOMPARE(r.exitCode, 1);
     QVERIFY(r.out.isEmpty());
     QCOMPARE(r.err, text + "\n");
@@ -241,7 +188,7 @@ void TestRecorder::refusesOptionsItCannotUse()
     QFETCH(int, exitCode);
     QFETCH(QString, error);
     SimDevice device;
-    const Recording r = record(device, args);
+    const AdbOutput r = runAdbBinary(device, args);
     QCOMPARE(r.exitCode, exitCode);
     QVERIFY(r.out.isEmpty());
     QVERIFY2(r.err.contains(error), qPrintable(r.err));

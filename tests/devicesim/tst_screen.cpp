@@ -16,60 +16,6 @@ namespace {
 // compression never reaches on a black bar.
 constexpr int kDark = 40;
 
-QStringList recordArgs(const QStringList& options)
-{
-    return QStringList{"exec-out", "screenrecord", "--output-format=h264"} + options + QStringList{"-"};
-}
-
-// adb's standard output as bytes (a PNG, a stream), with the exit code.
-struct Output
-{
-    int exitCode = -1;
-    QByteArray out;
-    QString err;
-};
-
-Output runBinary(const SimDevice& device, const QStringList& args)
-{
-    QProcess adb;
-    adb.setProcessEnvironment(device.environment());
-    adb.start(SimDevice::adbPath(), args);
-    Output result;
-    if (!adb.waitForFinished(20000)) {
-        adb.kill();
-        adb.waitForFinished(2000);
-        return result;
-    }
-    result.exitCode = adb.exitStatus() == QProcess::NormalExit ? adb.exitCode() : -1;
-    result.out = adb.readAllStandardOutput();
-    result.err = QString::fromUtf8(adb.readAllStandardError());
-    return result;
-}
-
-QList<QJsonObject> eventsNamed(const SimDevice& device, const QString& name)
-{
-    QList<QJsonObject> found;
-    for (const QJsonObject& event : device.eventLog()) {
-        if (event.value("event").toString() == name) {
-            found.append(event);
-        }
-    }
-    return found;
-}
-
-bool waitForEvent(const SimDevice& device, const QString& name, int count = 1)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (eventsNamed(device, name).size() < count) {
-        if (timer.elapsed() > 10000) {
-            return false;
-        }
-        QTest::qWait(20);
-    }
-    return true;
-}
-
 // NAL unit types in stream order.
 QList<int> nalTypes(const QByteArray& stream)
 {
@@ -119,7 +65,7 @@ struct LiveRecording
 
 QImage screencap(const SimDevice& device, const QStringList& args = {"exec-out", "screencap", "-p"})
 {
-    const Output r = runBinary(device, args);
+    const AdbOutput r = runAdbBinary(device, args);
     if (r.exitCode != 0) {
         qWarning("screencap failed: %s", qPrintable(r.err));
         return QImage();
@@ -247,7 +193,7 @@ void TestScreen::screencapIsAPngOfTheScreen()
 
     // Through the shell too, and into a file of the device.
     QCOMPARE(screencap(device, {"shell", "screencap", "-p"}).size(), QSize(1080, 2340));
-    QCOMPARE(runBinary(device, {"shell", "screencap", "-p", "/sdcard/shot.png"}).exitCode, 0);
+    QCOMPARE(runAdbBinary(device, {"shell", "screencap", "-p", "/sdcard/shot.png"}).exitCode, 0);
     QCOMPARE(QImage(device.devicePath("/sdcard/shot.png")).size(), QSize(1080, 2340));
     QCOMPARE(eventsNamed(device, "screencap").size(), 3);
 }
@@ -271,7 +217,7 @@ void TestScreen::screencapFollowsTheTurnAndTheOverride()
 void TestScreen::screencapRefusesTheRawForm()
 {
     SimDevice device;
-    const Output r = runBinary(device, {"exec-out", "screencap"});
+    const AdbOutput r = runAdbBinary(device, {"exec-out", "screencap"});
     QCOMPARE(r.exitCode, 1);
     QVERIFY(r.out.isEmpty());
     QVERIFY2(r.err.contains("only PNG"), qPrintable(r.err));
@@ -286,7 +232,7 @@ void TestScreen::recorderStartedTurnedRecordsLandscape()
     opts.faults = QJsonObject{{"recordFrames", 2}};
     SimDevice device(opts);
     QCOMPARE(device.runAdb({"shell", "input", "motionevent", "DOWN", "1755", "270"}).exitCode, 0);
-    const Output r = runBinary(device, recordArgs({}));
+    const AdbOutput r = runAdbBinary(device, recordArgs({}));
     QCOMPARE(r.exitCode, 0);
     AnnexBDecoder stream;
     stream.feed(r.out, true);
@@ -391,7 +337,7 @@ void TestScreen::askedSizeOfAnotherRatioIsLetterboxed()
     opts.faults = QJsonObject{{"recordFrames", 1}};
     SimDevice device(opts);
     const QString size = QString("%1x%2").arg(asked.width()).arg(asked.height());
-    const Output r = runBinary(device, recordArgs({"--size", size}));
+    const AdbOutput r = runAdbBinary(device, recordArgs({"--size", size}));
     QCOMPARE(r.exitCode, 0);
     AnnexBDecoder stream;
     stream.feed(r.out, true);
@@ -412,13 +358,13 @@ void TestScreen::deviceMayInsistOnSidesOfEight()
     SimDevice::Options opts;
     opts.faults = QJsonObject{{"recordFrames", 1}};
     SimDevice device(opts);
-    QCOMPARE(runBinary(device, recordArgs({"--size", "156x340"})).exitCode, 0);
+    QCOMPARE(runAdbBinary(device, recordArgs({"--size", "156x340"})).exitCode, 0);
     QVERIFY(device.setProperty(device.serial(), "recordSizeAlign", 8));
-    const Output r = runBinary(device, recordArgs({"--size", "156x340"}));
+    const AdbOutput r = runAdbBinary(device, recordArgs({"--size", "156x340"}));
     QCOMPARE(r.exitCode, 1);
     QVERIFY(r.out.isEmpty());
     QVERIFY2(r.err.contains("unable to configure video/avc codec at 156x340"), qPrintable(r.err));
-    QCOMPARE(runBinary(device, recordArgs({"--size", "152x336"})).exitCode, 0);
+    QCOMPARE(runAdbBinary(device, recordArgs({"--size", "152x336"})).exitCode, 0);
 }
 
 QTEST_GUILESS_MAIN(TestScreen)

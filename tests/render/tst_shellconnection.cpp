@@ -6,7 +6,7 @@
 
 #include "ConnectedForm.h"
 #include "QYUVOpenGLWidget.h"
-#include "TestPattern.h"
+#include "ShownFrame.h"
 #include "VideoForm.h"
 #include "device/IDeviceManage.h"
 
@@ -32,23 +32,7 @@ QYUVOpenGLWidget* videoWidget(VideoForm* form)
     return form->findChild<QYUVOpenGLWidget*>();
 }
 
-quint8 lumaOf(QRgb rgb)
-{
-    return quint8((66 * qRed(rgb) + 129 * qGreen(rgb) + 25 * qBlue(rgb) + 128) / 256 + 16);
-}
 
-// The number the test pattern's bar code carries in the picture the widget paints.
-quint32 shownFrameNumber(QYUVOpenGLWidget* video)
-{
-    const QImage image = video->grabFramebuffer();
-    std::vector<quint8> luma(size_t(image.width() * image.height()));
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            luma[size_t(y * image.width() + x)] = lumaOf(image.pixel(x, y));
-        }
-    }
-    return sim::TestPattern::readCode(luma.data(), image.width(), image.size());
-}
 
 // The device's input and cmd events after the first `from`, one word each.
 QStringList commands(const SimDevice& sim, int from)

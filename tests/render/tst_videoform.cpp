@@ -15,7 +15,7 @@
 #include "KeepRatioWidget.h"
 #include "LogCapture.h"
 #include "QYUVOpenGLWidget.h"
-#include "TestPattern.h"
+#include "ShownFrame.h"
 #include "VideoForm.h"
 #include "device/IDevice.h"
 #include "device/IDeviceManage.h"
@@ -46,12 +46,6 @@ QString names(const QList<QJsonObject>& messages)
     return list.join(" ");
 }
 
-// The limited-range luma a BT.709 picture of this colour came from.
-quint8 lumaOf(QRgb rgb)
-{
-    const double full = 0.2126 * qRed(rgb) + 0.7152 * qGreen(rgb) + 0.0722 * qBlue(rgb);
-    return quint8(qBound(0.0, 16.0 + full / 1.1644 + 0.5, 255.0));
-}
 
 // A flat grey picture, as the decoder hands it over.
 struct GreyFrame
@@ -67,18 +61,6 @@ struct GreyFrame
     std::vector<quint8> uv;
 };
 
-// The number the test pattern's bar code carries in the picture the widget paints.
-quint32 shownFrameNumber(QYUVOpenGLWidget* video)
-{
-    const QImage image = video->grabFramebuffer();
-    std::vector<quint8> luma(size_t(image.width() * image.height()));
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            luma[size_t(y * image.width() + x)] = lumaOf(image.pixel(x, y));
-        }
-    }
-    return sim::TestPattern::readCode(luma.data(), image.width(), image.size());
-}
 
 } // namespace
 

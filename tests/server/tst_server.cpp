@@ -79,6 +79,8 @@ private slots:
     void serverEndingWhileRunningIsReported();
     void stopBeforeStartDoesNothing();
     void stopDuringBringUpEndsItQuietly();
+    void viewOnlyHasOnlyTheVideoConnection_data();
+    void viewOnlyHasOnlyTheVideoConnection();
 };
 
 void TestServer::initTestCase()
@@ -381,6 +383,36 @@ void TestServer::stopDuringBringUpEndsItQuietly()
     QCOMPARE(h.stopped.count(), 0);
     QVERIFY(h.invocations("shell").isEmpty());
     QVERIFY(lastServerEvent(h.sim, "start").isEmpty());
+}
+
+void TestServer::viewOnlyHasOnlyTheVideoConnection_data()
+{
+    QTest::addColumn<bool>("useReverse");
+    QTest::newRow("reverse") << true;
+    QTest::newRow("forward") << false;
+}
+
+void TestServer::viewOnlyHasOnlyTheVideoConnection()
+{
+    QFETCH(bool, useReverse);
+    ServerHarness h;
+    h.params.useReverse = useReverse;
+    h.params.control = false;
+    h.params.displayId = 2;
+    QVERIFY(h.startAndWait(15000) >= 0);
+    QCOMPARE(h.started.takeFirst().at(0).toBool(), true);
+    QCOMPARE(h.server.isReverse(), useReverse);
+    QVERIFY(!h.server.getControlSocket());
+    QTRY_VERIFY_WITH_TIMEOUT(h.server.getVideoSocket()->bytesAvailable() > 100, 5000);
+    const QStringList args = lastServerEvent(h.sim, "start").value("args").toVariant().toStringList();
+    QVERIFY2(args.contains("control=false") && args.contains("display_id=2"), qPrintable(args.join(' ')));
+    QCOMPARE(lastServerEvent(h.sim, "connected").value("control").toBool(true), false);
+    // The tunnel goes as after a start with both connections.
+    const QString tunnel = useReverse ? QString("localabstract:dravik") : QString("tcp:%1").arg(h.params.localPort);
+    QTRY_VERIFY_WITH_TIMEOUT(h.hasInvocation({useReverse ? "reverse" : "forward", "--remove", tunnel}), 5000);
+    h.server.stop();
+    QTRY_COMPARE_WITH_TIMEOUT(h.stopped.count(), 1, 5000);
+    QVERIFY(h.started.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestServer)
