@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts the application.
+# Installs what is missing, builds the application and the simulated device (the tests, fuzz
+# programs and benchmarks are left to ./test.sh), and starts the application.
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/deps.sh
-tools/build.sh
+tools/build.sh --target vadizede devicesim
 
 app=build/app/vadizede
 

@@ -40,8 +40,11 @@ QString executableDir()
 QString keymapFolder()
 {
     const QString bin = executableDir();
-    // Installed layout first, then a copy beside the program, then a start from the source tree.
-    return firstExisting({bin + "/../share/vadizede/keymap", bin + "/keymap", QStringLiteral("keymap")}, true);
+    // The user's own folder first, then the installed layout, a copy beside the program, and a start
+    // from the source tree.
+    return firstExisting({QString::fromLocal8Bit(qgetenv("VADIZEDE_KEYMAP_PATH")), bin + "/../share/vadizede/keymap",
+                          bin + "/keymap", QStringLiteral("keymap")},
+                         true);
 }
 
 QString serverFile()

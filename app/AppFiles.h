@@ -10,7 +10,8 @@ namespace AppFiles {
 // The program's own folder; works before the application object exists.
 QString executableDir();
 
-// The folder of example keymaps, or an empty string when none is found.
+// The folder of keymaps: VADIZEDE_KEYMAP_PATH when it names a folder, else the shipped examples;
+// an empty string when none is found.
 QString keymapFolder();
 
 // The server file to push: VADIZEDE_SERVER_PATH when it names a file, else the one shipped

@@ -260,6 +260,20 @@ void Config::setAdbPath(const QString& adbPath)
     writeCommon(AdbPath, adbPath);
 }
 
+QRect Config::getRect(const QString& serial)
+{
+    m_userData->beginGroup(serial);
+    const QVariant x = m_userData->value("WindowRectX");
+    const QVariant y = m_userData->value("WindowRectY");
+    const int width = m_userData->value("WindowRectW", -1).toInt();
+    const int height = m_userData->value("WindowRectH", -1).toInt();
+    m_userData->endGroup();
+    if (!x.isValid() || !y.isValid() || width <= 0 || height <= 0) {
+        return QRect();
+    }
+    return QRect(x.toInt(), y.toInt(), width, height);
+}
+
 void Config::setRect(const QString& serial, const QRect& rect)
 {
     m_userData->beginGroup(serial);

@@ -56,6 +56,8 @@ public:
     void setAdbPath(const QString& adbPath);
     void setConnection(const QString& connection);
     void setRect(const QString& serial, const QRect& rect);
+    // The rectangle setRect stored for the serial; an invalid one when none was stored.
+    QRect getRect(const QString& serial);
 
 private:
     Config();

@@ -140,3 +140,16 @@ int runHeadlessRecording(const LaunchOptions& launchOptions, int& argc, char** a
     closeLogFile();
     return exitCode;
 }
+
+int reportNoDisplay(int& argc, char** argv)
+{
+    qWarning("Cannot open the display");
+    QCoreApplication app(argc, argv);
+    setApplicationIdentity();
+    installTranslator();
+    print(stderr, QCoreApplication::translate("CommandLine", "%1: cannot open the display; set DISPLAY, or use --no-display")
+                      .arg(QCoreApplication::applicationName().toLower())
+                  + "\n");
+    closeLogFile();
+    return 1;
+}

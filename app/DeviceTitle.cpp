@@ -27,12 +27,15 @@ DeviceTitle::~DeviceTitle()
     detach();
 }
 
-QString DeviceTitle::text(const QString& base, const QString& serial, int fps, bool viewOnly)
+QString DeviceTitle::text(const QString& base, const QString& serial, int fps, bool viewOnly, bool game)
 {
     const QString dash = QString::fromUtf8(" — ");
     QString title = base;
     if (!serial.isEmpty()) {
         title += dash + serial;
+    }
+    if (!serial.isEmpty() && game) {
+        title += dash + tr("game");
     }
     if (!serial.isEmpty() && fps >= 0) {
         title += dash + tr("%1 fps").arg(fps);
@@ -43,6 +46,12 @@ QString DeviceTitle::text(const QString& base, const QString& serial, int fps, b
 void DeviceTitle::updateFPS(quint32 fps)
 {
     show(int(fps));
+}
+
+void DeviceTitle::gameModeChanged(bool on)
+{
+    m_game = on;
+    show(m_fps);
 }
 
 void DeviceTitle::onDeviceConnected(bool success, const QString& serial)
@@ -74,11 +83,13 @@ void DeviceTitle::detach()
         device->deRegisterDeviceObserver(this);
     }
     m_serial.clear();
+    m_game = false;
 }
 
 void DeviceTitle::show(int fps)
 {
+    m_fps = fps;
     if (m_window) {
-        m_window->setWindowTitle(text(m_base, m_serial, fps, m_viewOnly));
+        m_window->setWindowTitle(text(m_base, m_serial, fps, m_viewOnly, m_game));
     }
 }

@@ -9,8 +9,8 @@
 
 class QWidget;
 
-// Keeps a window's title on the device it shows and that device's frame rate, which the
-// device reports once a second: "VaDizede — SIM0001 — 60 fps".
+// Keeps a window's title on the device it shows, whether its keymap's game mode is on, and its
+// frame rate, which the device reports once a second: "VaDizede — SIM0001 — game — 60 fps".
 class DeviceTitle : public QObject, public dvk::DeviceObserver
 {
     Q_OBJECT
@@ -20,9 +20,11 @@ public:
     DeviceTitle(QWidget* window, const QString& base, bool viewOnly = false);
     ~DeviceTitle() override;
 
-    static QString text(const QString& base, const QString& serial, int fps, bool viewOnly = false);
+    static QString text(const QString& base, const QString& serial, int fps, bool viewOnly = false,
+                        bool game = false);
 
     void updateFPS(quint32 fps) override;
+    void gameModeChanged(bool on) override;
 
 private:
     void onDeviceConnected(bool success, const QString& serial);
@@ -34,6 +36,8 @@ private:
     QString m_base;
     bool m_viewOnly = false;
     QString m_serial;
+    int m_fps = -1;
+    bool m_game = false;
 };
 
 #endif // DEVICETITLE_H

@@ -17,6 +17,7 @@
 #include "ToolBar.h"
 #include "VideoForm.h"
 #include "WirelessSwitch.h"
+#include "WindowFit.h"
 #include "WmSizeOutput.h"
 #include "device/IDeviceManage.h"
 #include "shell/ShellConnection.h"
@@ -29,7 +30,8 @@ const QString kSizeCheckedModel = QStringLiteral("Merivo K310");
 // A size query stops after this many answers without a reconnection.
 const int kMaxSizeQueries = 50;
 const int kNoticeDelayMs = 10;
-const int kNoticeTop = 46;
+// The narrowest picture the window keeps room for beside the tool bar.
+const int kMinPictureWidth = 120;
 // Below the connection notice, which may be showing at the same time.
 const int kDeviceNoticeTop = 130;
 
@@ -58,6 +60,9 @@ MainWindow::~MainWindow()
     disconnect(&registry(), nullptr, this, nullptr);
     m_updateDeviceTimer.stop();
     m_getSizeTimer.stop();
+    if (currentDeviceLive()) {
+        WindowFit::remember(this, m_currentSerial);
+    }
 
     // The runner outlives the window: the command ends the wireless connection even after the program has.
     disconnectDevice();
@@ -65,6 +70,7 @@ MainWindow::~MainWindow()
         if (auto device = registry().getDevice(m_currentSerial)) {
             detachVideoForm();
             device->setUserData(nullptr);
+            device->deRegisterDeviceObserver(this);
         }
     }
     delete m_videoForm;
@@ -266,6 +272,8 @@ void MainWindow::onDeviceConnected(bool success, const QString& serial, const QS
     if (auto device = registry().getDevice(serial)) {
         device->setUserData(static_cast<void*>(m_videoForm.data()));
         device->registerDeviceObserver(m_videoForm);
+        // The window tells game mode's changes.
+        device->registerDeviceObserver(this);
     }
     if (m_logoWidget) {
         m_logoWidget->hide();
@@ -284,10 +292,12 @@ void MainWindow::onNoticeConnect()
     }
     // The form was put in place 10 ms ago; its width counts only once the window has laid it out.
     layout()->activate();
-    QPointer<NoticePopup> notice = new NoticePopup(this);
-    notice->move(x() + (m_videoForm->width() - notice->width()) / 2, y() + kNoticeTop);
-    notice->exec();
-    delete notice;
+    NoticePopup::notify(this);
+}
+
+void MainWindow::gameModeChanged(bool on)
+{
+    NoticePopup::notify(this, on ? tr("Game mode on") : tr("Game mode off"));
 }
 
 QString MainWindow::noticeText(const QString& serial, dvk::IDevice::Notice notice, const QString& detail)
@@ -323,12 +333,7 @@ void MainWindow::onDeviceNotice(const QString& serial, dvk::IDevice::Notice noti
 
 void MainWindow::showNotice(const QString& text)
 {
-    auto* notice = new NoticePopup(this);
-    notice->setAttribute(Qt::WA_DeleteOnClose);
-    notice->setText(text);
-    QWidget* area = centralWidget() ? centralWidget() : this;
-    notice->move(x() + (area->width() - notice->width()) / 2, y() + kDeviceNoticeTop);
-    notice->show();
+    NoticePopup::notify(this, text, NoticePopup::kShowMs, kDeviceNoticeTop);
 }
 
 // Only the device shown takes the window back to the logo; another one ending changes nothing here.
@@ -341,11 +346,13 @@ void MainWindow::onDeviceDisconnected(QString serial)
     if (!device) {
         return;
     }
+    WindowFit::remember(this, serial);
     if (m_fullScreen) {
         switchFullScreen(false);
     }
     detachVideoForm();
     showLogoWidget();
+    device->deRegisterDeviceObserver(this);
     m_updateDeviceTimer.start(DeviceChoice::kPollIntervalMs);
 }
 
@@ -356,15 +363,37 @@ void MainWindow::showVideoForm()
     m_videoForm = new VideoForm(nullptr);
     connect(m_videoForm, &VideoForm::fullScreenSwitch, this, &MainWindow::onSwitchFullScreen);
     connect(m_videoForm, &VideoForm::switchWireless, this, &MainWindow::onSwitchWireless);
+    // Queued: the form reports while the decoder's picture is locked.
+    connect(m_videoForm, &VideoForm::frameSizeChanged, this, &MainWindow::onFrameSizeChanged, Qt::QueuedConnection);
+    m_windowPlaced = false;
+    // Narrow enough for a portrait picture beside the tool bar.
+    setMinimumWidth(ui->toolBar->sizeHint().width() + kMinPictureWidth);
     m_videoForm->show();
     setCentralWidget(m_videoForm);
+    // Keys go to the device from the start; a dialog closing gives the window, and so the form, focus back.
+    m_videoForm->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::showLogoWidget()
 {
     m_logoWidget = new LogoWidget(nullptr);
+    if (!LaunchOptions::current().serial.isEmpty()) {
+        m_logoWidget->setWaitingFor(LaunchOptions::current().serial);
+    }
     setCentralWidget(m_logoWidget);
     m_logoWidget->show();
+    setMinimumWidth(Config::getInstance()->getMinWndWidth());
+}
+
+// The first picture of a connection places the window; after that the size is the user's.
+void MainWindow::onFrameSizeChanged(const QSize& size)
+{
+    if (m_windowPlaced || !m_videoForm) {
+        return;
+    }
+    m_windowPlaced = true;
+    layout()->activate();
+    WindowFit::place(this, m_videoForm, size, m_currentSerial);
 }
 
 // Takes the shown form off the device that feeds it, so no frame reaches it once it is replaced.

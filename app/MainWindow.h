@@ -10,6 +10,7 @@
 
 #include "adb/AdbProcess.h"
 #include "device/DeviceParams.h"
+#include "device/DeviceObserver.h"
 #include "device/IDevice.h"
 #include "LaunchOptions.h"
 
@@ -26,7 +27,7 @@ class MainWindow;
 // The only top-level window: finds attached devices by polling adb, connects one, and shows it
 // with the tool bar beside it. Every adb command runs on a runner of its own and is followed up
 // when it reports; the wireless switch and the reconnection are step sequences of their own.
-class MainWindow : public QMainWindow
+class MainWindow : public QMainWindow, public dvk::DeviceObserver
 {
     Q_OBJECT
 public:
@@ -43,6 +44,8 @@ public:
     // What the window says for a device's notice; empty when it says nothing.
     static QString noticeText(const QString& serial, dvk::IDevice::Notice notice, const QString& detail);
 
+    void gameModeChanged(bool on) override;
+
 private slots:
     void onUpdateDevice();
     void onGetSize();
@@ -51,6 +54,7 @@ private slots:
     void onSwitchFullScreen();
     void onNoticeConnect();
     void onSwitchWireless();
+    void onFrameSizeChanged(const QSize& size);
     void onDeviceNotice(const QString& serial, dvk::IDevice::Notice notice, const QString& detail);
 
 private:
@@ -101,6 +105,8 @@ private:
     bool m_wirelessSwitch = false;
     QPointer<WirelessSwitch> m_switch;
     QPointer<Reconnection> m_reconnection;
+    // Whether the window was placed for the connection's first picture.
+    bool m_windowPlaced = false;
     QTimer m_updateDeviceTimer;
     QTimer m_getSizeTimer;
     QPointer<ToolBar> m_toolForm;

@@ -14,6 +14,10 @@
 #include <malloc.h>
 #endif
 
+#ifdef VADIZEDE_HAVE_X11
+#include <X11/Xlib.h>
+#endif
+
 #include "AppPath.h"
 #include "AppVersion.h"
 
@@ -66,12 +70,38 @@ void initDataPath()
     seedConfigFile(configDir + "/config.ini");
 }
 
+// A value the user set is theirs: it names the adb, server or keymaps they want used.
+void putEnvironmentDefault(const char* name, const QByteArray& value)
+{
+    if (!qEnvironmentVariableIsEmpty(name)) {
+        return;
+    }
+    qputenv(name, value);
+}
+
 void setStartupEnvironment()
 {
     qputenv("VADIZEDE_CONFIG_PATH", (getAppPath() + "/config").toLocal8Bit());
-    qputenv("VADIZEDE_ADB_PATH", "../../../ZelDravik/VaDizedeCore/src/third_party/adb/win/adb.exe");
-    qputenv("VADIZEDE_SERVER_PATH", "../../../ZelDravik/VaDizedeCore/src/third_party/dravik-server");
-    qputenv("VADIZEDE_KEYMAP_PATH", "../../../keymap");
+    putEnvironmentDefault("VADIZEDE_ADB_PATH", "../../../ZelDravik/VaDizedeCore/src/third_party/adb/win/adb.exe");
+    putEnvironmentDefault("VADIZEDE_SERVER_PATH", "../../../ZelDravik/VaDizedeCore/src/third_party/dravik-server");
+    putEnvironmentDefault("VADIZEDE_KEYMAP_PATH", "../../../keymap");
+}
+
+bool canOpenDisplay()
+{
+#ifdef VADIZEDE_HAVE_X11
+    // Another platform plugin (offscreen, wayland) reports its own problems.
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (!platform.isEmpty() && !platform.startsWith("xcb")) {
+        return true;
+    }
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) {
+        return false;
+    }
+    XCloseDisplay(display);
+#endif
+    return true;
 }
 
 std::optional<Qt::ApplicationAttribute> openGLAttribute(int useDesktopOpenGL)

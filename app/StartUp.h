@@ -16,6 +16,10 @@ void initDataPath();
 // The environment that the configuration store, the adb runner and child processes read back.
 void setStartupEnvironment();
 
+// Whether the window system can be reached. On X11 the display is opened and closed again; the
+// framework would end the process with an abort on one it cannot open.
+bool canOpenDisplay();
+
 // The OpenGL implementation chosen by the "UseDesktopOpenGL" setting; none for the platform default.
 std::optional<Qt::ApplicationAttribute> openGLAttribute(int useDesktopOpenGL);
 // Sets the OpenGL and high-DPI attributes; must run before the application object exists.

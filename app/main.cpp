@@ -51,6 +51,9 @@ int main(int argc, char* argv[])
     if (options.noDisplay) {
         return runHeadlessRecording(options, argc, argv);
     }
+    if (!canOpenDisplay()) {
+        return reportNoDisplay(argc, argv);
+    }
 
     // The OpenGL implementation and the surface format have to be fixed before the application object exists.
     applyOpenGLChoice(Config::getInstance()->getDesktopOpenGL());

@@ -13,10 +13,10 @@
 #include <climits>
 #include <cmath>
 
-#include "Config.h"
 #include "KeepRatioWidget.h"
 #include "MouseTap.h"
 #include "QYUVOpenGLWidget.h"
+#include "WindowFit.h"
 #include "controller/ControlMsg.h"
 #include "device/DeviceSerial.h"
 #include "device/IDevice.h"
@@ -107,7 +107,7 @@ void VideoForm::initQuickBar()
     m_fullScreenButton = makeQuickBarButton(this, kScreenButtonSize, kFullScreenStyle);
     m_normalScreenButton = makeQuickBarButton(this, kScreenButtonSize, kNormalScreenStyle);
     m_wirelessButton = makeQuickBarButton(this, kWirelessButtonSize, kWirelessStyle);
-    m_wirelessButton->setText(tr("wireless"));
+    m_wirelessButton->setText(tr("Wireless"));
     m_fullScreenButton->setObjectName("fullScreenButton");
     m_normalScreenButton->setObjectName("normalScreenButton");
     m_wirelessButton->setObjectName("wirelessButton");
@@ -140,6 +140,7 @@ void VideoForm::onFrame(int width, int height, uint8_t* dataY, uint8_t* dataU, u
         m_frameSize = newSize;
         m_widthHeightRatio = float(width) / float(height);
         ui->keepRatioWidget->setWidthHeightRatio(m_widthHeightRatio);
+        emit frameSizeChanged(newSize);
     }
     // A negative line size (a bottom-up picture) would read far outside the plane.
     if (linesizeY < 0 || linesizeU < 0 || linesizeV < 0) {
@@ -240,6 +241,12 @@ void VideoForm::forwardMouse(QMouseEvent* event, bool clampToVideo)
     target->mouseEvent(event, m_videoWidget->frameSize(), videoSize());
 }
 
+void VideoForm::forwardPress(QMouseEvent* event)
+{
+    m_forwardedButtons |= event->button();
+    forwardMouse(event, false);
+}
+
 void VideoForm::mousePressEvent(QMouseEvent* event)
 {
     QPointer<dvk::IDevice> target = device();
@@ -257,7 +264,7 @@ void VideoForm::mousePressEvent(QMouseEvent* event)
     if (!insideVideo(event->localPos())) {
         return;
     }
-    forwardMouse(event, false);
+    forwardPress(event);
     updateInputMethod();
     if (event->button() == Qt::LeftButton) {
         // A relative position in the form a key map file takes.
@@ -278,31 +285,33 @@ void VideoForm::mouseReleaseEvent(QMouseEvent* event)
         target->postBackOrScreenOn(false);
         return;
     }
+    // A press that went to a button action or landed beside the picture has no release on the device.
+    if (!m_forwardedButtons.testFlag(event->button())) {
+        return;
+    }
+    m_forwardedButtons &= ~event->button();
     // A drag that ends outside the video still releases, at the video's edge.
     forwardMouse(event, true);
 }
 
 void VideoForm::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    QPointer<dvk::IDevice> target = device();
-    if (!target) {
-        return;
-    }
-    const bool inside = insideVideo(event->localPos());
-    if (event->button() == Qt::LeftButton && !inside && !isMaximized()) {
+    if (event->button() == Qt::LeftButton && !insideVideo(event->localPos()) && !isMaximized()) {
         resizeToGoodSize();
     }
-    if (event->button() == Qt::RightButton && !target->isCurrentCustomKeymap()) {
-        target->postBackOrScreenOn(true);
-    }
-    if (inside) {
-        forwardMouse(event, false);
-    }
+    // The double click stands for the click's second press, so the device sees two whole taps.
+    QMouseEvent press(QEvent::MouseButtonPress, event->localPos(), event->windowPos(), event->screenPos(),
+                      event->button(), event->buttons(), event->modifiers(), event->source());
+    mousePressEvent(&press);
 }
 
 void VideoForm::mouseMoveEvent(QMouseEvent* event)
 {
     if (!insideVideo(event->localPos())) {
+        return;
+    }
+    // A drag whose press the device never saw is no drag there.
+    if ((event->buttons() & Qt::LeftButton) && !m_forwardedButtons.testFlag(Qt::LeftButton)) {
         return;
     }
     forwardMouse(event, false);
@@ -330,6 +339,7 @@ void VideoForm::keyPressEvent(QKeyEvent* event)
         onSwitchFullScreen();
         return;
     }
+    m_forwardedKeys.insert(keyIdentity(event));
     target->keyEvent(event, m_videoWidget->frameSize(), videoSize());
     updateInputMethod();
 }
@@ -340,7 +350,25 @@ void VideoForm::keyReleaseEvent(QKeyEvent* event)
     if (!target) {
         return;
     }
+    // Presses taken by a shortcut, a dialog or leaving full screen leave their releases here.
+    const quint64 identity = keyIdentity(event);
+    if (!m_forwardedKeys.contains(identity)) {
+        return;
+    }
+    if (!event->isAutoRepeat()) {
+        m_forwardedKeys.remove(identity);
+    }
     target->keyEvent(event, m_videoWidget->frameSize(), videoSize());
+}
+
+// The physical key where the platform names it, so that a release matches its press even when a
+// modifier changed the key's meaning in between; otherwise the key itself.
+quint64 VideoForm::keyIdentity(const QKeyEvent* event)
+{
+    if (event->nativeScanCode() != 0) {
+        return (quint64(1) << 32) | event->nativeScanCode();
+    }
+    return quint32(event->key());
 }
 
 void VideoForm::inputMethodEvent(QInputMethodEvent* event)
@@ -412,7 +440,7 @@ void VideoForm::closeEvent(QCloseEvent* event)
 {
     QPointer<dvk::IDevice> target = device();
     if (target) {
-        Config::getInstance()->setRect(target->getSerial(), geometry());
+        WindowFit::remember(window(), target->getSerial());
         target->disconnectDevice();
     }
     event->accept();
@@ -444,7 +472,13 @@ void VideoForm::resizeToGoodSize()
     if (!goodSize.isValid()) {
         return;
     }
-    resize(goodSize);
+    // The window the form is shown in changes by what the bars take, so that the form ends at the
+    // good size; a window filling the screen stays as it is.
+    QWidget* host = window();
+    if (host->isFullScreen() || host->isMaximized()) {
+        return;
+    }
+    host->resize(host->size() - size() + goodSize);
 }
 
 void VideoForm::installShortcut()

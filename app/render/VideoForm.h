@@ -2,6 +2,7 @@
 #define VIDEOFORM_H
 
 #include <QPointer>
+#include <QSet>
 #include <QSize>
 
 #include "DropAreaBase.h"
@@ -44,6 +45,8 @@ signals:
     void mouseEnter();
     void mouseLeave();
     void switchWireless();
+    // The device's picture changed its size; also for the first picture.
+    void frameSizeChanged(const QSize& size);
 
 private slots:
     void onSwitchFullScreen();
@@ -84,6 +87,8 @@ private:
     bool insideVideo(const QPointF& pos) const;
     QSize videoSize() const;
     void forwardMouse(QMouseEvent* event, bool clampToVideo);
+    void forwardPress(QMouseEvent* event);
+    static quint64 keyIdentity(const QKeyEvent* event);
     void updateInputMethod();
 
     Ui::videoForm* ui;
@@ -93,6 +98,9 @@ private:
     QPointer<QPushButton> m_wirelessButton;
     QSize m_frameSize = {-1, -1};
     float m_widthHeightRatio = -1.0f;
+    // Presses the device was sent, so that it is never sent a release it did not see pressed.
+    Qt::MouseButtons m_forwardedButtons = Qt::NoButton;
+    QSet<quint64> m_forwardedKeys;
 };
 
 #endif // VIDEOFORM_H

@@ -7,11 +7,17 @@
 
 #include "AppFiles.h"
 #include "LaunchOptions.h"
+#include "NoticePopup.h"
 #include "device/IDeviceManage.h"
 
 KeymapMenu::KeymapMenu(QWidget* parent) : QMenu(tr("Keymap"), parent)
 {
     setObjectName("keymapMenu");
+    // The tool bar's dark look; the item under the pointer in the accent colour.
+    setStyleSheet("QMenu {background: #1B2845; color: #FFFFFF; border: 1px solid #428AFF; padding: 4px 0px;}"
+                  "QMenu::item {padding: 6px 24px 6px 28px; background: transparent;}"
+                  "QMenu::item:selected {color: #428AFF;}"
+                  "QMenu::item:disabled {color: #6B7A99;}");
     // Listed afresh each time, so keymaps added while the program runs show up.
     connect(this, &QMenu::aboutToShow, this, &KeymapMenu::rebuild);
     connect(&dvk::IDeviceManage::getInstance(), &dvk::IDeviceManage::deviceConnected, this,
@@ -21,6 +27,18 @@ KeymapMenu::KeymapMenu(QWidget* parent) : QMenu(tr("Keymap"), parent)
 void KeymapMenu::setSerial(const QString& serial)
 {
     m_serial = serial;
+}
+
+void KeymapMenu::openBeside(int rightEdge, int top, const QRect& inside)
+{
+    // Filled first, so that its size is known before it is placed.
+    rebuild();
+    const QSize size = sizeHint();
+    QPoint where(rightEdge - size.width(), top);
+    where.setY(qMin(where.y(), inside.bottom() + 1 - size.height()));
+    where.setY(qMax(where.y(), inside.top()));
+    where.setX(qBound(inside.left(), where.x(), inside.right() + 1 - size.width()));
+    popup(where);
 }
 
 QString KeymapMenu::currentKeymap() const
@@ -75,4 +93,8 @@ void KeymapMenu::choose(const QString& file)
     device->updateScript(script);
     m_chosen.insert(m_serial, file);
     qInfo("%s", qUtf8Printable(QStringLiteral("Keymap of %1: %2").arg(m_serial, file.isEmpty() ? "none" : file)));
+    const QString name = file.isEmpty() ? tr("None") : QFileInfo(file).completeBaseName();
+    // The menu is a window of its own; the notice goes over the window it was opened from.
+    QWidget* host = parentWidget() ? parentWidget()->window() : this;
+    NoticePopup::notify(host, tr("Keymap: %1").arg(name));
 }

@@ -14,6 +14,9 @@ public:
     explicit KeymapMenu(QWidget* parent = nullptr);
 
     void setSerial(const QString& serial);
+    // Opens with its right edge on rightEdge and its top at top, moved as needed to stay inside
+    // the area (in screen coordinates).
+    void openBeside(int rightEdge, int top, const QRect& inside);
     // The keymap file the device of the serial runs with; empty for none.
     QString currentKeymap() const;
 

@@ -15,6 +15,9 @@ public:
     explicit LogoWidget(QWidget* parent = nullptr);
     ~LogoWidget() override;
 
+    // Names the one device the window waits for, instead of asking for any.
+    void setWaitingFor(const QString& serial);
+
 private:
     Ui::LogoWidget* ui;
 };

@@ -3,13 +3,14 @@
 #include <QFontMetrics>
 #include <QPropertyAnimation>
 
+#include "WindowShape.h"
 #include "ui_progressdialog.h"
 
 ProgressDialog::ProgressDialog(QWidget* parent) : QDialog(parent), ui(new Ui::ProgressDialog)
 {
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-    setAttribute(Qt::WA_TranslucentBackground);
+    WindowShape::roundOff(this, ui->frame, WindowShape::kPanelRadius);
 }
 
 ProgressDialog::~ProgressDialog()

@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 
 #include "Config.h"
+#include "WindowShape.h"
 #include "ConnectionDefaults.h"
 #include "adb/AdbProcess.h"
 
@@ -12,11 +13,13 @@ SettingDialog::SettingDialog(QWidget* parent) : QDialog(parent), ui(new Ui::Sett
 {
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-    setAttribute(Qt::WA_TranslucentBackground);
+    WindowShape::roundOff(this, ui->frame, WindowShape::kPanelRadius);
 
     ui->labelAdb->setText(tr("ADB File Location"));
     ui->labelFps->setText(tr("FPS"));
     ui->buttonBrowse->setText(tr("Browse"));
+    ui->labelFpsNote->setText(tr("Applies from the next connection"));
+    ui->labelFpsNote->hide();
     ui->labelConnection->setText(tr("Connection (from the next connection on)"));
     ui->radioAuto->setText(tr("Auto"));
     ui->radioServer->setText(tr("Server"));
@@ -100,6 +103,8 @@ void SettingDialog::storeMaxFps(int fps)
 {
     Config::getInstance()->setMaxFps(fps);
     showMaxFps();
+    // A running connection keeps the rate it was started with.
+    ui->labelFpsNote->show();
 }
 
 // Shows what the store holds, so a value it did not keep is not shown as chosen.

@@ -1,11 +1,13 @@
 #include "StatementDialog.h"
 #include "ui_StatementDialog.h"
 
+#include "WindowShape.h"
+
 StatementDialog::StatementDialog(QWidget* parent) : QDialog(parent), ui(new Ui::StatementDialog)
 {
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-    setAttribute(Qt::WA_TranslucentBackground);
+    WindowShape::roundOff(this, ui->frame, WindowShape::kPanelRadius);
     ui->labelContent->setText(statementText());
 }
 
@@ -14,16 +16,20 @@ StatementDialog::~StatementDialog()
     delete ui;
 }
 
-// Shown in Chinese in every language; these are the libraries the program links.
+// The libraries the program links, in the interface's language.
 QString StatementDialog::statementText()
 {
-    return QString::fromUtf8(
-        "本软件使用了以下开源组件，其源代码及许可证信息可在下列地址获取。衷心感谢这些开源项目的开发者！\n"
-        "\n"
-        "1. Qt: 跨平台应用程序与界面框架，https://code.qt.io/cgit/qt/qtbase.git\n"
-        "2. FFmpeg: 音视频编解码与封装库，https://git.ffmpeg.org/ffmpeg.git\n"
-        "3. libX11: X Window 系统客户端库，https://gitlab.freedesktop.org/xorg/lib/libx11\n"
-        "4. libXfixes: X 扩展库（鼠标范围限制），https://gitlab.freedesktop.org/xorg/lib/libxfixes");
+    return tr("This program uses the following open-source components. Their source code and licences are "
+              "available at the addresses below. Our sincere thanks to the developers of these projects!\n"
+              "\n"
+              "1. Qt, cross-platform application and user-interface framework:\n"
+              "    https://code.qt.io/cgit/qt/qtbase.git\n"
+              "2. FFmpeg, audio and video codecs and containers:\n"
+              "    https://git.ffmpeg.org/ffmpeg.git\n"
+              "3. libX11, X Window System client library:\n"
+              "    https://gitlab.freedesktop.org/xorg/lib/libx11\n"
+              "4. libXfixes, X extension library (keeping the pointer in an area):\n"
+              "    https://gitlab.freedesktop.org/xorg/lib/libxfixes");
 }
 
 void StatementDialog::on_buttonClose_clicked()

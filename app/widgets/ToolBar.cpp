@@ -14,6 +14,7 @@
 
 #include "AppPath.h"
 #include "DropTip.h"
+#include "NoticePopup.h"
 #include "ToolButton.h"
 #include "ToolMenuMore.h"
 #include "adb/AdbProcess.h"
@@ -151,8 +152,24 @@ void ToolBar::onSnapshot()
 {
     hideMenu();
     if (auto device = deviceOf(m_serial)) {
+        connect(device, &dvk::IDevice::screenshotSaved, this, &ToolBar::onSnapshotSaved, Qt::UniqueConnection);
         device->screenshot();
     }
+}
+
+void ToolBar::onSnapshotSaved(const QString& path, bool opened)
+{
+    if (opened) {
+        notify(tr("Snapshot saved: %1").arg(QFileInfo(path).fileName()), NoticePopup::kShowMs);
+        return;
+    }
+    notify(tr("Snapshot saved; no program could open it:\n%1").arg(QDir::toNativeSeparators(path)),
+           NoticePopup::kLongShowMs);
+}
+
+void ToolBar::notify(const QString& text, int showMs)
+{
+    NoticePopup::notify(window(), text, showMs);
 }
 
 void ToolBar::onSettings()
@@ -189,24 +206,41 @@ void ToolBar::onLogcat()
     const QString path = logcatFilePath(m_serial);
     QDir().mkpath(QFileInfo(path).absolutePath());
 
-    dvk::AdbProcess::selfDeleting([path](dvk::AdbProcess::ADB_EXEC_RESULT, dvk::AdbProcess* runner) {
-        writeLogcat(path, runner->getStdOut());
+    QPointer<ToolBar> self(this);
+    dvk::AdbProcess::selfDeleting([self, path](dvk::AdbProcess::ADB_EXEC_RESULT, dvk::AdbProcess* runner) {
+        if (self) {
+            self->onLogcatRead(path, runner->getStdOut());
+        }
     })->dumpLogcat(m_serial);
 }
 
-void ToolBar::writeLogcat(const QString& path, const QString& output)
+void ToolBar::onLogcatRead(const QString& path, const QString& output)
+{
+    if (!writeLogcat(path, output)) {
+        // Where the file should have gone, so that the folder can be looked at.
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+        notify(tr("LOGCAT could not be written to %1").arg(QDir::toNativeSeparators(path)), NoticePopup::kLongShowMs);
+        return;
+    }
+    if (QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
+        notify(tr("LOGCAT saved: %1").arg(QFileInfo(path).fileName()), NoticePopup::kShowMs);
+        return;
+    }
+    notify(tr("LOGCAT saved; no program could open it:\n%1").arg(QDir::toNativeSeparators(path)),
+           NoticePopup::kLongShowMs);
+}
+
+bool ToolBar::writeLogcat(const QString& path, const QString& output)
 {
     QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Truncate)) {
-        QTextStream stream(&file);
-        stream << output << Qt::endl;
-        stream.flush();
-        file.close();
-    } else {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Truncate)) {
         qWarning("%s", qUtf8Printable(QStringLiteral("logcat dump to %1 failed").arg(path)));
+        return false;
     }
-    const QString target = QFile::exists(path) ? path : QFileInfo(path).absolutePath();
-    QDesktopServices::openUrl(QUrl::fromLocalFile(target));
+    QTextStream stream(&file);
+    stream << output << Qt::endl;
+    stream.flush();
+    return true;
 }
 
 void ToolBar::onAdb()
@@ -233,8 +267,14 @@ void ToolBar::openTerminalIn(const QString& directory)
     QDesktopServices::openUrl(QUrl("file:///C:/Windows/System32/cmd.exe"));
 #else
     const QString terminal = terminalProgram();
-    if (terminal.isEmpty() || !QProcess::startDetached(terminal, QStringList(), directory)) {
+    if (terminal.isEmpty()) {
+        qWarning("%s", qUtf8Printable(QStringLiteral("no terminal found to open in %1").arg(directory)));
+        notify(tr("No terminal found; tried x-terminal-emulator and xterm"), NoticePopup::kLongShowMs);
+        return;
+    }
+    if (!QProcess::startDetached(terminal, QStringList(), directory)) {
         qWarning("%s", qUtf8Printable(QStringLiteral("could not open a terminal in %1").arg(directory)));
+        notify(tr("The terminal %1 did not start").arg(terminal), NoticePopup::kLongShowMs);
     }
 #endif
 }

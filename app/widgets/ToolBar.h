@@ -41,6 +41,9 @@ public slots:
     void onUninstall();
     void onMore();
 
+private slots:
+    void onSnapshotSaved(const QString& path, bool opened);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
@@ -52,8 +55,10 @@ private:
     void hideMenu();
     void placeMenu();
     bool hasDevice() const;
-    static void writeLogcat(const QString& path, const QString& output);
-    static void openTerminalIn(const QString& directory);
+    static bool writeLogcat(const QString& path, const QString& output);
+    void onLogcatRead(const QString& path, const QString& output);
+    void openTerminalIn(const QString& directory);
+    void notify(const QString& text, int showMs);
 
     Ui::ToolBar* ui;
     QPointer<QLabel> m_logo;

@@ -36,10 +36,13 @@ void ToolMenuMore::setSerial(const QString& serial)
 
 void ToolMenuMore::on_btKeymap_clicked()
 {
-    // Opens beside the entry; this menu closes as with its other entries.
-    const QPoint where = ui->btKeymap->mapToGlobal(QPoint(ui->btKeymap->width(), 0));
+    // Opens to the left of this menu, level with the entry: the tool bar is the window's right edge,
+    // and the list stays inside the window. This menu closes as with its other entries.
+    const int rightEdge = mapToGlobal(QPoint(0, 0)).x();
+    const int top = ui->btKeymap->mapToGlobal(QPoint(0, 0)).y();
+    const QRect inside(window()->mapToGlobal(QPoint(0, 0)), window()->size());
     hide();
-    m_keymapMenu->popup(where);
+    m_keymapMenu->openBeside(rightEdge, top, inside);
 }
 
 void ToolMenuMore::on_btVersion_clicked()

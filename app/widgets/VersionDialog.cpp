@@ -3,17 +3,19 @@
 
 #include <QCoreApplication>
 
+#include "WindowShape.h"
+
 VersionDialog::VersionDialog(QWidget* parent) : QDialog(parent), ui(new Ui::VersionDialog)
 {
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-    setAttribute(Qt::WA_TranslucentBackground);
+    WindowShape::roundOff(this, ui->frame, WindowShape::kPanelRadius);
 
     QString version = QCoreApplication::applicationVersion();
     if (version.isEmpty()) {
         version = "0.0.0";
     }
-    ui->labelContent->setText(tr("Version Number:") + version);
+    ui->labelContent->setText(tr("Version Number: %1").arg(version));
 }
 
 VersionDialog::~VersionDialog()

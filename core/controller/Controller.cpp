@@ -28,6 +28,7 @@ void Controller::updateScript(QString gameScript)
     }
     m_inputConvert = createConverter(gameScript);
     connect(m_inputConvert, &InputConvertBase::grabCursor, this, &Controller::grabCursor);
+    connect(m_inputConvert, &InputConvertBase::gameModeChanged, this, &Controller::gameModeChanged);
 }
 
 InputConvertBase* Controller::createConverter(const QString& gameScript)

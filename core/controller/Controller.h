@@ -75,6 +75,7 @@ public:
 
 signals:
     void grabCursor(bool grab);
+    void gameModeChanged(bool on);
 
 protected:
     bool event(QEvent* event) override;

@@ -77,6 +77,9 @@ void Device::initSignals()
     if (m_controller) {
         connect(m_controller, &Controller::grabCursor, this,
                 [this](bool grab) { forEachObserver([grab](DeviceObserver* observer) { observer->grabCursor(grab); }); });
+        connect(m_controller, &Controller::gameModeChanged, this, [this](bool on) {
+            forEachObserver([on](DeviceObserver* observer) { observer->gameModeChanged(on); });
+        });
     }
     if (m_fileHandler) {
         connect(m_fileHandler, &FileHandler::fileHandlerResult, this, &Device::onFileHandlerResult);
@@ -654,10 +657,12 @@ bool Device::saveFrame(int width, int height, uint8_t* rgb32)
         return false;
     }
     // Opening needs the desktop's services, which only a GUI application has.
+    bool opened = false;
     if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+        opened = QDesktopServices::openUrl(QUrl::fromLocalFile(path));
     }
     qInfo("%s", qUtf8Printable(QStringLiteral("screenshot save to %1").arg(path)));
+    emit screenshotSaved(path, opened);
     return true;
 }
 

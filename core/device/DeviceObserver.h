@@ -29,6 +29,8 @@ public:
     }
     virtual void updateFPS(quint32 fps) { Q_UNUSED(fps) }
     virtual void grabCursor(bool grab) { Q_UNUSED(grab) }
+    // The keymap's game mode went on or off.
+    virtual void gameModeChanged(bool on) { Q_UNUSED(on) }
 
     virtual void mouseEvent(const QMouseEvent* from, const QSize& frameSize, const QSize& showSize)
     {

@@ -74,6 +74,8 @@ public:
 signals:
     void deviceConnected(bool success, const QString& serial, const QString& deviceName, const QSize& size);
     void deviceDisconnected(QString serial);
+    // A screenshot was written to path; opened tells whether a program was started to show it.
+    void screenshotSaved(const QString& path, bool opened);
     void deviceNotice(const QString& serial, dvk::IDevice::Notice notice, const QString& detail);
 };
 

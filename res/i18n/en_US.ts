@@ -37,12 +37,24 @@ to Install it.</translation>
         <source>Please connect device</source>
         <translation>Please connect device</translation>
     </message>
+    <message>
+        <source>Waiting for %1</source>
+        <translation>Waiting for %1</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
     <message>
         <source>VaDizede</source>
         <translation>VaDizede</translation>
+    </message>
+    <message>
+        <source>Game mode on</source>
+        <translation>Game mode on</translation>
+    </message>
+    <message>
+        <source>Game mode off</source>
+        <translation>Game mode off</translation>
     </message>
     <message>
         <source>Mirroring with the phone&apos;s own screen recorder: slower input, no clipboard</source>
@@ -98,6 +110,10 @@ to Install it.</translation>
         <translation>FPS</translation>
     </message>
     <message>
+        <source>Applies from the next connection</source>
+        <translation>Applies from the next connection</translation>
+    </message>
+    <message>
         <source>Connection (from the next connection on)</source>
         <translation>Connection (from the next connection on)</translation>
     </message>
@@ -127,6 +143,28 @@ to Install it.</translation>
     <message>
         <source>Open Source Code Statement</source>
         <translation>Open Source Code Statement</translation>
+    </message>
+    <message>
+        <source>This program uses the following open-source components. Their source code and licences are available at the addresses below. Our sincere thanks to the developers of these projects!
+
+1. Qt, cross-platform application and user-interface framework:
+    https://code.qt.io/cgit/qt/qtbase.git
+2. FFmpeg, audio and video codecs and containers:
+    https://git.ffmpeg.org/ffmpeg.git
+3. libX11, X Window System client library:
+    https://gitlab.freedesktop.org/xorg/lib/libx11
+4. libXfixes, X extension library (keeping the pointer in an area):
+    https://gitlab.freedesktop.org/xorg/lib/libxfixes</source>
+        <translation>This program uses the following open-source components. Their source code and licences are available at the addresses below. Our sincere thanks to the developers of these projects!
+
+1. Qt, cross-platform application and user-interface framework:
+    https://code.qt.io/cgit/qt/qtbase.git
+2. FFmpeg, audio and video codecs and containers:
+    https://git.ffmpeg.org/ffmpeg.git
+3. libX11, X Window System client library:
+    https://gitlab.freedesktop.org/xorg/lib/libx11
+4. libXfixes, X extension library (keeping the pointer in an area):
+    https://gitlab.freedesktop.org/xorg/lib/libxfixes</translation>
     </message>
 </context>
 <context>
@@ -167,6 +205,38 @@ to Install it.</translation>
         <source>More</source>
         <translation>More</translation>
     </message>
+    <message>
+        <source>Snapshot saved: %1</source>
+        <translation>Snapshot saved: %1</translation>
+    </message>
+    <message>
+        <source>Snapshot saved; no program could open it:
+%1</source>
+        <translation>Snapshot saved; no program could open it:
+%1</translation>
+    </message>
+    <message>
+        <source>LOGCAT could not be written to %1</source>
+        <translation>LOGCAT could not be written to %1</translation>
+    </message>
+    <message>
+        <source>LOGCAT saved: %1</source>
+        <translation>LOGCAT saved: %1</translation>
+    </message>
+    <message>
+        <source>LOGCAT saved; no program could open it:
+%1</source>
+        <translation>LOGCAT saved; no program could open it:
+%1</translation>
+    </message>
+    <message>
+        <source>No terminal found; tried x-terminal-emulator and xterm</source>
+        <translation>No terminal found; tried x-terminal-emulator and xterm</translation>
+    </message>
+    <message>
+        <source>The terminal %1 did not start</source>
+        <translation>The terminal %1 did not start</translation>
+    </message>
 </context>
 <context>
     <name>ToolMenuMore</name>
@@ -194,14 +264,14 @@ to Install it.</translation>
         <translation>Version Info</translation>
     </message>
     <message>
-        <source>Version Number:</source>
-        <translation>Version Number:</translation>
+        <source>Version Number: %1</source>
+        <translation>Version Number: %1</translation>
     </message>
 </context>
 <context>
     <name>VideoForm</name>
     <message>
-        <source>wireless</source>
+        <source>Wireless</source>
         <translation>Wireless</translation>
     </message>
 </context>
@@ -348,6 +418,10 @@ to Install it.</translation>
         <translation>%1: adb devices failed: %2</translation>
     </message>
     <message>
+        <source>%1: cannot open the display; set DISPLAY, or use --no-display</source>
+        <translation>%1: cannot open the display; set DISPLAY, or use --no-display</translation>
+    </message>
+    <message>
         <source>How to reach the device: our server, the phone&apos;s own screen recorder and input command, or auto (the server, else the phone&apos;s tools).</source>
         <translation>How to reach the device: our server, the phone&apos;s own screen recorder and input command, or auto (the server, else the phone&apos;s tools).</translation>
     </message>
@@ -490,6 +564,10 @@ to Install it.</translation>
         <translation>%1 fps</translation>
     </message>
     <message>
+        <source>game</source>
+        <translation>game</translation>
+    </message>
+    <message>
         <source>view only</source>
         <translation>view only</translation>
     </message>
@@ -503,6 +581,10 @@ to Install it.</translation>
     <message>
         <source>None</source>
         <translation>None</translation>
+    </message>
+    <message>
+        <source>Keymap: %1</source>
+        <translation>Keymap: %1</translation>
     </message>
 </context>
 <context>

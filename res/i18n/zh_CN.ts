@@ -37,12 +37,24 @@ to Install it.</source>
         <source>Please connect device</source>
         <translation>请连接设备</translation>
     </message>
+    <message>
+        <source>Waiting for %1</source>
+        <translation>正在等待 %1</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
     <message>
         <source>VaDizede</source>
         <translation>VaDizede</translation>
+    </message>
+    <message>
+        <source>Game mode on</source>
+        <translation>游戏模式已开启</translation>
+    </message>
+    <message>
+        <source>Game mode off</source>
+        <translation>游戏模式已关闭</translation>
     </message>
     <message>
         <source>Mirroring with the phone&apos;s own screen recorder: slower input, no clipboard</source>
@@ -98,6 +110,10 @@ to Install it.</source>
         <translation>帧率设置</translation>
     </message>
     <message>
+        <source>Applies from the next connection</source>
+        <translation>将在下次连接时生效</translation>
+    </message>
+    <message>
         <source>Connection (from the next connection on)</source>
         <translation>连接方式（下次连接时生效）</translation>
     </message>
@@ -127,6 +143,28 @@ to Install it.</source>
     <message>
         <source>Open Source Code Statement</source>
         <translation>开源代码声明</translation>
+    </message>
+    <message>
+        <source>This program uses the following open-source components. Their source code and licences are available at the addresses below. Our sincere thanks to the developers of these projects!
+
+1. Qt, cross-platform application and user-interface framework:
+    https://code.qt.io/cgit/qt/qtbase.git
+2. FFmpeg, audio and video codecs and containers:
+    https://git.ffmpeg.org/ffmpeg.git
+3. libX11, X Window System client library:
+    https://gitlab.freedesktop.org/xorg/lib/libx11
+4. libXfixes, X extension library (keeping the pointer in an area):
+    https://gitlab.freedesktop.org/xorg/lib/libxfixes</source>
+        <translation>本软件使用了以下开源组件，其源代码及许可证信息可在下列地址获取。衷心感谢这些开源项目的开发者！
+
+1. Qt：跨平台应用程序与界面框架
+    https://code.qt.io/cgit/qt/qtbase.git
+2. FFmpeg：音视频编解码与封装库
+    https://git.ffmpeg.org/ffmpeg.git
+3. libX11：X Window 系统客户端库
+    https://gitlab.freedesktop.org/xorg/lib/libx11
+4. libXfixes：X 扩展库（鼠标范围限制）
+    https://gitlab.freedesktop.org/xorg/lib/libxfixes</translation>
     </message>
 </context>
 <context>
@@ -167,6 +205,38 @@ to Install it.</source>
         <source>More</source>
         <translation>更多</translation>
     </message>
+    <message>
+        <source>Snapshot saved: %1</source>
+        <translation>快照已保存：%1</translation>
+    </message>
+    <message>
+        <source>Snapshot saved; no program could open it:
+%1</source>
+        <translation>快照已保存，但没有程序可以打开它：
+%1</translation>
+    </message>
+    <message>
+        <source>LOGCAT could not be written to %1</source>
+        <translation>无法将 LOGCAT 写入 %1</translation>
+    </message>
+    <message>
+        <source>LOGCAT saved: %1</source>
+        <translation>LOGCAT 已保存：%1</translation>
+    </message>
+    <message>
+        <source>LOGCAT saved; no program could open it:
+%1</source>
+        <translation>LOGCAT 已保存，但没有程序可以打开它：
+%1</translation>
+    </message>
+    <message>
+        <source>No terminal found; tried x-terminal-emulator and xterm</source>
+        <translation>未找到终端；已尝试 x-terminal-emulator 和 xterm</translation>
+    </message>
+    <message>
+        <source>The terminal %1 did not start</source>
+        <translation>终端 %1 未能启动</translation>
+    </message>
 </context>
 <context>
     <name>ToolMenuMore</name>
@@ -194,14 +264,14 @@ to Install it.</source>
         <translation>版本信息</translation>
     </message>
     <message>
-        <source>Version Number:</source>
-        <translation>版本号：</translation>
+        <source>Version Number: %1</source>
+        <translation>版本号：%1</translation>
     </message>
 </context>
 <context>
     <name>VideoForm</name>
     <message>
-        <source>wireless</source>
+        <source>Wireless</source>
         <translation>无线</translation>
     </message>
 </context>
@@ -348,6 +418,10 @@ to Install it.</source>
         <translation>%1：adb devices 失败：%2</translation>
     </message>
     <message>
+        <source>%1: cannot open the display; set DISPLAY, or use --no-display</source>
+        <translation>%1：无法打开显示；请设置 DISPLAY，或使用 --no-display</translation>
+    </message>
+    <message>
         <source>How to reach the device: our server, the phone&apos;s own screen recorder and input command, or auto (the server, else the phone&apos;s tools).</source>
         <translation>连接设备的方式：我们的服务端、手机自带的录屏和 input 命令，或 auto（优先服务端，否则手机自带工具）。</translation>
     </message>
@@ -490,6 +564,10 @@ to Install it.</source>
         <translation>%1 帧/秒</translation>
     </message>
     <message>
+        <source>game</source>
+        <translation>游戏</translation>
+    </message>
+    <message>
         <source>view only</source>
         <translation>仅查看</translation>
     </message>
@@ -503,6 +581,10 @@ to Install it.</source>
     <message>
         <source>None</source>
         <translation>无</translation>
+    </message>
+    <message>
+        <source>Keymap: %1</source>
+        <translation>键位映射：%1</translation>
     </message>
 </context>
 <context>

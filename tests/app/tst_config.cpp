@@ -107,6 +107,17 @@ void TestConfig::setRectIsOnDiskAtOnce()
     QCOMPARE(onDisk.value("ABC/WindowRectX").toInt(), -10);
     QCOMPARE(onDisk.value("ABC/WindowRectW").toInt(), 20);
     QCOMPARE(onDisk.value("ABC/WindowRectH").toInt(), 20);
+
+    // Read back as stored; a serial never stored, or a broken entry, gives no rectangle.
+    QCOMPARE(Config::getInstance()->getRect("192.168.1.5:5555"), QRect(100, 50, 400, 800));
+    QCOMPARE(Config::getInstance()->getRect("ABC"), QRect(-10, 0, 20, 20));
+    QVERIFY(!Config::getInstance()->getRect("NEVER").isValid());
+    onDisk.setValue("BROKEN/WindowRectX", 5);
+    onDisk.setValue("BROKEN/WindowRectY", 5);
+    onDisk.setValue("BROKEN/WindowRectW", 0);
+    onDisk.setValue("BROKEN/WindowRectH", 300);
+    onDisk.sync();
+    QVERIFY(!Config::getInstance()->getRect("BROKEN").isValid());
 }
 
 void TestConfig::pathFallsBackToRelativeConfig_data()

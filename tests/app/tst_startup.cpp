@@ -9,6 +9,7 @@
 
 #include <vector>
 
+#include "AppFiles.h"
 #include "AppPath.h"
 #include "LogHandler.h"
 #include "StartUp.h"
@@ -30,7 +31,7 @@ private slots:
     void initTestCase();
     void dataPathIsPreparedAndConfigSeededOnce();
     void seededConfigIsWritableAndFallsBackToBuiltIn();
-    void environmentReplacesInheritedValues();
+    void environmentKeepsInheritedValues();
     void logLineFormat_data();
     void logLineFormat();
     void logFileTruncatedAtEachStartAndDroppedAfterClose();
@@ -116,15 +117,27 @@ void TestStartUp::seededConfigIsWritableAndFallsBackToBuiltIn()
     QDir::setCurrent(m_startDir);
 }
 
-void TestStartUp::environmentReplacesInheritedValues()
+void TestStartUp::environmentKeepsInheritedValues()
 {
+    QTemporaryDir keymaps;
     qputenv("VADIZEDE_ADB_PATH", "/inherited/adb");
+    qputenv("VADIZEDE_KEYMAP_PATH", QFile::encodeName(keymaps.path()));
+    qunsetenv("VADIZEDE_SERVER_PATH");
     setAppPath(QString::fromUtf8("/tmp/d\xc3\xa9j\xc3\xa0"));
     setStartupEnvironment();
     QCOMPARE(QString::fromLocal8Bit(qgetenv("VADIZEDE_CONFIG_PATH")), QString::fromUtf8("/tmp/d\xc3\xa9j\xc3\xa0/config"));
-    QCOMPARE(qgetenv("VADIZEDE_ADB_PATH"), QByteArray("../../../ZelDravik/VaDizedeCore/src/third_party/adb/win/adb.exe"));
+    QCOMPARE(qgetenv("VADIZEDE_ADB_PATH"), QByteArray("/inherited/adb"));
     QCOMPARE(qgetenv("VADIZEDE_SERVER_PATH"), QByteArray("../../../ZelDravik/VaDizedeCore/src/third_party/dravik-server"));
+    // The keymap folder named by the user is the one keymaps are looked up in.
+    QCOMPARE(AppFiles::keymapFolder(), QDir::cleanPath(keymaps.path()));
+
+    // Unset, the defaults are filled in and a missing folder falls back to the shipped ones.
+    qunsetenv("VADIZEDE_ADB_PATH");
+    qunsetenv("VADIZEDE_KEYMAP_PATH");
+    setStartupEnvironment();
+    QCOMPARE(qgetenv("VADIZEDE_ADB_PATH"), QByteArray("../../../ZelDravik/VaDizedeCore/src/third_party/adb/win/adb.exe"));
     QCOMPARE(qgetenv("VADIZEDE_KEYMAP_PATH"), QByteArray("../../../keymap"));
+    QVERIFY(AppFiles::keymapFolder() != QDir::cleanPath(keymaps.path()));
 }
 
 void TestStartUp::logLineFormat_data()

@@ -159,7 +159,10 @@ void TestCliHeadless::serialPicksTheNamedDeviceAndWaitsForIt()
     second.state = "offline";
     QVERIFY(sim.addDevice(second));
     AppRun app(sim);
-    app.start({"--no-display", "--record", app.path("two.mkv"), "-s", "SIM0002"});
+    // A port of its own: the default one is also taken by any other run of the program on this
+    // machine, which the suite's lock does not know of, and a taken port fails the connection.
+    const QString port = QString::number(SimDevice::freePort());
+    app.start({"--no-display", "--record", app.path("two.mkv"), "-s", "SIM0002", "--port", port});
     // The first poll finds SIM0002 offline; the chosen device is waited for, the other one left alone.
     QTRY_VERIFY_WITH_TIMEOUT(!adbCalls(sim).isEmpty(), 10000);
     QVERIFY(sim.setProperty("SIM0002", "state", "device"));

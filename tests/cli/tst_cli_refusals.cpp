@@ -12,6 +12,8 @@ private slots:
     void refusedValuesExitTwoAndStartNothing();
     void versionAndHelp();
     void listDevicesPrintsSerialAndState();
+    void noDisplaySaysSoAndExitsOne_data();
+    void noDisplaySaysSoAndExitsOne();
 };
 
 void TestCliRefusals::refusedValuesExitTwoAndStartNothing_data()
@@ -91,6 +93,30 @@ void TestCliRefusals::listDevicesPrintsSerialAndState()
     QCOMPARE(app.out(), QString("SIM0001\tdevice\nSIM0002\tunauthorized\n"));
     QCOMPARE(sim.invocations().size(), 1);
     QCOMPARE(sim.invocations().first().value("argv").toVariant().toStringList(), QStringList{"devices"});
+}
+
+void TestCliRefusals::noDisplaySaysSoAndExitsOne_data()
+{
+    QTest::addColumn<QString>("display");
+    QTest::newRow("unset") << QString();
+    QTest::newRow("nobody there") << QString(":9731");
+}
+
+void TestCliRefusals::noDisplaySaysSoAndExitsOne()
+{
+    QFETCH(QString, display);
+    SimDevice sim;
+    QVERIFY(sim.isValid());
+    AppRun app(sim);
+    app.setEnvironment("DISPLAY", display);
+    app.setEnvironment("WAYLAND_DISPLAY", QString());
+    app.setEnvironment("QT_QPA_PLATFORM", QString());
+    QVERIFY(app.run({}));
+    QCOMPARE(app.exitCode(), 1);
+    const QStringList lines = app.err().split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines, QStringList{"vadizede: cannot open the display; set DISPLAY, or use --no-display"});
+    QVERIFY2(sim.invocations().isEmpty(), "adb was run");
+    QVERIFY(app.logText().contains("Cannot open the display"));
 }
 
 QTEST_GUILESS_MAIN(TestCliRefusals)

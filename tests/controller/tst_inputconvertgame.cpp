@@ -522,6 +522,43 @@ private slots:
         QCOMPARE(shape(m_recorder.take()), shape({touch(1, 0, 504, 500)}));
     }
 
+    // A move is dropped only when it repeats its own finger's last pixel, not another finger's or
+    // another device's.
+    void samePixelIsSkippedPerFingerAndPerConverter()
+    {
+        start(withView());
+        enterGame();
+        moveTo(500, 500);
+        moveTo(600, 500);
+        press(Qt::Key_3);
+        release(Qt::Key_3);
+        // The view finger moves onto the pixel the click finger has just left.
+        moveTo(300, 300);
+        QCOMPARE(shape(m_recorder.take()), shape({touch(0, 0, 500, 500), touch(2, 0, 600, 500), touch(0, 1, 300, 300),
+                                                  touch(1, 1, 300, 300), touch(2, 0, 300, 300)}));
+        moveTo(300, 300);
+        QCOMPARE(shape(m_recorder.take()), shape({}));
+
+        GameRecorder otherRecorder;
+        Controller other(otherRecorder.writer(), text(withView()));
+        QTest::ignoreMessage(QtInfoMsg, "current keymap mode: custom");
+        QKeyEvent toGame(QEvent::KeyPress, Qt::Key_QuoteLeft, Qt::NoModifier);
+        other.keyEvent(&toGame, kSize, kSize);
+        for (const QPointF& at : {QPointF(500, 500), QPointF(600, 500)}) {
+            QMouseEvent otherMove(QEvent::MouseMove, at, at, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+            other.mouseEvent(&otherMove, kSize, kSize);
+        }
+        // This device's finger goes where the other device's finger has just gone.
+        moveTo(600, 500);
+        QCOMPARE(shape(otherRecorder.take()), shape({touch(0, 0, 500, 500), touch(2, 0, 600, 500)}));
+        QCOMPARE(shape(m_recorder.take()), shape({touch(2, 0, 600, 500)}));
+
+        QTest::ignoreMessage(QtInfoMsg, "current keymap mode: normal");
+        other.keyEvent(&toGame, kSize, kSize);
+        QTest::ignoreMessage(QtInfoMsg, "current keymap mode: normal");
+        press(Qt::Key_QuoteLeft);
+    }
+
     void pointerWarpsBackFromTheMargins_data()
     {
         QTest::addColumn<QPoint>("local");

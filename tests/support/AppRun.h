@@ -28,6 +28,17 @@ public:
     AppRun& operator=(const AppRun&) = delete;
 
     QString path(const QString& name) const { return m_dir.filePath(name); }
+    // Changes the program's environment for the runs that follow; an empty value removes the variable.
+    void setEnvironment(const QString& name, const QString& value)
+    {
+        QProcessEnvironment env = m_process.processEnvironment();
+        if (value.isEmpty()) {
+            env.remove(name);
+        } else {
+            env.insert(name, value);
+        }
+        m_process.setProcessEnvironment(env);
+    }
     QString dataDir() const;
     QString appLog() const;
     QString logText() const { return appLog(); }

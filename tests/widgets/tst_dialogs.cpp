@@ -19,6 +19,7 @@
 #include "SettingDialog.h"
 #include "StatementDialog.h"
 #include "VersionDialog.h"
+#include "WindowShape.h"
 #include "adb/AdbProcess.h"
 
 // The dialogs on a real display, with the settings store in a directory of their own.
@@ -32,6 +33,8 @@ private slots:
     void cancelledBrowseChangesNothing();
     void releaseOutsideClosesSettingDialog();
     void closeButtonsClose();
+    void panelsShowNoBlackWithoutCompositing();
+    void statementSpeaksTheInterfaceLanguage();
     void versionFallsBackToZeros();
     void noticeClosesItself();
     void catalogueIsComplete_data();
@@ -59,9 +62,14 @@ void TestDialogs::settingDialogShowsAndStoresFrameRate()
 
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    auto* note = dialog.findChild<QLabel*>("labelFpsNote");
+    QVERIFY(!note->isVisible());
     QTest::mouseClick(radio30, Qt::LeftButton, {}, QPoint(9, radio30->height() / 2));
     QCOMPARE(Config::getInstance()->getMaxFps(), 30);
     QVERIFY(radio30->isChecked());
+    // A connection keeps the rate it started with, and the dialog says so.
+    QVERIFY(note->isVisible());
+    QCOMPARE(note->text(), QString("Applies from the next connection"));
     QTest::mouseClick(radio60, Qt::LeftButton, {}, QPoint(9, radio60->height() / 2));
     QCOMPARE(Config::getInstance()->getMaxFps(), 60);
     QVERIFY(radio60->isChecked() && !radio30->isChecked());
@@ -163,9 +171,67 @@ void TestDialogs::closeButtonsClose()
         dialog->show();
         QVERIFY(QTest::qWaitForWindowExposed(dialog));
         QVERIFY(dialog->windowFlags() & Qt::FramelessWindowHint);
-        QTest::mouseClick(dialog->findChild<QPushButton*>("buttonClose"), Qt::LeftButton);
+        // Clicked at its centre, where the window system hands the click to whatever is on top there.
+        auto* close = dialog->findChild<QPushButton*>("buttonClose");
+        const QPoint centre = close->geometry().center();
+        QWidget* hit = dialog->childAt(centre);
+        QVERIFY2(hit == close, qPrintable(dialog->objectName() + " has " + (hit ? hit->objectName() : "nothing")));
+        QTest::mouseClick(hit, Qt::LeftButton, {}, hit->mapFrom(dialog, centre));
         QTRY_VERIFY2(!dialog->isVisible(), qPrintable(dialog->objectName()));
     }
+}
+
+// Without a compositing window manager nothing of a panel's window may show black: the window is
+// cut to the rounded panel (and its close button), and what remains is drawn opaque.
+void TestDialogs::panelsShowNoBlackWithoutCompositing()
+{
+    QVERIFY(!WindowShape::canBeSeeThrough());
+    SettingDialog setting;
+    StatementDialog statement;
+    VersionDialog version;
+    NoticePopup notice;
+    notice.setText("A notice\nof two lines");
+    for (QDialog* dialog : QList<QDialog*>{&setting, &statement, &version, &notice}) {
+        const QString name = dialog->objectName();
+        QVERIFY2(!dialog->testAttribute(Qt::WA_TranslucentBackground), qPrintable(name));
+        auto* frame = dialog->findChild<QFrame*>("frame");
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        const QRegion shape = dialog->mask();
+        QVERIFY2(!shape.isEmpty(), qPrintable(name));
+        // The corners of the window, beside the panel's rounded corners, are cut away; its middle stays.
+        QVERIFY2(!shape.contains(QPoint(0, dialog->height() - 1)), qPrintable(name));
+        QVERIFY2(!shape.contains(frame->geometry().bottomLeft()), qPrintable(name));
+        QVERIFY2(shape.contains(frame->geometry().center()), qPrintable(name));
+        // What is left at the panel's edge and beside it is painted without black.
+        const QImage picture = dialog->grab().toImage();
+        const QRect inner = frame->geometry().adjusted(12, 12, -12, -12);
+        int black = 0;
+        for (const QRect& part : shape) {
+            for (int y = part.top(); y <= part.bottom(); ++y) {
+                for (int x = part.left(); x <= part.right(); ++x) {
+                    black += !inner.contains(x, y) && qGray(picture.pixel(x, y)) < 8 ? 1 : 0;
+                }
+            }
+        }
+        QVERIFY2(black == 0, qPrintable(QString("%1: %2 black pixels").arg(name).arg(black)));
+        dialog->hide();
+    }
+}
+
+void TestDialogs::statementSpeaksTheInterfaceLanguage()
+{
+    StatementDialog english;
+    const QString text = english.findChild<QLabel*>("labelContent")->text();
+    QVERIFY2(text.startsWith("This program uses the following open-source components."), qPrintable(text));
+    QVERIFY(text.contains("https://git.ffmpeg.org/ffmpeg.git"));
+
+    QTranslator chinese;
+    QVERIFY(chinese.load(":/i18n/zh_CN.qm"));
+    QApplication::installTranslator(&chinese);
+    StatementDialog translated;
+    QApplication::removeTranslator(&chinese);
+    QVERIFY(translated.findChild<QLabel*>("labelContent")->text().startsWith(QString::fromUtf8("本软件使用了以下开源组件")));
 }
 
 void TestDialogs::versionFallsBackToZeros()
@@ -173,10 +239,10 @@ void TestDialogs::versionFallsBackToZeros()
     const QString saved = QCoreApplication::applicationVersion();
     QCoreApplication::setApplicationVersion(QString());
     VersionDialog empty;
-    QCOMPARE(empty.findChild<QLabel*>("labelContent")->text(), QString("Version Number:0.0.0"));
+    QCOMPARE(empty.findChild<QLabel*>("labelContent")->text(), QString("Version Number: 0.0.0"));
     QCoreApplication::setApplicationVersion("1.2.3");
     VersionDialog set;
-    QCOMPARE(set.findChild<QLabel*>("labelContent")->text(), QString("Version Number:1.2.3"));
+    QCOMPARE(set.findChild<QLabel*>("labelContent")->text(), QString("Version Number: 1.2.3"));
     QCoreApplication::setApplicationVersion(saved);
 }
 
@@ -232,8 +298,8 @@ void TestDialogs::catalogueIsComplete()
         "ToolMenuMore/Adb Location", "ToolMenuMore/Statement", "ToolMenuMore/Version",
         "DropTip/Hi,\nDrag App to Left \nto Install it.", "SettingDialog/ADB File Location", "SettingDialog/Browse",
         "SettingDialog/FPS", "StatementDialog/Open Source Code Statement", "VersionDialog/Version Info",
-        "VersionDialog/Version Number:", "NoticePopup/Successful connection", "LogoWidget/Please connect device",
-        "VideoForm/wireless", "DropAreaBase/Install Success:", "DropAreaBase/Install Failure:",
+        "VersionDialog/Version Number: %1", "NoticePopup/Successful connection", "LogoWidget/Please connect device",
+        "VideoForm/Wireless", "DropAreaBase/Install Success:", "DropAreaBase/Install Failure:",
         "ProgressDialog/Installing Apk", "ProgressDialog/Confirm"};
     for (const QString& key : shown) {
         QVERIFY2(present.contains(key), qPrintable(language + " lacks " + key));

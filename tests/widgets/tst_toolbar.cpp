@@ -10,6 +10,8 @@
 
 #include "AppPath.h"
 #include "DropTip.h"
+#include "KeymapMenu.h"
+#include "NoticePopup.h"
 #include "ScriptFile.h"
 #include "SimDevice.h"
 #include "StatementDialog.h"
@@ -48,8 +50,11 @@ class TestToolBar : public QObject
 private slots:
     void init();
     void cleanup();
+    // First: the desktop's opener, once found, is remembered for the rest of the process.
+    void withoutOpenerOrTerminalNoticesSayWhere();
     void moreTogglesMenuAndOtherButtonsHideIt();
     void menuStaysOnTheMoreButton();
+    void menuIsOpaqueAndKeymapListStaysInTheWindow();
     void menuEntriesOpenTheirDialogs_data();
     void menuEntriesOpenTheirDialogs();
     void adbOpensTerminalInAdbDirectory();
@@ -61,6 +66,9 @@ private slots:
     void actionsReachTheDevice();
 
 private:
+    bool connectSim(const SimDevice& sim);
+    // Waits for a notice over the tool bar's window that says this (a text it starts with).
+    bool waitForNotice(const QString& start) const;
     ToolButton* button(const QString& name) const { return m_toolBar->findChild<ToolButton*>(name); }
     ToolMenuMore* menu() const { return m_toolBar->findChild<ToolMenuMore*>(); }
     void click(const QString& name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
@@ -80,6 +88,75 @@ void TestToolBar::cleanup()
 {
     delete m_toolBar;
     m_toolBar = nullptr;
+}
+
+bool TestToolBar::connectSim(const SimDevice& sim)
+{
+    dvk::DeviceParams params;
+    params.serial = sim.serial();
+    params.serverLocalPath = SimDevice::serverFilePath();
+    params.serverVersion = SimDevice::serverVersion();
+    params.localPort = SimDevice::freePort();
+    auto& registry = dvk::IDeviceManage::getInstance();
+    QSignalSpy connected(&registry, &dvk::IDeviceManage::deviceConnected);
+    if (!registry.connectDevice(params) || !connected.wait(15000) || !connected.first().at(0).toBool()) {
+        return false;
+    }
+    m_toolBar->setSerial(sim.serial());
+    return true;
+}
+
+bool TestToolBar::waitForNotice(const QString& start) const
+{
+    return QTest::qWaitFor(
+        [&]() {
+            for (NoticePopup* notice : m_toolBar->window()->findChildren<NoticePopup*>()) {
+                if (notice->isVisible() && notice->text().startsWith(start)) {
+                    return true;
+                }
+            }
+            return false;
+        },
+        10000);
+}
+
+void TestToolBar::withoutOpenerOrTerminalNoticesSayWhere()
+{
+    // The system's folders only: no stand-in opener or terminal, and no real ones on this machine.
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", "/usr/bin:/bin");
+    const QString savedAdb = dvk::AdbProcess::getAdbPath();
+    const auto restore = qScopeGuard([&]() {
+        dvk::IDeviceManage::getInstance().disconnectAllDevice();
+        QDir(getAppPath() + "/snapshot").removeRecursively();
+        QDir(getAppPath() + "/logcat_output").removeRecursively();
+        dvk::AdbProcess::setAdbPath(savedAdb);
+        qputenv("PATH", path);
+    });
+    SimDevice sim;
+    QVERIFY(sim.isValid());
+    dvk::AdbProcess::setAdbPath(SimDevice::adbPath());
+    QVERIFY(connectSim(sim));
+    FrameCounter counter;
+    auto device = dvk::IDeviceManage::getInstance().getDevice(sim.serial());
+    device->registerDeviceObserver(&counter);
+    QTRY_VERIFY_WITH_TIMEOUT(counter.frames > 0, 10000);
+    device->deRegisterDeviceObserver(&counter);
+
+    click("snapshot");
+    QTRY_COMPARE(QDir(getAppPath() + "/snapshot").entryList({sim.serial() + "_*.png"}).size(), 1);
+    const QString shot = QDir(getAppPath() + "/snapshot").entryList({sim.serial() + "_*.png"}).first();
+    QVERIFY(waitForNotice("Snapshot saved; no program could open it:\n" + getAppPath() + "/snapshot/" + shot));
+
+    click("logcat");
+    QVERIFY(waitForNotice("LOGCAT saved; no program could open it:\n" + getAppPath() + "/logcat_output/" + sim.serial()));
+
+    click("adb");
+    QVERIFY(waitForNotice("No terminal found; tried x-terminal-emulator and xterm"));
+    // None of the notices took the keyboard from the window.
+    for (NoticePopup* notice : m_toolBar->findChildren<NoticePopup*>()) {
+        QVERIFY(!notice->isActiveWindow());
+    }
 }
 
 void TestToolBar::moreTogglesMenuAndOtherButtonsHideIt()
@@ -106,6 +183,34 @@ void TestToolBar::menuStaysOnTheMoreButton()
     QCOMPARE(menu()->x(), 7);
     m_toolBar->resize(205, 900);
     QTRY_COMPARE(menu()->geometry().bottom() + 1, moreTop());
+}
+
+void TestToolBar::menuIsOpaqueAndKeymapListStaysInTheWindow()
+{
+    click("more");
+    // Drawn on its own over nothing, the menu covers every pixel inside its rounded corners.
+    QImage alone(menu()->size(), QImage::Format_ARGB32);
+    alone.fill(Qt::transparent);
+    menu()->render(&alone, QPoint(), QRegion(), QWidget::DrawChildren);
+    for (int y = 6; y < alone.height() - 6; ++y) {
+        for (int x = 6; x < alone.width() - 6; ++x) {
+            QVERIFY2(qAlpha(alone.pixel(x, y)) == 255, qPrintable(QString("see-through at %1, %2").arg(x).arg(y)));
+        }
+    }
+
+    // The keymap list opens beside the menu, inside the window, in the tool bar's colours.
+    QTest::mouseClick(menu()->findChild<QPushButton*>("btKeymap"), Qt::LeftButton);
+    auto* list = m_toolBar->findChild<KeymapMenu*>();
+    QTRY_VERIFY(list && list->isVisible());
+    const QRect window(m_toolBar->mapToGlobal(QPoint(0, 0)), m_toolBar->size());
+    QVERIFY2(window.contains(list->geometry()), qPrintable(QString("%1,%2 %3x%4")
+                                                                  .arg(list->x())
+                                                                  .arg(list->y())
+                                                                  .arg(list->width())
+                                                                  .arg(list->height())));
+    const QImage look = list->grab().toImage();
+    QCOMPARE(QColor(look.pixel(look.width() / 2, look.height() - 3)), QColor("#1B2845"));
+    list->hide();
 }
 
 void TestToolBar::menuEntriesOpenTheirDialogs_data()
@@ -303,6 +408,7 @@ void TestToolBar::actionsReachTheDevice()
     QCOMPARE(readFile(logFolder + "/" + dump), sim.runAdb({"-s", sim.serial(), "logcat", "-d"}).out.trimmed() + "\n");
     // Opened with the desktop's default application.
     QTRY_VERIFY(readFile(s_dir->filePath("opened")).contains(dump));
+    QVERIFY(waitForNotice("LOGCAT saved: " + dump));
 
     registry.getDevice(sim.serial())->deRegisterDeviceObserver(&counter);
     registry.disconnectAllDevice();

@@ -31,6 +31,8 @@ public:
 
 signals:
     void grabCursor(bool grab);
+    // The keymap's game mode went on or off.
+    void gameModeChanged(bool on);
 
 protected:
     // Hands a filled message to the controller, which takes it; dropped when the controller is gone.

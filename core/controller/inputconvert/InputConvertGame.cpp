@@ -12,7 +12,6 @@
 
 #include <cmath>
 #include <limits>
-#include <optional>
 
 #include "controller/ControlMsg.h"
 
@@ -30,9 +29,6 @@ constexpr int MAX_PATH_POINTS = 1000;
 // Names the single-shot timers of tap sequences and view re-centring, so that leaving game
 // mode can cancel them.
 const char* const STEP_TIMER = "gameStepTimer";
-
-// The pixel of the last touch this process sent, whichever converter sent it.
-std::optional<QPoint> s_lastAbsolutePos;
 
 int toPixel(double value)
 {
@@ -65,6 +61,7 @@ InputConvertGame::~InputConvertGame()
         if (m_keyMap->isValidMouseMoveMap()) {
             emit grabCursor(false);
         }
+        emit gameModeChanged(false);
     }
     hideMouseCursor(false);
 }
@@ -205,6 +202,7 @@ bool InputConvertGame::switchGameMap()
     if (!m_gameMap) {
         resetGameState();
     }
+    emit gameModeChanged(m_gameMap);
     if (!m_keyMap->isValidMouseMoveMap()) {
         return m_gameMap;
     }
@@ -319,14 +317,11 @@ void InputConvertGame::sendTouchEvent(int id, QPointF pos, AndroidMotioneventAct
     }
     const QPointF absolute = calcFrameAbsolutePos(pos);
     const QPoint pixel(toPixel(absolute.x()), toPixel(absolute.y()));
-    if (!s_lastAbsolutePos) {
-        s_lastAbsolutePos = pixel;
-    }
-    // A move that lands on the same pixel says nothing new to the device.
-    if (action == AMOTION_EVENT_ACTION_MOVE && pixel == *s_lastAbsolutePos) {
+    // A move that lands on the finger's own last pixel says nothing new to the device.
+    if (action == AMOTION_EVENT_ACTION_MOVE && m_lastPixel[id] == pixel) {
         return;
     }
-    s_lastAbsolutePos = pixel;
+    m_lastPixel[id] = pixel;
     m_touchPos[id] = pos;
 
     // A finger that is down presses on while it moves.

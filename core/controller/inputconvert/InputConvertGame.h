@@ -6,6 +6,7 @@
 #include <QQueue>
 
 #include <functional>
+#include <optional>
 
 #include "controller/KeyMap.h"
 #include "controller/inputconvert/InputConvertNormal.h"
@@ -101,6 +102,8 @@ private:
     int m_multiTouchID[MAX_TOUCH] = {};
     // Last position sent for each pointer id, where a finger still down is lifted.
     QPointF m_touchPos[MAX_TOUCH];
+    // The pixel each finger was last sent at, for dropping moves that stay on it.
+    std::optional<QPoint> m_lastPixel[MAX_TOUCH];
 
     QPointer<QTimer> m_dragTimer;
     QQueue<QPointF> m_dragPositions;
