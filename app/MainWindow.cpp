@@ -377,8 +377,8 @@ void MainWindow::showVideoForm()
 void MainWindow::showLogoWidget()
 {
     m_logoWidget = new LogoWidget(nullptr);
-    if (!LaunchOptions::current().serial.isEmpty()) {
-        m_logoWidget->setWaitingFor(LaunchOptions::current().serial);
+    if (!m_options.serial.isEmpty()) {
+        m_logoWidget->setWaitingFor(m_options.serial);
     }
     setCentralWidget(m_logoWidget);
     m_logoWidget->show();

@@ -217,7 +217,7 @@ void TestMainWindow::namedSerialIsWaitedForByName()
     options.serial = "192.0.2.44:5555";
     LaunchOptions::setCurrent(options);
     {
-        MainWindow window;
+        MainWindow window(options);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         auto* label = window.findChild<QLabel*>("labelConnect");
