@@ -9,8 +9,8 @@
 #include "AppFiles.h"
 #include "Config.h"
 #include "ConnectionDefaults.h"
-#include "DeviceChoice.h"
 #include "controller/KeyMap.h"
+#include "device/DeviceSerial.h"
 
 #include <algorithm>
 #include <limits>
@@ -25,6 +25,8 @@ struct ValueOption
     const char* description;
     // What the option accepts, shown with every refused value.
     const char* accepts;
+    // The default that the description names as %1; -1: it names none.
+    qint64 shownDefault = -1;
 };
 
 const QList<ValueOption>& valueOptions()
@@ -44,8 +46,8 @@ const QList<ValueOption>& valueOptions()
          QT_TRANSLATE_NOOP("CommandLine", "a whole number from 0 to 1000")},
         {{"lock-orientation"}, "N", QT_TRANSLATE_NOOP("CommandLine", "Lock the picture's orientation: 0 to 3 quarter turns, -1 unlocked."),
          QT_TRANSLATE_NOOP("CommandLine", "-1 or a whole number from 0 to 3")},
-        {{"port"}, "N", QT_TRANSLATE_NOOP("CommandLine", "Local TCP port of the connection (default 27183)."),
-         QT_TRANSLATE_NOOP("CommandLine", "a port number from 1 to 65535")},
+        {{"port"}, "N", QT_TRANSLATE_NOOP("CommandLine", "Local TCP port of the connection (default %1)."),
+         QT_TRANSLATE_NOOP("CommandLine", "a port number from 1 to 65535"), dvk::defaults::kLocalPort},
         {{"connection"}, "auto|server|shell", QT_TRANSLATE_NOOP("CommandLine", "How to reach the device: our server, the phone's own screen recorder and input command, or auto (the server, else the phone's tools)."),
          QT_TRANSLATE_NOOP("CommandLine", "auto, server or shell")},
         {{"window-title"}, "TEXT", QT_TRANSLATE_NOOP("CommandLine", "Show TEXT in the window title in place of the program's name."),
@@ -64,6 +66,8 @@ const QList<ValueOption>& valueOptions()
          QT_TRANSLATE_NOOP("CommandLine", "a whole number of pixels from 1 to 65535")},
         {{"time-limit"}, "SECONDS", QT_TRANSLATE_NOOP("CommandLine", "End the recording after SECONDS (with --no-display, the program too); needs --record."),
          QT_TRANSLATE_NOOP("CommandLine", "a whole number of seconds from 1 to 2147483")},
+        {{"push-target"}, "DIR", QT_TRANSLATE_NOOP("CommandLine", "Device folder for dropped files other than APKs (default /sdcard/Download/)."),
+         QT_TRANSLATE_NOOP("CommandLine", "an absolute folder on the device (/sdcard/Documents/)")},
     };
     return s_options;
 }
@@ -144,7 +148,7 @@ QString cropRectangle(const QString& text)
 QString wirelessAddress(const QString& text)
 {
     const QString address = text.contains(':') ? text : text + ':' + QString::number(dvk::defaults::kWirelessPort);
-    if (!DeviceChoice::isWirelessSerial(address) || address.section(':', 1).toInt() == 0) {
+    if (!dvk::DeviceSerial::isWireless(address) || address.section(':', 1).toInt() == 0) {
         return QString();
     }
     return address;
@@ -186,8 +190,10 @@ std::optional<qint64> bitRate(const QString& text)
     return wholeNumber(match.captured(1) + fraction, 1, std::numeric_limits<qint32>::max());
 }
 
-// The keymap's fatal problem, empty when it loads. Its log lines would land on standard error
-// this early, so they are held back.
+// The keymap's fatal problem, empty when it loads. Reading it with the controller's own
+// reader (the one place app/ reaches into the controller) means the command line refuses
+// exactly what the controller would. Its log lines would land on standard error this early,
+// so they are held back.
 QString keymapProblem(const QString& text)
 {
     const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
@@ -202,7 +208,11 @@ void CommandLine::addOptions(QCommandLineParser& parser) const
 {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     for (const ValueOption& option : valueOptions()) {
-        parser.addOption(QCommandLineOption(option.names, tr(option.description), option.valueName));
+        QString description = tr(option.description);
+        if (option.shownDefault >= 0) {
+            description = description.arg(option.shownDefault);
+        }
+        parser.addOption(QCommandLineOption(option.names, description, option.valueName));
     }
     for (const FlagOption& option : flagOptions()) {
         parser.addOption(QCommandLineOption(option.names, tr(option.description)));
@@ -294,6 +304,12 @@ bool CommandLine::readValues(const QCommandLineParser& parser)
     }
     if (parser.isSet("window-title")) {
         m_options.windowTitle = parser.value("window-title");
+    }
+    if (parser.isSet("push-target")) {
+        m_options.pushTarget = Config::pushTargetFolder(parser.value("push-target"));
+        if (m_options.pushTarget.isEmpty()) {
+            return failValue("push-target", parser.value("push-target"));
+        }
     }
     readFlags(parser);
     if (parser.isSet("connection")) {

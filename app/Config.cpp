@@ -7,6 +7,8 @@
 
 #include "ConnectionDefaults.h"
 
+#include <algorithm>
+
 namespace {
 const QString kCommonGroup = QStringLiteral("common");
 
@@ -102,7 +104,7 @@ QVector<Config::Setting> Config::commonSettings()
 {
     // In the order of Key.
     return {
-        {"ServerVersion", dvk::defaults::kServerVersion},
+        {"ServerVersion", dvk::defaults::serverVersion()},
         {"MaxFps", dvk::defaults::kMaxFps},
         {"UseDesktopOpenGL", -1},
         {"RenderExpiredFrames", 0},
@@ -116,6 +118,7 @@ QVector<Config::Setting> Config::commonSettings()
         {"MinWndWidth", 965},
         {"MinWndHeight", 427},
         {"Connection", dvk::defaults::kConnectionAuto},
+        {"PushTarget", dvk::defaults::kPushTarget},
     };
 }
 
@@ -218,6 +221,28 @@ bool Config::isConnection(const QString& value)
     return value == QLatin1String(dvk::defaults::kConnectionAuto)
         || value == QLatin1String(dvk::defaults::kConnectionServer)
         || value == QLatin1String(dvk::defaults::kConnectionShell);
+}
+
+QString Config::getPushTarget()
+{
+    const QString value = readCommon(PushTarget).toString();
+    const QString folder = pushTargetFolder(value);
+    if (!folder.isEmpty()) {
+        return folder;
+    }
+    qWarning("%s", qUtf8Printable(QStringLiteral("config.ini: PushTarget=%1 is not an absolute device folder; using %2")
+                                      .arg(value, dvk::defaults::kPushTarget)));
+    return dvk::defaults::kPushTarget;
+}
+
+QString Config::pushTargetFolder(const QString& text)
+{
+    // The folder goes to adb as one argument; a line break or control character would only garble it.
+    const bool hasControl = std::any_of(text.begin(), text.end(), [](QChar c) { return c.category() == QChar::Other_Control; });
+    if (!text.startsWith('/') || hasControl) {
+        return QString();
+    }
+    return text.endsWith('/') ? text : text + '/';
 }
 
 void Config::setConnection(const QString& connection)

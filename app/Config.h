@@ -30,6 +30,10 @@ public:
     QString getServerVersion();
     int getMaxFps();
     int getDesktopOpenGL();
+    // Read for the settings' sake only: a connection never waits for the window to take each
+    // picture, since that would let a slow window hold back the socket reads and the recording,
+    // and block the stream thread at the very moment disconnection waits for it. A picture not
+    // yet shown is replaced by the newer one instead.
     int getRenderExpiredFrames();
     QString getPushFilePath();
     QString getServerPath();
@@ -43,6 +47,10 @@ public:
     // "auto", "server" or "shell"; any other stored value reads as "auto".
     QString getConnection();
     static bool isConnection(const QString& value);
+    // The device folder that dropped files other than APKs are pushed to, ending in "/".
+    QString getPushTarget();
+    // A device folder as an absolute path ending in "/"; empty when the text is not one.
+    static QString pushTargetFolder(const QString& text);
 
     void setMaxFps(const int& maxFps);
     void setAdbPath(const QString& adbPath);
@@ -70,6 +78,7 @@ private:
         MinWndWidth,
         MinWndHeight,
         Connection,
+        PushTarget,
     };
 
     QVariant readCommon(Key key);

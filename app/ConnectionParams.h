@@ -7,8 +7,8 @@
 
 struct LaunchOptions;
 
-// The parameters of a new connection: the configuration and the fixed values of a start
-// without options, then whatever the command line overrides.
+// The parameters of a new connection: the record's defaults, what config.ini sets, then
+// whatever the command line overrides.
 dvk::DeviceParams connectionParams(const QString& serial, const QString& serverLocalPath, const LaunchOptions& options);
 
 #endif // CONNECTIONPARAMS_H

@@ -52,7 +52,7 @@ int listDevices()
             result = r;
         }
     });
-    adb.execute(QString(), {"devices"});
+    adb.listDevices();
     adb.waitForFinished();
     if (result != dvk::AdbProcess::ADB_EXIT_OK) {
         print(stderr, QCoreApplication::translate("CommandLine", "%1: adb devices failed: %2")

@@ -1,19 +1,13 @@
 #include "DeviceChoice.h"
 
-#include "VideoForm.h"
+#include "device/DeviceSerial.h"
 
 namespace DeviceChoice {
-
-bool isWirelessSerial(const QString& serial)
-{
-    // The video form owns the IP:port pattern; device choice must agree with its wireless button.
-    return VideoForm::isWirelessSerial(serial);
-}
 
 int findSerial(const QStringList& serials, bool wireless)
 {
     for (int i = 0; i < serials.size(); ++i) {
-        if (isWirelessSerial(serials.at(i)) == wireless) {
+        if (dvk::DeviceSerial::isWireless(serials.at(i)) == wireless) {
             return i;
         }
     }

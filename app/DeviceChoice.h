@@ -7,8 +7,8 @@
 // Which of the attached devices to connect.
 namespace DeviceChoice {
 
-// A wireless serial: four dotted octets 0-255, a colon and a port 0-65535.
-bool isWirelessSerial(const QString& serial);
+// How often adb is asked for the attached devices while none is connected, with or without a window.
+constexpr int kPollIntervalMs = 5000;
 
 // Index of the first serial that is wireless (wireless true) or not (false); -1 when none.
 int findSerial(const QStringList& serials, bool wireless);

@@ -12,9 +12,6 @@
 
 namespace {
 
-// As often as the window looks for devices.
-constexpr int kPollIntervalMs = 5000;
-
 void printLine(FILE* stream, const QString& text)
 {
     std::fputs(qPrintable(QCoreApplication::applicationName().toLower() + ": " + text + "\n"), stream);
@@ -26,7 +23,7 @@ void printLine(FILE* stream, const QString& text)
 HeadlessRecording::HeadlessRecording(const LaunchOptions& options, const QString& serverFile, QObject* parent)
     : QObject(parent), m_options(options), m_serverFile(serverFile)
 {
-    m_pollTimer.setInterval(kPollIntervalMs);
+    m_pollTimer.setInterval(DeviceChoice::kPollIntervalMs);
     connect(&m_pollTimer, &QTimer::timeout, this, &HeadlessRecording::poll);
     connect(&m_adb, &dvk::AdbProcess::adbProcessResult, this, &HeadlessRecording::onAdbResult);
     dvk::IDeviceManage& registry = dvk::IDeviceManage::getInstance();
@@ -65,7 +62,7 @@ void HeadlessRecording::stop()
 void HeadlessRecording::poll()
 {
     if (m_serial.isEmpty() && !m_adb.isRuning()) {
-        m_adb.execute(QString(), {"devices"});
+        m_adb.listDevices();
     }
 }
 

@@ -52,6 +52,8 @@ struct LaunchOptions
     QString tcpipAddress;
     // Seconds after which the recording ends; unset: it runs until the connection ends.
     std::optional<quint32> timeLimit;
+    // Device folder, ending in "/", for dropped files other than APKs; empty: the configured one.
+    QString pushTarget;
 
     // Overrides the fields of a connection's parameters that the command line names.
     void applyTo(dvk::DeviceParams& params) const;

@@ -4,11 +4,11 @@
 
 #include <mutex>
 
-QFile* g_logFile = nullptr;
-
 namespace {
 
-// Guards g_logFile: the handler is entered from the GUI, stream and recorder threads at once.
+QFile* s_logFile = nullptr;
+
+// Guards s_logFile: the handler is entered from the GUI, stream and recorder threads at once.
 // A standard mutex, so that thread-sanitizer builds see the locking.
 std::mutex s_logMutex;
 
@@ -37,23 +37,29 @@ const char* templateFor(QtMsgType type)
 void openLogFile(const QString& path)
 {
     std::lock_guard<std::mutex> locker(s_logMutex);
-    if (g_logFile) {
+    if (s_logFile) {
         return;
     }
-    g_logFile = new QFile(path);
-    g_logFile->open(QIODevice::WriteOnly | QIODevice::Truncate);
+    s_logFile = new QFile(path);
+    s_logFile->open(QIODevice::WriteOnly | QIODevice::Truncate);
 }
 
 void closeLogFile()
 {
     std::lock_guard<std::mutex> locker(s_logMutex);
-    if (!g_logFile) {
+    if (!s_logFile) {
         return;
     }
-    g_logFile->flush();
-    g_logFile->close();
-    delete g_logFile;
-    g_logFile = nullptr;
+    s_logFile->flush();
+    s_logFile->close();
+    delete s_logFile;
+    s_logFile = nullptr;
+}
+
+bool isLogFileOpen()
+{
+    std::lock_guard<std::mutex> locker(s_logMutex);
+    return s_logFile != nullptr;
 }
 
 QString formatLogLine(QtMsgType type, const QMessageLogContext& context, const QString& msg)
@@ -72,11 +78,11 @@ void myMessageOutput(QtMsgType type, const QMessageLogContext& context, const QS
     const QString line = formatLogLine(type, context, msg);
     {
         std::lock_guard<std::mutex> locker(s_logMutex);
-        if (g_logFile && g_logFile->isOpen()) {
-            QTextStream stream(g_logFile);
+        if (s_logFile && s_logFile->isOpen()) {
+            QTextStream stream(s_logFile);
             stream << line << '\n';
             stream.flush();
-            g_logFile->flush();
+            s_logFile->flush();
         }
     }
     s_inHandler = false;

@@ -5,13 +5,13 @@
 #include <QString>
 #include <QtGlobal>
 
-// The debug log. While it is null, or not open, log messages are dropped.
-extern QFile* g_logFile;
+// The debug log: one file for the process. While none is open, log messages are dropped.
 
-// Creates g_logFile for the path (truncating an earlier log) unless one exists already.
+// Opens the log at the path (truncating an earlier log) unless one is open already.
 void openLogFile(const QString& path);
-// Flushes, closes, deletes and clears g_logFile; later messages are dropped.
+// Flushes and closes the log; later messages are dropped.
 void closeLogFile();
+bool isLogFileOpen();
 
 // One log line without its line feed, e.g. "[I]: text (42:func)".
 QString formatLogLine(QtMsgType type, const QMessageLogContext& context, const QString& msg);

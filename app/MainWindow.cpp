@@ -2,7 +2,6 @@
 #include "ui_MainWindow.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QLayout>
 #include <QShortcut>
@@ -14,8 +13,10 @@
 #include "LaunchOptions.h"
 #include "LogoWidget.h"
 #include "NoticePopup.h"
+#include "Reconnection.h"
 #include "ToolBar.h"
 #include "VideoForm.h"
+#include "WirelessSwitch.h"
 #include "WindowFit.h"
 #include "WmSizeOutput.h"
 #include "device/IDeviceManage.h"
@@ -23,13 +24,11 @@
 
 namespace {
 
-const int kPollMs = 5000;
 const int kSizeQueryMs = 1000;
 // The maker's own model keeps being asked for its override size after it connects.
 const QString kSizeCheckedModel = QStringLiteral("Merivo K310");
 // A size query stops after this many answers without a reconnection.
 const int kMaxSizeQueries = 50;
-const QString kWirelessPort = QStringLiteral("5555");
 const int kNoticeDelayMs = 10;
 // The narrowest picture the window keeps room for beside the tool bar.
 const int kMinPictureWidth = 120;
@@ -43,7 +42,8 @@ dvk::IDeviceManage& registry()
 
 } // namespace
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWindow)
+MainWindow::MainWindow(const LaunchOptions& options, QWidget* parent)
+    : QMainWindow(parent), ui(new Ui::MainWindow), m_options(options), m_startFullScreen(options.fullscreen)
 {
     initWindow();
     initLook();
@@ -64,13 +64,13 @@ MainWindow::~MainWindow()
         WindowFit::remember(this, m_currentSerial);
     }
 
+    // The runner outlives the window: the command ends the wireless connection even after the program has.
     disconnectDevice();
-    delayMs(500);
     if (!m_currentSerial.isEmpty()) {
         if (auto device = registry().getDevice(m_currentSerial)) {
             detachVideoForm();
-            device->deRegisterDeviceObserver(this);
             device->setUserData(nullptr);
+            device->deRegisterDeviceObserver(this);
         }
     }
     delete m_videoForm;
@@ -81,9 +81,9 @@ MainWindow::~MainWindow()
 
 void MainWindow::initWindow()
 {
+    // Also gives the window its first size.
     ui->setupUi(this);
     setObjectName("MainWindow");
-    resize(1165, 540);
     ui->toolBar->setMovable(false);
     addToolBar(Qt::RightToolBarArea, ui->toolBar);
 }
@@ -99,13 +99,17 @@ void MainWindow::initLook()
 
 void MainWindow::startPolling()
 {
-    m_updateDeviceTimer.start(kPollMs);
+    m_updateDeviceTimer.start(DeviceChoice::kPollIntervalMs);
     updateDevice();
 }
 
 void MainWindow::connectSignals()
 {
-    connect(&m_adb, &dvk::AdbProcess::adbProcessResult, this, &MainWindow::onAdbResult);
+    m_switch = new WirelessSwitch(this);
+    connect(m_switch, &WirelessSwitch::switched, this, &MainWindow::onWirelessSwitched);
+    connect(m_switch, &WirelessSwitch::failed, this, &MainWindow::onWirelessFailed);
+    m_reconnection = new Reconnection(this);
+    connect(m_reconnection, &Reconnection::readyToConnect, this, &MainWindow::onReadyToReconnect);
     connect(&registry(), &dvk::IDeviceManage::deviceConnected, this, &MainWindow::onDeviceConnected);
     connect(&registry(), &dvk::IDeviceManage::deviceDisconnected, this, &MainWindow::onDeviceDisconnected);
     connect(&registry(), &dvk::IDeviceManage::deviceNotice, this, &MainWindow::onDeviceNotice);
@@ -133,11 +137,6 @@ int MainWindow::findSerial(const QStringList& serials, bool wireless)
     return DeviceChoice::findSerial(serials, wireless);
 }
 
-int MainWindow::findDeviceFromeSerialBox(bool wireless)
-{
-    return findSerial(m_devicesList, wireless);
-}
-
 const QString& MainWindow::getServerPath()
 {
     static QString serverPath;
@@ -149,17 +148,14 @@ const QString& MainWindow::getServerPath()
 
 // ---- adb commands --------------------------------------------------------------------------
 
-void MainWindow::runAdb(const QString& serial, const QStringList& args)
-{
-    if (m_adb.isRuning()) {
-        return;
-    }
-    m_adb.execute(serial, args);
-}
-
 void MainWindow::updateDevice()
 {
-    runAdb(QString(), {"devices"});
+    if (m_devicesQuery) {
+        m_listAgain = true;
+        return;
+    }
+    m_devicesQuery = dvk::AdbProcess::selfDeleting(this, &MainWindow::onDevicesListed);
+    m_devicesQuery->listDevices();
 }
 
 void MainWindow::onUpdateDevice()
@@ -167,19 +163,21 @@ void MainWindow::onUpdateDevice()
     updateDevice();
 }
 
-void MainWindow::getIP()
+void MainWindow::onDevicesListed(dvk::AdbProcess::ADB_EXEC_RESULT result, dvk::AdbProcess* runner)
 {
-    runAdb(m_currentSerial, {"shell", "ifconfig", "wlan0"});
-}
-
-void MainWindow::startAdbd()
-{
-    runAdb(m_currentSerial, {"tcpip", kWirelessPort});
-}
-
-void MainWindow::connectWireless()
-{
-    runAdb(QString(), {"connect", m_deviceIP + ":" + kWirelessPort});
+    m_devicesQuery = nullptr;
+    if (m_listAgain) {
+        m_listAgain = false;
+        updateDevice();
+        return;
+    }
+    // The runner has logged why; the next tick asks again.
+    if (result != dvk::AdbProcess::ADB_EXIT_OK) {
+        return;
+    }
+    m_devicesList = runner->getDevicesSerialFromStdOut();
+    dvk::ShellConnection::forgetAbsent(m_devicesList);
+    autoConnect();
 }
 
 void MainWindow::disconnectDevice()
@@ -188,32 +186,24 @@ void MainWindow::disconnectDevice()
     if (m_currentSerial.isEmpty()) {
         return;
     }
-    runAdb(QString(), {"disconnect", m_currentSerial});
+    dvk::AdbProcess::selfDeleting()->disconnectWireless(m_currentSerial);
 }
 
-// Not skipped while busy: the runner itself refuses, with a log line, while a command runs.
+// A tick that finds the last query unanswered waits for it, so every query asked is answered and counted.
 void MainWindow::onGetSize()
 {
-    m_adb.execute(m_currentSerial, {"shell", "wm", "size"});
-}
-
-void MainWindow::onAdbResult(dvk::AdbProcess::ADB_EXEC_RESULT result)
-{
-    if (result != dvk::AdbProcess::ADB_EXIT_OK) {
+    if (m_sizeQuery) {
         return;
     }
-    const QStringList args = m_adb.arguments();
-    if (args.contains("devices")) {
-        m_devicesList = m_adb.getDevicesSerialFromStdOut();
-        dvk::ShellConnection::forgetAbsent(m_devicesList);
-        autoConnect();
-    } else if (args.contains("wm") && args.contains("size")) {
-        checkOverrideSize(m_adb.getStdOut());
-    } else if (args.contains("ifconfig") && args.contains("wlan0")) {
-        const QString ip = m_adb.getDeviceIPFromStdOut();
-        if (!ip.isEmpty()) {
-            m_deviceIP = ip;
-        }
+    m_sizeQuery = dvk::AdbProcess::selfDeleting(this, &MainWindow::onSizeAnswered);
+    m_sizeQuery->queryScreenSize(m_currentSerial);
+}
+
+void MainWindow::onSizeAnswered(dvk::AdbProcess::ADB_EXEC_RESULT result, dvk::AdbProcess* runner)
+{
+    m_sizeQuery = nullptr;
+    if (result == dvk::AdbProcess::ADB_EXIT_OK) {
+        checkOverrideSize(runner->getStdOut());
     }
 }
 
@@ -227,7 +217,6 @@ void MainWindow::checkOverrideSize(const QString& output)
     const QSize size = overrideSizeFromOutput(output);
     if (size.isValid()) {
         m_overrideSize = size;
-        // Stopped first: the reconnection waits in the event loop, where the next tick would come.
         m_getSizeTimer.stop();
         if (m_videoForm && m_videoForm->frameSize() != m_overrideSize) {
             reConnect();
@@ -242,32 +231,22 @@ void MainWindow::checkOverrideSize(const QString& output)
 
 void MainWindow::autoConnect()
 {
-    if (m_devicesList.isEmpty()) {
-        return;
-    }
     // A device named on the command line is the only one connected; the polls wait for it.
-    const QString wanted = LaunchOptions::current().serial;
-    if (!wanted.isEmpty()) {
-        if (m_devicesList.contains(wanted)) {
-            registry().connectDevice(deviceParams(wanted));
+    const QString serial = DeviceChoice::choose(m_devicesList, m_options.serial, m_wirelessSwitch);
+    if (serial.isEmpty()) {
+        // Several devices, none of them wireless after a switch: the next choice is a USB one again.
+        if (m_options.serial.isEmpty() && m_devicesList.size() > 1) {
+            m_wirelessSwitch = false;
         }
         return;
-    }
-    int index = 0;
-    if (m_devicesList.size() > 1) {
-        index = findDeviceFromeSerialBox(m_wirelessSwitch);
-        if (index == -1) {
-            m_wirelessSwitch = false;
-            return;
-        }
     }
     // A serial already connected is refused by the registry, so repeated polls connect it once.
-    registry().connectDevice(deviceParams(m_devicesList.at(index)));
+    registry().connectDevice(deviceParams(serial));
 }
 
 dvk::DeviceParams MainWindow::deviceParams(const QString& serial) const
 {
-    return connectionParams(serial, getServerPath(), LaunchOptions::current());
+    return connectionParams(serial, getServerPath(), m_options);
 }
 
 void MainWindow::onDeviceConnected(bool success, const QString& serial, const QString& deviceName, const QSize& size)
@@ -293,6 +272,7 @@ void MainWindow::onDeviceConnected(bool success, const QString& serial, const QS
     if (auto device = registry().getDevice(serial)) {
         device->setUserData(static_cast<void*>(m_videoForm.data()));
         device->registerDeviceObserver(m_videoForm);
+        // The window tells game mode's changes.
         device->registerDeviceObserver(this);
     }
     if (m_logoWidget) {
@@ -373,14 +353,14 @@ void MainWindow::onDeviceDisconnected(QString serial)
     detachVideoForm();
     showLogoWidget();
     device->deRegisterDeviceObserver(this);
-    m_updateDeviceTimer.start(kPollMs);
+    m_updateDeviceTimer.start(DeviceChoice::kPollIntervalMs);
 }
 
 void MainWindow::showVideoForm()
 {
     // The form shown so far belongs to another device, which must not feed it after it is gone.
     detachVideoForm();
-    m_videoForm = new VideoForm(false, false, nullptr);
+    m_videoForm = new VideoForm(nullptr);
     connect(m_videoForm, &VideoForm::fullScreenSwitch, this, &MainWindow::onSwitchFullScreen);
     connect(m_videoForm, &VideoForm::switchWireless, this, &MainWindow::onSwitchWireless);
     // Queued: the form reports while the decoder's picture is locked.
@@ -462,31 +442,33 @@ void MainWindow::switchFullScreen(bool full)
     m_fullScreen = full;
 }
 
+// Nothing else waits for the switch: the window keeps working while its steps run.
 void MainWindow::onSwitchWireless()
 {
     m_wirelessSwitch = true;
-    getIP();
-    delayMs(200);
-    startAdbd();
-    delayMs(1000);
-    connectWireless();
-    delayMs(2000);
+    if (!m_switch->start(m_currentSerial)) {
+        qInfo("wireless switch already under way");
+    }
+}
+
+// Listing the devices now connects the wireless serial, once the USB one has gone.
+void MainWindow::onWirelessSwitched()
+{
     updateDevice();
-    delayMs(200);
+}
+
+// The switch has logged its failing step; the next choice is a USB device again.
+void MainWindow::onWirelessFailed()
+{
+    m_wirelessSwitch = false;
 }
 
 void MainWindow::reConnect()
 {
-    disconnectDevice();
-    delayMs(200);
-    registry().disconnectDevice(m_currentSerial);
-    autoConnect();
+    m_reconnection->start(m_currentSerial);
 }
 
-// The wait keeps the window alive: adb results, timer ticks and input are handled meanwhile.
-void MainWindow::delayMs(int ms)
+void MainWindow::onReadyToReconnect()
 {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
+    autoConnect();
 }

@@ -9,26 +9,30 @@
 #include <QTimer>
 
 #include "adb/AdbProcess.h"
-#include "device/DeviceObserver.h"
 #include "device/DeviceParams.h"
+#include "device/DeviceObserver.h"
 #include "device/IDevice.h"
 #include "LaunchOptions.h"
 
 class LogoWidget;
+class Reconnection;
 class ToolBar;
 class VideoForm;
+class WirelessSwitch;
 
 namespace Ui {
 class MainWindow;
 }
 
 // The only top-level window: finds attached devices by polling adb, connects one, and shows it
-// with the tool bar beside it.
+// with the tool bar beside it. Every adb command runs on a runner of its own and is followed up
+// when it reports; the wireless switch and the reconnection are step sequences of their own.
 class MainWindow : public QMainWindow, public dvk::DeviceObserver
 {
     Q_OBJECT
 public:
-    explicit MainWindow(QWidget* parent = nullptr);
+    // The options are those of the command line; a window made without them behaves as a start without options.
+    explicit MainWindow(const LaunchOptions& options = LaunchOptions(), QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // The index of the first serial that is (wireless) or is not (!wireless) a wireless one, or -1.
@@ -62,10 +66,10 @@ private:
     void initToolbar();
     void installShortcut();
 
-    void onAdbResult(dvk::AdbProcess::ADB_EXEC_RESULT result);
+    void onDevicesListed(dvk::AdbProcess::ADB_EXEC_RESULT result, dvk::AdbProcess* runner);
+    void onSizeAnswered(dvk::AdbProcess::ADB_EXEC_RESULT result, dvk::AdbProcess* runner);
     void checkOverrideSize(const QString& output);
     void autoConnect();
-    int findDeviceFromeSerialBox(bool wireless);
     dvk::DeviceParams deviceParams(const QString& serial) const;
     void showVideoForm();
     void showLogoWidget();
@@ -74,30 +78,35 @@ private:
     void showNotice(const QString& text);
     bool currentDeviceLive() const;
 
-    void runAdb(const QString& serial, const QStringList& args);
     void updateDevice();
-    void getIP();
-    void startAdbd();
-    void connectWireless();
     void disconnectDevice();
     void reConnect();
-    void delayMs(int ms);
+    void onReadyToReconnect();
+    void onWirelessSwitched();
+    void onWirelessFailed();
 
     Ui::MainWindow* ui = nullptr;
+    const LaunchOptions m_options;
     bool m_fullScreen = false;
     // Asked for on the command line; taken once the first device is shown.
-    bool m_startFullScreen = LaunchOptions::current().fullscreen;
+    bool m_startFullScreen = false;
     QString m_currentSerial;
-    QString m_deviceIP;
     QStringList m_devicesList;
+    // The commands in flight; a tick that finds its command still running waits for it.
+    QPointer<dvk::AdbProcess> m_devicesQuery;
+    QPointer<dvk::AdbProcess> m_sizeQuery;
+    // A listing asked for while one ran: its answer may predate what changed, so it runs again.
+    bool m_listAgain = false;
     QSize m_overrideSize{-1, -1};
     int m_sizeQueryCount = 0;
     // Failures already told, so that a device failing at every poll is told once.
     QSet<QString> m_failuresTold;
+    // After a wireless switch, the wireless serial is chosen among several.
     bool m_wirelessSwitch = false;
+    QPointer<WirelessSwitch> m_switch;
+    QPointer<Reconnection> m_reconnection;
     // Whether the window was placed for the connection's first picture.
     bool m_windowPlaced = false;
-    dvk::AdbProcess m_adb;
     QTimer m_updateDeviceTimer;
     QTimer m_getSizeTimer;
     QPointer<ToolBar> m_toolForm;

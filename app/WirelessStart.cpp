@@ -6,7 +6,8 @@
 WirelessStart::WirelessStart(const QString& usbSerial, const QString& address, QObject* parent)
     : QObject(parent), m_usbSerial(usbSerial), m_address(address)
 {
-    m_pollTimer.setInterval(kPollMs);
+    // As often as the window looks for devices, while no USB device is attached.
+    m_pollTimer.setInterval(DeviceChoice::kPollIntervalMs);
     connect(&m_pollTimer, &QTimer::timeout, this, &WirelessStart::findUsbDevice);
     connect(&m_adb, &dvk::AdbProcess::adbProcessResult, this, &WirelessStart::onAdbResult);
 }
@@ -21,10 +22,10 @@ void WirelessStart::start()
     findUsbDevice();
 }
 
-void WirelessStart::run(Step step, const QString& serial, const QStringList& args)
+dvk::AdbProcess& WirelessStart::runStep(Step step)
 {
     m_step = step;
-    m_adb.execute(serial, args);
+    return m_adb;
 }
 
 void WirelessStart::onAdbResult(dvk::AdbProcess::ADB_EXEC_RESULT result)
@@ -75,7 +76,7 @@ void WirelessStart::onAdbResult(dvk::AdbProcess::ADB_EXEC_RESULT result)
 void WirelessStart::findUsbDevice()
 {
     if (m_step == STEP_IDLE && !m_adb.isRuning()) {
-        run(STEP_FIND_USB, QString(), {"devices"});
+        runStep(STEP_FIND_USB).listDevices();
     }
 }
 
@@ -93,7 +94,7 @@ void WirelessStart::onDevices()
     m_pollTimer.stop();
     m_usbSerial = serials.at(usb);
     emit progress(tr("Switching %1 to Wi-Fi").arg(m_usbSerial));
-    run(STEP_READ_ADDRESS, m_usbSerial, {"shell", "ifconfig", "wlan0"});
+    runStep(STEP_READ_ADDRESS).queryWirelessAddress(m_usbSerial);
 }
 
 void WirelessStart::onAddress()
@@ -105,7 +106,7 @@ void WirelessStart::onAddress()
         return;
     }
     m_address = ip + ':' + QString::number(dvk::defaults::kWirelessPort);
-    run(STEP_SWITCH, m_usbSerial, {"tcpip", QString::number(dvk::defaults::kWirelessPort)});
+    runStep(STEP_SWITCH).enableWireless(m_usbSerial);
 }
 
 void WirelessStart::onSwitched()
@@ -117,7 +118,7 @@ void WirelessStart::onSwitched()
 void WirelessStart::connectAddress()
 {
     ++m_connectAttempts;
-    run(STEP_CONNECT, QString(), {"connect", m_address});
+    runStep(STEP_CONNECT).connectWireless(m_address);
 }
 
 // adb connect may exit with 0 and say on its output that it failed.

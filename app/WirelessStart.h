@@ -19,8 +19,6 @@ public:
     // After a switch, adb on the device restarts: the connection is tried this often before it fails.
     static constexpr int kConnectAttempts = 5;
     static constexpr int kConnectRetryMs = 1000;
-    // As often as the window looks for devices, while no USB device is attached.
-    static constexpr int kPollMs = 5000;
 
     // usbSerial: the USB device to switch, empty for the attached one. address: "IP:PORT" to
     // connect instead of switching a USB device.
@@ -44,7 +42,8 @@ private:
         STEP_CONNECT,
     };
 
-    void run(Step step, const QString& serial, const QStringList& args);
+    // The runner to start the step's command on.
+    dvk::AdbProcess& runStep(Step step);
     void onAdbResult(dvk::AdbProcess::ADB_EXEC_RESULT result);
     void findUsbDevice();
     void onDevices();

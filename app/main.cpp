@@ -18,8 +18,6 @@
 #include "WindowPlacement.h"
 #include "adb/AdbProcess.h"
 
-MainWindow* g_mainWindow = nullptr;
-
 namespace {
 
 // What the command line asks of a device's window: its title, its placement, its close.
@@ -87,13 +85,14 @@ int main(int argc, char* argv[])
     }
     std::unique_ptr<ShowTouches> showTouches(options.showTouches ? new ShowTouches() : nullptr);
 
-    g_mainWindow = new MainWindow();
-    applyWindowOptions(g_mainWindow, options);
-    g_mainWindow->show();
-    const int exitCode = app.exec();
-
-    delete g_mainWindow;
-    g_mainWindow = nullptr;
+    int exitCode = 0;
+    {
+        // Gone, with the devices it ended, before the settings are restored and the log is closed.
+        MainWindow window(options);
+        applyWindowOptions(&window, options);
+        window.show();
+        exitCode = app.exec();
+    }
     showTouches.reset();
     closeLogFile();
     MouseTap::getInstance()->quitMouseEventTap();

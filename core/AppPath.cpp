@@ -1,13 +1,15 @@
 #include "AppPath.h"
 
-QString g_appPath;
+namespace {
+QString s_appPath;
+} // namespace
 
 QString getAppPath()
 {
-    return g_appPath;
+    return s_appPath;
 }
 
 void setAppPath(const QString& appPath)
 {
-    g_appPath = appPath;
+    s_appPath = appPath;
 }

@@ -5,8 +5,6 @@
 
 // The per-user data directory. Kept in the device layer because recordings and screenshots go below it,
 // and filled once by the application's start-up before any device exists.
-extern QString g_appPath;
-
 QString getAppPath();
 void setAppPath(const QString& appPath);
 

@@ -5,14 +5,17 @@
 
 namespace dvk {
 
-// The defaults that the connection records (DeviceParams, Server::ServerParams) and the
-// configuration store share: each one is written here only.
+// The defaults that the connection record (DeviceParams) and the configuration store share:
+// each one is written here only.
 namespace defaults {
 
 constexpr char kServerRemotePath[] = "/data/local/tmp/dravik-server.jar";
-constexpr char kServerVersion[] = "1.21";
+// Set by the build (VADIZEDE_SERVER_VERSION), which gives the simulated server the same one.
+const char* serverVersion();
 constexpr char kLogLevel[] = "info";
 constexpr char kPushFilePath[] = "/sdcard/";
+// Where files dropped on the picture that are not APKs go.
+constexpr char kPushTarget[] = "/sdcard/Download/";
 constexpr quint16 kLocalPort = 27183;
 constexpr quint32 kBitRate = 8000000;
 constexpr quint32 kMaxFps = 30;

@@ -100,15 +100,15 @@ void QYUVOpenGLWidget::updateTextures(unsigned char* dataY, unsigned char* dataU
     rebuildTexturesIfResized();
     // A line shorter than the plane, or one beyond what GL can take, would read outside the plane.
     const auto fits = [](unsigned int linesize, int width) { return linesize >= quint32(width) && linesize <= INT_MAX; };
-    const bool linesFit = fits(linesizeY, m_frameSize.width()) && fits(linesizeU, planeSize(1).width())
-                          && fits(linesizeV, planeSize(2).width());
+    const bool linesFit = fits(linesizeY, planeSize(PLANE_Y).width()) && fits(linesizeU, planeSize(PLANE_U).width())
+                          && fits(linesizeV, planeSize(PLANE_V).width());
     if (!m_textureInited || !dataY || !dataU || !dataV || !linesFit) {
         logDroppedFrame(dataY, dataU, dataV, linesizeY, linesizeU, linesizeV);
         return;
     }
-    updateTexture(m_texture[0], 0, dataY, linesizeY);
-    updateTexture(m_texture[1], 1, dataU, linesizeU);
-    updateTexture(m_texture[2], 2, dataV, linesizeV);
+    updateTexture(PLANE_Y, dataY, linesizeY);
+    updateTexture(PLANE_U, dataU, linesizeU);
+    updateTexture(PLANE_V, dataV, linesizeV);
     update();
 }
 
@@ -131,18 +131,13 @@ void QYUVOpenGLWidget::initializeGL()
     m_vbo.create();
     m_vbo.bind();
     m_vbo.allocate(coordinate, sizeof(coordinate));
+    m_vbo.release();
     initShader();
-
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
 }
 
-void QYUVOpenGLWidget::resizeGL(int width, int height)
-{
-    glViewport(0, 0, width, height);
-    repaint();
-}
-
+// Qt has set the viewport to the widget's size; everything the draw needs is bound here, since Qt's
+// own drawing may have changed the context's state since the last paint.
 void QYUVOpenGLWidget::paintGL()
 {
     if (m_needUpdate) {
@@ -150,20 +145,32 @@ void QYUVOpenGLWidget::paintGL()
         initTextures();
         m_needUpdate = false;
     }
-    if (m_textureInited) {
-        glActiveTexture(GL_TEXTURE0);
-        glBindTexture(GL_TEXTURE_2D, m_texture[0]);
-        glActiveTexture(GL_TEXTURE1);
-        glBindTexture(GL_TEXTURE_2D, m_texture[1]);
-        glActiveTexture(GL_TEXTURE2);
-        glBindTexture(GL_TEXTURE_2D, m_texture[2]);
-        glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
-    }
+    glClear(GL_COLOR_BUFFER_BIT);
     if (m_clearRequested) {
         m_clearRequested = false;
-        glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-        glClear(GL_COLOR_BUFFER_BIT);
+        return;
     }
+    if (m_textureInited && m_shaderProgram) {
+        drawFrame();
+    }
+}
+
+void QYUVOpenGLWidget::drawFrame()
+{
+    m_shaderProgram->bind();
+    m_vbo.bind();
+    m_shaderProgram->setAttributeBuffer("vertexIn", GL_FLOAT, 0, 3, 3 * sizeof(GLfloat));
+    m_shaderProgram->enableAttributeArray("vertexIn");
+    m_shaderProgram->setAttributeBuffer("textureIn", GL_FLOAT, kTextureCoordinateOffset, 2, 2 * sizeof(GLfloat));
+    m_shaderProgram->enableAttributeArray("textureIn");
+    for (int plane = PLANE_Y; plane < PLANE_COUNT; ++plane) {
+        glActiveTexture(GL_TEXTURE0 + plane);
+        glBindTexture(GL_TEXTURE_2D, m_texture[plane]);
+    }
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    glActiveTexture(GL_TEXTURE0);
+    m_vbo.release();
+    m_shaderProgram->release();
 }
 
 void QYUVOpenGLWidget::initShader()
@@ -181,22 +188,18 @@ void QYUVOpenGLWidget::initShader()
     m_shaderProgram->addCacheableShaderFromSourceCode(QOpenGLShader::Vertex, s_vertShader);
     m_shaderProgram->addCacheableShaderFromSourceCode(QOpenGLShader::Fragment, fragShader);
     m_shaderProgram->link();
+    // Each sampler reads the texture unit of its plane.
     m_shaderProgram->bind();
-
-    m_shaderProgram->setAttributeBuffer("vertexIn", GL_FLOAT, 0, 3, 3 * sizeof(GLfloat));
-    m_shaderProgram->enableAttributeArray("vertexIn");
-    m_shaderProgram->setAttributeBuffer("textureIn", GL_FLOAT, kTextureCoordinateOffset, 2, 2 * sizeof(GLfloat));
-    m_shaderProgram->enableAttributeArray("textureIn");
-
-    m_shaderProgram->setUniformValue("textureY", 0);
-    m_shaderProgram->setUniformValue("textureU", 1);
-    m_shaderProgram->setUniformValue("textureV", 2);
+    m_shaderProgram->setUniformValue("textureY", int(PLANE_Y));
+    m_shaderProgram->setUniformValue("textureU", int(PLANE_U));
+    m_shaderProgram->setUniformValue("textureV", int(PLANE_V));
+    m_shaderProgram->release();
 }
 
 void QYUVOpenGLWidget::initTextures()
 {
-    for (quint32 plane = 0; plane < 3; ++plane) {
-        const QSize size = planeSize(plane);
+    for (int plane = PLANE_Y; plane < PLANE_COUNT; ++plane) {
+        const QSize size = planeSize(Plane(plane));
         glGenTextures(1, &m_texture[plane]);
         glBindTexture(GL_TEXTURE_2D, m_texture[plane]);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
@@ -212,20 +215,20 @@ void QYUVOpenGLWidget::initTextures()
 void QYUVOpenGLWidget::deInitTextures()
 {
     if (QOpenGLFunctions::isInitialized(QOpenGLFunctions::d_ptr)) {
-        glDeleteTextures(3, m_texture);
+        glDeleteTextures(PLANE_COUNT, m_texture);
     }
     memset(m_texture, 0, sizeof(m_texture));
     m_textureInited = false;
 }
 
-void QYUVOpenGLWidget::updateTexture(GLuint texture, quint32 textureType, quint8* pixels, quint32 stride)
+void QYUVOpenGLWidget::updateTexture(Plane plane, quint8* pixels, quint32 stride)
 {
     if (!pixels) {
         return;
     }
-    const QSize size = planeSize(textureType);
+    const QSize size = planeSize(plane);
     makeCurrent();
-    glBindTexture(GL_TEXTURE_2D, texture);
+    glBindTexture(GL_TEXTURE_2D, m_texture[plane]);
     // Lines are one byte per texel and any length; the row length skips the decoder's padding in place.
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, static_cast<GLint>(stride));
@@ -245,9 +248,9 @@ void QYUVOpenGLWidget::releaseGL()
     doneCurrent();
 }
 
-QSize QYUVOpenGLWidget::planeSize(quint32 textureType) const
+QSize QYUVOpenGLWidget::planeSize(Plane plane) const
 {
-    if (textureType == 0) {
+    if (plane == PLANE_Y) {
         return m_frameSize;
     }
     return QSize(halfRoundedUp(m_frameSize.width()), halfRoundedUp(m_frameSize.height()));

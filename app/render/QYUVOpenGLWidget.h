@@ -30,17 +30,25 @@ public:
 
 protected:
     void initializeGL() override;
-    void resizeGL(int width, int height) override;
     void paintGL() override;
 
     void initShader();
     void initTextures();
     void deInitTextures();
-    void updateTexture(GLuint texture, quint32 textureType, quint8* pixels, quint32 stride);
 
 private:
+    // The three planes of a frame, in texture-unit order.
+    enum Plane {
+        PLANE_Y = 0,
+        PLANE_U = 1,
+        PLANE_V = 2,
+        PLANE_COUNT = 3,
+    };
+
+    void updateTexture(Plane plane, quint8* pixels, quint32 stride);
+    void drawFrame();
     void releaseGL();
-    QSize planeSize(quint32 textureType) const;
+    QSize planeSize(Plane plane) const;
     void rebuildTexturesIfResized();
     void logDroppedFrame(unsigned char* dataY, unsigned char* dataU, unsigned char* dataV, unsigned int linesizeY,
                          unsigned int linesizeU, unsigned int linesizeV) const;
@@ -51,7 +59,7 @@ private:
     bool m_clearRequested = false;
     QOpenGLBuffer m_vbo;
     std::unique_ptr<QOpenGLShaderProgram> m_shaderProgram;
-    GLuint m_texture[3] = {0};
+    GLuint m_texture[PLANE_COUNT] = {0};
 };
 
 #endif // QYUVOPENGLWIDGET_H

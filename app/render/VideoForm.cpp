@@ -5,7 +5,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
-#include <QRegExp>
 #include <QShortcut>
 #include <QStyleOption>
 #include <QTimer>
@@ -19,6 +18,7 @@
 #include "QYUVOpenGLWidget.h"
 #include "WindowFit.h"
 #include "controller/ControlMsg.h"
+#include "device/DeviceSerial.h"
 #include "device/IDevice.h"
 #include "device/IDeviceManage.h"
 #include "ui_videoform.h"
@@ -28,10 +28,15 @@ namespace {
 // Where the quick bar's lower-right button sits, in from the form's bottom-right corner.
 const int kQuickBarMargin = 26;
 
-// Four dotted octets 0-255, a colon and a port 0-65535 without leading zeros.
-const QString kIpPortPattern =
-    "\\b(?:(?:25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\\.){3}(?:25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\\:([0-9]|[1-9]\\d|"
-    "[1-9]\\d{2}|[1-9]\\d{3}|[1-5]\\d{4}|6[0-4]\\d{3}|65[0-4]\\d{2}|655[0-2]\\d|6553[0-5])\\b";
+// The sizes the quick bar's images are drawn for.
+const QSize kScreenButtonSize(43, 43);
+const QSize kWirelessButtonSize(206, 85);
+
+// The grab rectangle stays this far inside the video, so that the grabbed pointer never reaches the
+// window's border, where a press would move or resize the window instead of reaching the device. The
+// far margin is wider: the pointer's image reaches right and down from its hot spot.
+constexpr int kGrabNearMargin = 10;
+constexpr int kGrabFarMargin = 20;
 
 QPushButton* makeQuickBarButton(QWidget* parent, const QSize& size, const QString& styleSheet)
 {
@@ -64,10 +69,8 @@ const char* const kWirelessStyle =
 
 } // namespace
 
-VideoForm::VideoForm(bool framelessWindow, bool skin, QWidget* parent) : DropAreaBase(parent), ui(new Ui::videoForm)
+VideoForm::VideoForm(QWidget* parent) : DropAreaBase(parent), ui(new Ui::videoForm)
 {
-    Q_UNUSED(framelessWindow)
-    Q_UNUSED(skin)
     ui->setupUi(this);
     initUI();
     initQuickBar();
@@ -101,9 +104,9 @@ void VideoForm::initUI()
 
 void VideoForm::initQuickBar()
 {
-    m_fullScreenButton = makeQuickBarButton(this, QSize(43, 43), kFullScreenStyle);
-    m_normalScreenButton = makeQuickBarButton(this, QSize(43, 43), kNormalScreenStyle);
-    m_wirelessButton = makeQuickBarButton(this, QSize(206, 85), kWirelessStyle);
+    m_fullScreenButton = makeQuickBarButton(this, kScreenButtonSize, kFullScreenStyle);
+    m_normalScreenButton = makeQuickBarButton(this, kScreenButtonSize, kNormalScreenStyle);
+    m_wirelessButton = makeQuickBarButton(this, kWirelessButtonSize, kWirelessStyle);
     m_wirelessButton->setText(tr("Wireless"));
     m_fullScreenButton->setObjectName("fullScreenButton");
     m_normalScreenButton->setObjectName("normalScreenButton");
@@ -167,13 +170,7 @@ void VideoForm::clearVideo()
 
 bool VideoForm::isWirelessConnected()
 {
-    return isWirelessSerial(serial());
-}
-
-bool VideoForm::isWirelessSerial(const QString& serial)
-{
-    QRegExp ipPort(kIpPortPattern, Qt::CaseSensitive, QRegExp::RegExp);
-    return ipPort.exactMatch(serial);
+    return dvk::DeviceSerial::isWireless(serial());
 }
 
 void VideoForm::onSwitchFullScreen()
@@ -555,11 +552,11 @@ QRect VideoForm::getGrabCursorRect()
 
 QRect VideoForm::grabCursorRect(const QPoint& globalTopLeft, const QSize& size, qreal devicePixelRatio)
 {
-    // Rounded half away from zero; 10 pixels in at the top-left, 20 at the bottom-right.
+    // Rounded half away from zero.
     const auto nearest = [devicePixelRatio](int logical) { return int(std::round(logical * devicePixelRatio)); };
-    const int left = nearest(globalTopLeft.x()) + 10;
-    const int top = nearest(globalTopLeft.y()) + 10;
-    const int right = nearest(globalTopLeft.x() + size.width() - 1) - 20;
-    const int bottom = nearest(globalTopLeft.y() + size.height() - 1) - 20;
+    const int left = nearest(globalTopLeft.x()) + kGrabNearMargin;
+    const int top = nearest(globalTopLeft.y()) + kGrabNearMargin;
+    const int right = nearest(globalTopLeft.x() + size.width() - 1) - kGrabFarMargin;
+    const int bottom = nearest(globalTopLeft.y() + size.height() - 1) - kGrabFarMargin;
     return QRect(QPoint(left, top), QPoint(right, bottom));
 }

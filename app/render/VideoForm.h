@@ -26,7 +26,7 @@ class VideoForm : public DropAreaBase, public dvk::DeviceObserver
 {
     Q_OBJECT
 public:
-    explicit VideoForm(bool framelessWindow = false, bool skin = false, QWidget* parent = nullptr);
+    explicit VideoForm(QWidget* parent = nullptr);
     ~VideoForm() override;
 
     void onFrame(int width, int height, uint8_t* dataY, uint8_t* dataU, uint8_t* dataV, int linesizeY,
@@ -36,14 +36,12 @@ public:
     const QSize& frameSize();
     void clearVideo();
     bool isWirelessConnected();
-    static bool isWirelessSerial(const QString& serial);
     QRect getGrabCursorRect();
     // The grab rectangle, in physical pixels, of a video area at a logical global position.
     static QRect grabCursorRect(const QPoint& globalTopLeft, const QSize& size, qreal devicePixelRatio);
 
 signals:
     void fullScreenSwitch(bool flag);
-    void exitFullScreen();
     void mouseEnter();
     void mouseLeave();
     void switchWireless();

@@ -6,6 +6,8 @@
 #include <QMimeData>
 
 #include "AdbThread.h"
+#include "Config.h"
+#include "LaunchOptions.h"
 #include "ProgressDialog.h"
 #include "adb/AdbProcess.h"
 #include "device/IDeviceManage.h"
@@ -33,17 +35,30 @@ QList<QUrl> DropAreaBase::apkUrls(const QList<QUrl>& urls)
 {
     QList<QUrl> apks;
     for (const QUrl& url : urls) {
-        if (url.fileName(QUrl::FullyDecoded).toLower().endsWith(".apk")) {
+        // adb needs a file on this computer; a browser's link names none.
+        if (url.isLocalFile() && url.fileName(QUrl::FullyDecoded).toLower().endsWith(".apk")) {
             apks << url;
         }
     }
     return apks;
 }
 
+QList<QUrl> DropAreaBase::otherFileUrls(const QList<QUrl>& urls)
+{
+    const QList<QUrl> apks = apkUrls(urls);
+    QList<QUrl> others;
+    for (const QUrl& url : urls) {
+        if (url.isLocalFile() && !apks.contains(url)) {
+            others << url;
+        }
+    }
+    return others;
+}
+
 void DropAreaBase::dragEnterEvent(QDragEnterEvent* event)
 {
     const QMimeData* mime = event->mimeData();
-    if (!mime->hasUrls() || apkUrls(mime->urls()).isEmpty()) {
+    if (!mime->hasUrls() || (apkUrls(mime->urls()).isEmpty() && otherFileUrls(mime->urls()).isEmpty())) {
         return;
     }
     activateWindow();
@@ -57,7 +72,7 @@ void DropAreaBase::dropEvent(QDropEvent* event)
     if (!mime->hasUrls()) {
         return;
     }
-    startInstall(apkUrls(mime->urls()));
+    startInstall(apkUrls(mime->urls()) + otherFileUrls(mime->urls()));
 }
 
 void DropAreaBase::startInstall(const QList<QUrl>& urls)
@@ -71,12 +86,13 @@ void DropAreaBase::startInstall(const QList<QUrl>& urls)
     // and the form may be gone by the time the installs end.
     AdbThread* installer = new AdbThread();
     const QString serial = m_serial;
-    const QList<QUrl> apks = m_apkUrls;
+    const QList<QUrl> files = m_apkUrls;
+    const QString folder = pushFolder();
     const QPointer<DropAreaBase> self(this);
     connect(
         installer, &AdbThread::resultReady, installer,
-        [serial, apks, self]() {
-            const QString result = runInstall(serial, apks);
+        [serial, files, folder, self]() {
+            const QString result = runDrop(serial, files, folder);
             QMetaObject::invokeMethod(
                 qApp,
                 [self, result]() {
@@ -94,6 +110,44 @@ void DropAreaBase::startInstall(const QList<QUrl>& urls)
     connect(shower, &AdbThread::resultReady, this, &DropAreaBase::showInstall, Qt::AutoConnection);
     connect(shower, &QThread::finished, shower, &QObject::deleteLater);
     shower->start();
+}
+
+QString DropAreaBase::pushFolder()
+{
+    const QString chosen = LaunchOptions::current().pushTarget;
+    return chosen.isEmpty() ? Config::getInstance()->getPushTarget() : chosen;
+}
+
+QString DropAreaBase::runDrop(const QString& serial, const QList<QUrl>& urls, const QString& folder)
+{
+    const QString installed = runInstall(serial, apkUrls(urls));
+    const QString pushed = runPush(serial, otherFileUrls(urls), folder);
+    if (installed.isEmpty() || pushed.isEmpty()) {
+        return installed + pushed;
+    }
+    return installed + "\r\n\r\n" + pushed;
+}
+
+QString DropAreaBase::runPush(const QString& serial, const QList<QUrl>& urls, const QString& folder)
+{
+    dvk::AdbProcess adb;
+    QStringList results;
+    for (const QUrl& url : urls) {
+        const QString name = url.fileName(QUrl::FullyDecoded);
+        adb.push(serial, url.toLocalFile(), folder + name);
+        adb.waitForStarted();
+        const bool finished = adb.waitForFinished();
+        // adb prints a transfer summary on success; a failure ends with its reason on standard error.
+        const QString error = adb.getErrorOut().trimmed();
+        if (finished && adb.getStdOut().contains("pushed")) {
+            results << tr("Pushed: %1").arg(name);
+            continue;
+        }
+        const QString reason = error.isEmpty() ? tr("Push failed: %1").arg(name) : error.section('\n', -1).trimmed();
+        qWarning("%s", qUtf8Printable(QStringLiteral("push of %1 to %2 failed: %3").arg(url.toLocalFile(), folder, reason)));
+        results << reason;
+    }
+    return results.join("\r\n\r\n");
 }
 
 QString DropAreaBase::runInstall(const QString& serial, const QList<QUrl>& urls)

@@ -18,22 +18,10 @@
 #include "ToolButton.h"
 #include "ToolMenuMore.h"
 #include "adb/AdbProcess.h"
-#include "device/Device.h"
+#include "device/DeviceSerial.h"
 #include "device/IDeviceManage.h"
 
 namespace {
-
-const QString kSettingsCommand = QStringLiteral("shell am start com.android.settings/com.android.settings.Settings");
-// The launcher starts its own uninstall flow on this broadcast; the shell strips the quotes.
-const QString kUninstallCommand =
-    QStringLiteral("shell am broadcast -a com.zel.launcher.action.uninstall --es command \"")
-    + QString::fromUtf8("卸载应用") + QStringLiteral("\"");
-const QString kLogcatCommand = QStringLiteral("logcat -d");
-
-QStringList splitCommand(const QString& command)
-{
-    return command.split(' ', Qt::SkipEmptyParts);
-}
 
 QPointer<dvk::IDevice> deviceOf(const QString& serial)
 {
@@ -42,7 +30,7 @@ QPointer<dvk::IDevice> deviceOf(const QString& serial)
 
 } // namespace
 
-ToolBar::ToolBar(QWidget* parent) : QWidget(parent), ui(new Ui::ToolBar), m_adbProcess(new dvk::AdbProcess())
+ToolBar::ToolBar(QWidget* parent) : QWidget(parent), ui(new Ui::ToolBar)
 {
     ui->setupUi(this);
     initLabels();
@@ -54,7 +42,6 @@ ToolBar::ToolBar(QWidget* parent) : QWidget(parent), ui(new Ui::ToolBar), m_adbP
 
 ToolBar::~ToolBar()
 {
-    delete m_adbProcess;
     delete ui;
 }
 
@@ -189,7 +176,7 @@ void ToolBar::onSettings()
 {
     hideMenu();
     if (hasDevice()) {
-        runShellCommand(kSettingsCommand);
+        dvk::AdbProcess::selfDeleting()->openSettings(m_serial);
     }
 }
 
@@ -197,19 +184,14 @@ void ToolBar::onUninstall()
 {
     hideMenu();
     if (hasDevice()) {
-        runShellCommand(kUninstallCommand);
+        dvk::AdbProcess::selfDeleting()->requestLauncherUninstall(m_serial);
     }
-}
-
-void ToolBar::runShellCommand(const QString& command)
-{
-    m_adbProcess->execute(m_serial, splitCommand(command));
 }
 
 QString ToolBar::logcatFilePath(const QString& serial)
 {
     const QString directory = getAppPath() + "/logcat_output/";
-    return directory + dvk::Device::fileBaseName(serial)
+    return directory + dvk::DeviceSerial::fileBaseName(serial)
         + QDateTime::currentDateTime().toString("_yyyyMMdd_hhmmss_zzz") + ".log";
 }
 
@@ -224,15 +206,12 @@ void ToolBar::onLogcat()
     const QString path = logcatFilePath(m_serial);
     QDir().mkpath(QFileInfo(path).absolutePath());
 
-    auto* adb = new dvk::AdbProcess(this);
-    connect(adb, &dvk::AdbProcess::adbProcessResult, this, [this, adb, path](dvk::AdbProcess::ADB_EXEC_RESULT result) {
-        if (result == dvk::AdbProcess::ADB_STARTED) {
-            return;
+    QPointer<ToolBar> self(this);
+    dvk::AdbProcess::selfDeleting([self, path](dvk::AdbProcess::ADB_EXEC_RESULT, dvk::AdbProcess* runner) {
+        if (self) {
+            self->onLogcatRead(path, runner->getStdOut());
         }
-        onLogcatRead(path, adb->getStdOut());
-        adb->deleteLater();
-    });
-    adb->execute(m_serial, splitCommand(kLogcatCommand));
+    })->dumpLogcat(m_serial);
 }
 
 void ToolBar::onLogcatRead(const QString& path, const QString& output)

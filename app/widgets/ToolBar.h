@@ -13,10 +13,6 @@ namespace Ui {
 class ToolBar;
 }
 
-namespace dvk {
-class AdbProcess;
-}
-
 // The column of device actions beside the mirrored screen. It acts on the device whose serial
 // it was last given and keeps no pointer to it.
 class ToolBar : public QWidget
@@ -59,7 +55,6 @@ private:
     void hideMenu();
     void placeMenu();
     bool hasDevice() const;
-    void runShellCommand(const QString& command);
     static bool writeLogcat(const QString& path, const QString& output);
     void onLogcatRead(const QString& path, const QString& output);
     void openTerminalIn(const QString& directory);
@@ -79,7 +74,6 @@ private:
     QPointer<ToolButton> m_uninstall;
     QPointer<ToolButton> m_more;
     QPointer<ToolMenuMore> m_menu;
-    dvk::AdbProcess* m_adbProcess = nullptr;
     QString m_serial;
 };
 

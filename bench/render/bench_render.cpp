@@ -28,6 +28,8 @@
 #include <vector>
 
 #include "AppPath.h"
+#include "BenchMeasure.h"
+#include "BenchSocket.h"
 #include "H264TestEncoder.h"
 #include "QYUVOpenGLWidget.h"
 #include "SimDevice.h"
@@ -45,7 +47,10 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
-using Clock = std::chrono::steady_clock;
+using BenchMeasure::Clock;
+using BenchMeasure::msBetween;
+using BenchMeasure::percentile;
+using BenchMeasure::rssKiB;
 
 namespace {
 
@@ -55,38 +60,10 @@ constexpr int kFps = 60;
 constexpr int kRecordedFrames = 600;
 constexpr int kPressEveryMs = 200;
 
-double msBetween(Clock::time_point a, Clock::time_point b)
-{
-    return std::chrono::duration<double, std::milli>(b - a).count();
-}
-
-double percentile(std::vector<double> values, double p)
-{
-    if (values.empty()) {
-        return -1;
-    }
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, size_t(p * double(values.size())))];
-}
-
 void printStat(const char* what, const std::vector<double>& values)
 {
     std::printf("%-46s median %7.3f ms   p99 %7.3f ms   (%zu samples)\n", what, percentile(values, 0.5),
                 percentile(values, 0.99), values.size());
-}
-
-long rssKiB()
-{
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:")) {
-            return line.mid(6).trimmed().split(' ').first().toLong();
-        }
-    }
-    return -1;
 }
 
 // The simulated screen with its frame number in the bar code, encoded as the simulated device does.
@@ -134,46 +111,22 @@ public:
 private:
     void run(quint16 port)
     {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        int one = 1;
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_port = htons(port);
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0) {
-            send(fd, framePacket(~quint64(0), m_config), nullptr);
-            const auto start = Clock::now();
-            const auto period = std::chrono::nanoseconds(1000000000LL / kFps);
-            for (int i = 0; i < m_count; ++i) {
-                std::this_thread::sleep_until(start + period * i);
-                const QByteArray wire = framePacket(quint64(i) * 1000000 / kFps, m_frames[size_t(i) % m_frames.size()]);
-                if (!send(fd, wire, &m_lastByte[size_t(i)])) {
-                    break;
-                }
-            }
-            ::shutdown(fd, SHUT_WR);
+        const int fd = BenchSocket::connectLoopback(port);
+        if (fd < 0) {
+            return;
         }
+        BenchSocket::sendAll(fd, framePacket(~quint64(0), m_config));
+        const auto start = Clock::now();
+        const auto period = std::chrono::nanoseconds(1000000000LL / kFps);
+        for (int i = 0; i < m_count; ++i) {
+            std::this_thread::sleep_until(start + period * i);
+            const QByteArray wire = framePacket(quint64(i) * 1000000 / kFps, m_frames[size_t(i) % m_frames.size()]);
+            if (!BenchSocket::sendAll(fd, wire, &m_lastByte[size_t(i)])) {
+                break;
+            }
+        }
+        ::shutdown(fd, SHUT_WR);
         ::close(fd);
-    }
-
-    // lastCall: when the call that carried the last byte began (a woken reader may delay its return).
-    static bool send(int fd, const QByteArray& bytes, Clock::time_point* lastCall)
-    {
-        const char* data = bytes.constData();
-        size_t left = size_t(bytes.size());
-        while (left > 0) {
-            if (lastCall) {
-                *lastCall = Clock::now();
-            }
-            const ssize_t n = ::send(fd, data, left, MSG_NOSIGNAL);
-            if (n <= 0) {
-                return false;
-            }
-            data += n;
-            left -= size_t(n);
-        }
-        return true;
     }
 
     const QByteArray m_config;
@@ -181,18 +134,6 @@ private:
     std::vector<Clock::time_point> m_lastByte;
     const int m_count;
     std::thread m_thread;
-};
-
-// Adopts the incoming connection as a VideoSocket, as the tunnel's server does.
-class VideoServer : public QTcpServer
-{
-protected:
-    void incomingConnection(qintptr fd) override
-    {
-        auto* socket = new dvk::VideoSocket(this);
-        socket->setSocketDescriptor(fd);
-        addPendingConnection(socket);
-    }
 };
 
 // Times every paint of the renderer from the outside: the paint event runs inside the filter.
@@ -274,7 +215,7 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    VideoForm form(false, false, nullptr);
+    VideoForm form(nullptr);
     form.setSerial(sim.serial());
     form.resize(kFormSize);
     form.show();

@@ -4,6 +4,7 @@
 // so one round's memory does not colour the next.
 //   bench_scale [SECONDS=30] [COUNT...=1 2 4 8]
 
+#include "BenchMeasure.h"
 #include "SimDevice.h"
 #include "adb/AdbProcess.h"
 #include "device/DeviceManage.h"
@@ -53,20 +54,6 @@ double processCpuSeconds()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double rssMiB()
-{
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly)) {
-        return 0;
-    }
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:")) {
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-        }
-    }
-    return 0;
 }
 
 void spin(int ms)
@@ -153,7 +140,7 @@ int runRound(int count, int seconds)
         connections.back()->serial = options.serial;
     }
     dvk::AdbProcess::setAdbPath(SimDevice::adbPath());
-    const double rssBefore = rssMiB();
+    const double rssBefore = BenchMeasure::rssKiB() / 1024.0;
     dvk::DeviceManage manage;
     bringUp(manage, connections);
 
@@ -169,7 +156,7 @@ int runRound(int count, int seconds)
     spin(seconds * 1000);
     const double cpu = processCpuSeconds() - cpuStart;
     const double elapsed = wall.elapsed() / 1000.0;
-    const double rss = rssMiB() - rssBefore;
+    const double rss = BenchMeasure::rssKiB() / 1024.0 - rssBefore;
 
     quint64 decoded = 0, shown = 0, skipped = 0, shownAll = 0;
     for (auto& c : connections) {

@@ -25,7 +25,9 @@ extern "C" {
 #include <mutex>
 #include <vector>
 
+#include "BenchMeasure.h"
 #include "SimDevice.h"
+#include "SimDeviceParams.h"
 #include "adb/AdbProcess.h"
 #include "device/Device.h"
 #include "decoder/Decoder.h"
@@ -35,7 +37,7 @@ extern "C" {
 #include "server/VideoSocket.h"
 #include "shell/ScreenRecordStream.h"
 
-using Clock = std::chrono::steady_clock;
+using BenchMeasure::Clock;
 
 namespace {
 
@@ -57,13 +59,9 @@ double processCpuMs()
         + usage.ru_stime.tv_usec / 1e3;
 }
 
-double median(std::vector<double> v)
+double median(const std::vector<double>& v)
 {
-    if (v.empty()) {
-        return -1;
-    }
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
+    return BenchMeasure::percentile(v, 0.5);
 }
 
 void waitUntil(const std::function<bool()>& done, int timeoutMs)
@@ -183,11 +181,7 @@ double medianInputMs(dvk::Device& device, const QSize& frame)
 
 dvk::DeviceParams benchParams(const QString& serial, const QString& connection)
 {
-    dvk::DeviceParams params;
-    params.serial = serial;
-    params.serverLocalPath = SimDevice::serverFilePath();
-    params.serverVersion = SimDevice::serverVersion();
-    params.localPort = SimDevice::freePort();
+    dvk::DeviceParams params = simParams(serial);
     params.maxFps = kFps;
     params.connection = connection;
     return params;
@@ -234,16 +228,9 @@ double serverFrameMedian(const QString& serial, int seconds, size_t* pictures)
 {
     const dvk::DeviceParams device = benchParams(serial, "server");
     dvk::Server server;
-    dvk::Server::ServerParams params;
-    params.serial = device.serial;
-    params.serverLocalPath = device.serverLocalPath;
-    params.serverVersion = device.serverVersion;
-    params.localPort = device.localPort;
-    params.maxSize = 0;
-    params.maxFps = kFps;
     bool started = false;
     QObject::connect(&server, &dvk::Server::serverStarted, [&](bool ok) { started = ok; });
-    server.start(params);
+    server.start(device);
     waitUntil([&]() { return started; }, 20000);
     QPointer<dvk::VideoSocket> socket = server.getVideoSocket();
     if (!started || !socket) {

@@ -3,6 +3,8 @@
 // compares it with a bare libavcodec decode loop over the same packets.
 // BENCH_VIDEO_DUMP=1 also prints the latency parts of every frame of the 60 fps run.
 
+#include "BenchMeasure.h"
+#include "BenchSocket.h"
 #include "H264TestEncoder.h"
 #include "decoder/Decoder.h"
 #include "server/Stream.h"
@@ -37,7 +39,10 @@ extern "C" {
 #include <vector>
 
 using namespace dvk;
-using Clock = std::chrono::steady_clock;
+using BenchMeasure::Clock;
+using BenchMeasure::msBetween;
+using BenchMeasure::peakRssKiB;
+using BenchMeasure::percentile;
 
 namespace {
 
@@ -64,11 +69,6 @@ QString loadAverage()
 {
     QFile file("/proc/loadavg");
     return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()).section(' ', 0, 2) : QString("?");
-}
-
-double msBetween(Clock::time_point a, Clock::time_point b)
-{
-    return std::chrono::duration<double, std::milli>(b - a).count();
 }
 
 // ---- the recorded stream --------------------------------------------------------------
@@ -248,35 +248,10 @@ public:
     Clock::time_point firstByte() const { return m_firstByte; }
 
 private:
-    // lastCall: when the call that carried the last byte began. Taken before the
-    // call, since a thread woken by the data may delay this one's return.
-    static bool sendAll(int fd, const char* data, size_t size, Clock::time_point* lastCall = nullptr)
-    {
-        while (size > 0) {
-            if (lastCall) {
-                *lastCall = Clock::now();
-            }
-            const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
-            if (n <= 0) {
-                return false;
-            }
-            data += n;
-            size -= size_t(n);
-        }
-        return true;
-    }
-
     void run(quint16 port)
     {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        int one = 1;
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_port = htons(port);
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
-            ::close(fd);
+        const int fd = BenchSocket::connectLoopback(port);
+        if (fd < 0) {
             return;
         }
         while (!m_go) {
@@ -284,7 +259,7 @@ private:
         }
         m_firstByte = Clock::now();
         QByteArray wire = framePacket(~quint64(0), m_rec.config);
-        sendAll(fd, wire.constData(), size_t(wire.size()));
+        BenchSocket::sendAll(fd, wire);
         const auto period = std::chrono::nanoseconds(1000000000LL / std::max(m_fps, 1));
         for (int i = 0; i < m_frames; ++i) {
             if (m_fps > 0) {
@@ -292,7 +267,7 @@ private:
             }
             const QByteArray& au = m_rec.frames[size_t(i) % m_rec.frames.size()];
             wire = framePacket(quint64(i) * 1000000 / kFps, au);
-            if (!sendAll(fd, wire.constData(), size_t(wire.size()), &m_sentAt[size_t(i)])) {
+            if (!BenchSocket::sendAll(fd, wire, &m_sentAt[size_t(i)])) {
                 break;
             }
         }
@@ -308,32 +283,6 @@ private:
     std::atomic<bool> m_go{false};
     std::thread m_thread;
 };
-
-// Adopts the incoming connection as a VideoSocket, as the reverse tunnel does.
-class VideoServer : public QTcpServer
-{
-protected:
-    void incomingConnection(qintptr fd) override
-    {
-        auto* socket = new VideoSocket(this);
-        socket->setSocketDescriptor(fd);
-        addPendingConnection(socket);
-    }
-};
-
-long peakRssKiB()
-{
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:")) {
-            return line.mid(6).trimmed().split(' ').first().toLong();
-        }
-    }
-    return -1;
-}
 
 bool resetPeakRss()
 {
@@ -469,15 +418,6 @@ PipelineResult runPipeline(const Recording& rec, const PipelineOptions& opt)
     return result;
 }
 
-double percentile(std::vector<double> v, double p)
-{
-    if (v.empty()) {
-        return 0;
-    }
-    std::sort(v.begin(), v.end());
-    const size_t idx = std::min(v.size() - 1, size_t(p * double(v.size() - 1) + 0.5));
-    return v[idx];
-}
 
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "adb/AdbProcess.h"
 
+#include "ConnectionDefaults.h"
 #include "adb/AdbProcessImpl.h"
 
 namespace dvk {
@@ -27,6 +28,14 @@ AdbProcess::~AdbProcess()
 
 AdbProcess* AdbProcess::selfDeleting(std::function<void(ADB_EXEC_RESULT)> onFinished)
 {
+    if (!onFinished) {
+        return selfDeleting(std::function<void(ADB_EXEC_RESULT, AdbProcess*)>());
+    }
+    return selfDeleting([onFinished](ADB_EXEC_RESULT processResult, AdbProcess*) { onFinished(processResult); });
+}
+
+AdbProcess* AdbProcess::selfDeleting(std::function<void(ADB_EXEC_RESULT, AdbProcess* runner)> onFinished)
+{
     auto* runner = new AdbProcess();
     connect(runner, &AdbProcess::adbProcessResult, runner, [runner, onFinished](ADB_EXEC_RESULT processResult) {
         if (processResult == ADB_STARTED) {
@@ -36,7 +45,7 @@ AdbProcess* AdbProcess::selfDeleting(std::function<void(ADB_EXEC_RESULT)> onFini
         disconnect(runner, &AdbProcess::adbProcessResult, runner, nullptr);
         runner->deleteLater();
         if (onFinished) {
-            onFinished(processResult);
+            onFinished(processResult, runner);
         }
     });
     return runner;
@@ -87,6 +96,54 @@ void AdbProcess::setShowTouchesEnabled(const QString& serial, bool enabled)
     execute(serial, {"shell", "settings", "put", "system", "show_touches", enabled ? "1" : "0"});
 }
 
+void AdbProcess::listDevices()
+{
+    execute(QString(), {"devices"});
+}
+
+void AdbProcess::queryScreenSize(const QString& serial)
+{
+    execute(serial, {"shell", "wm", "size"});
+}
+
+void AdbProcess::queryWirelessAddress(const QString& serial)
+{
+    execute(serial, {"shell", "ifconfig", "wlan0"});
+}
+
+void AdbProcess::enableWireless(const QString& serial)
+{
+    execute(serial, {"tcpip", QString::number(defaults::kWirelessPort)});
+}
+
+void AdbProcess::connectWireless(const QString& address)
+{
+    execute(QString(), {"connect", address});
+}
+
+void AdbProcess::disconnectWireless(const QString& serial)
+{
+    execute(QString(), {"disconnect", serial});
+}
+
+void AdbProcess::openSettings(const QString& serial)
+{
+    execute(serial, {"shell", "am", "start", "com.android.settings/com.android.settings.Settings"});
+}
+
+void AdbProcess::requestLauncherUninstall(const QString& serial)
+{
+    // The launcher starts its own uninstall flow on this broadcast; the quotes reach the device's
+    // shell, which strips them.
+    execute(serial, {"shell", "am", "broadcast", "-a", "com.zel.launcher.action.uninstall", "--es", "command",
+                     QString::fromUtf8("\"卸载应用\"")});
+}
+
+void AdbProcess::dumpLogcat(const QString& serial)
+{
+    execute(serial, {"logcat", "-d"});
+}
+
 bool AdbProcess::isRuning()
 {
     return m_adbImpl->state() != QProcess::NotRunning;
@@ -105,6 +162,22 @@ bool AdbProcess::waitForStarted()
 bool AdbProcess::waitForFinished()
 {
     return m_adbImpl->waitForEnd(kFinishTimeoutMs);
+}
+
+QString AdbProcess::failureText(ADB_EXEC_RESULT result)
+{
+    switch (result) {
+    case ADB_NOT_FOUND:
+        return QStringLiteral("adb was not found");
+    case ADB_RUN_ERROR:
+        return QStringLiteral("adb did not run to its end");
+    case ADB_EXIT_ERROR: {
+        const QString said = getErrorOut().trimmed().isEmpty() ? getStdOut() : getErrorOut();
+        return QStringLiteral("adb failed: %1").arg(said.trimmed().section(QLatin1Char('\n'), 0, 0));
+    }
+    default:
+        return QString();
+    }
 }
 
 QStringList AdbProcess::arguments()

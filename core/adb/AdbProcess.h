@@ -2,6 +2,7 @@
 #define ADBPROCESS_H
 
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 
 #include <functional>
@@ -30,6 +31,20 @@ public:
     // A runner without a parent, for a command whose end nobody waits for: it hands its final
     // result (any but ADB_STARTED) to onFinished once, then deletes itself.
     static AdbProcess* selfDeleting(std::function<void(ADB_EXEC_RESULT)> onFinished = nullptr);
+    // The same, for a caller that reads the command's output: onFinished gets the runner too,
+    // which stays readable until the call returns.
+    static AdbProcess* selfDeleting(std::function<void(ADB_EXEC_RESULT, AdbProcess* runner)> onFinished);
+    // The same, with the end handed to a member of the receiver; dropped once the receiver has gone.
+    template <typename Receiver>
+    static AdbProcess* selfDeleting(Receiver* receiver, void (Receiver::*onFinished)(ADB_EXEC_RESULT, AdbProcess*))
+    {
+        QPointer<Receiver> guard(receiver);
+        return selfDeleting([guard, onFinished](ADB_EXEC_RESULT processResult, AdbProcess* runner) {
+            if (guard) {
+                (guard.data()->*onFinished)(processResult, runner);
+            }
+        });
+    }
 
     void execute(const QString& serial, const QStringList& args);
     void forward(const QString& serial, quint16 localPort, const QString& deviceSocketName);
@@ -41,11 +56,28 @@ public:
     void removePath(const QString& serial, const QString& path);
     void setShowTouchesEnabled(const QString& serial, bool enabled);
 
+    // Named commands of the window and its tool bar: the attached devices; the screen size
+    // ("wm size"); the wireless address ("ifconfig wlan0"); switching to wireless adb on the
+    // wireless port and connecting to an "IP:PORT" address; ending one wireless connection.
+    void listDevices();
+    void queryScreenSize(const QString& serial);
+    void queryWirelessAddress(const QString& serial);
+    void enableWireless(const QString& serial);
+    void connectWireless(const QString& address);
+    void disconnectWireless(const QString& serial);
+    // The device's settings screen; the launcher's own uninstall flow; the whole log at once.
+    void openSettings(const QString& serial);
+    void requestLauncherUninstall(const QString& serial);
+    void dumpLogcat(const QString& serial);
+
     // The spelling is part of the interface every caller uses; keep it.
     bool isRuning();
     void kill();
     bool waitForStarted();
     bool waitForFinished();
+
+    // For a log line: what went wrong with the last command, given its final result.
+    QString failureText(ADB_EXEC_RESULT result);
 
     QStringList arguments();
     QString getStdOut();

@@ -14,11 +14,8 @@ namespace dvk {
 
 namespace {
 
-// The APK installer resolves the path on its own worker thread, so the shared paths are locked.
+// The APK installer resolves the path on its own worker thread, so the shared path is locked.
 std::mutex s_pathMutex;
-
-// The last path handed to setAdbPath; a fallback of the path resolution.
-QString g_adbPath;
 
 bool isExistingFile(const QString& path)
 {
@@ -179,7 +176,6 @@ QString AdbProcessImpl::parseDeviceIPByIp(const QString& output)
 void AdbProcessImpl::setAdbPath(const QString& adbPath)
 {
     std::lock_guard<std::mutex> locker(s_pathMutex);
-    g_adbPath = adbPath;
     s_adbPath = adbPath;
 }
 
@@ -198,9 +194,6 @@ QString AdbProcessImpl::resolveAdbPath()
     const QString envPath = QString::fromLocal8Bit(qgetenv("VADIZEDE_ADB_PATH"));
     if (isExistingFile(envPath)) {
         return QFileInfo(envPath).absoluteFilePath();
-    }
-    if (isExistingFile(g_adbPath)) {
-        return g_adbPath;
     }
 #ifndef Q_OS_WIN
     // Desktop systems ship adb as a package; a user who installed it needs no setting.

@@ -61,6 +61,7 @@ private:
     QTimer m_answerTimer;
     bool m_isQuery = false;
 
+    // The one adb path: as set, or as found at its first use when none was set.
     static QString s_adbPath;
 };
 

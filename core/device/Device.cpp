@@ -18,6 +18,7 @@
 #include "controller/DeviceMsgReader.h"
 #include "decoder/Decoder.h"
 #include "device/DeviceObserver.h"
+#include "device/DeviceSerial.h"
 #include "recorder/Recorder.h"
 #include "server/Server.h"
 #include "server/Stream.h"
@@ -190,25 +191,7 @@ void Device::fallBackToShell()
 
 void Device::startServer()
 {
-    Server::ServerParams params;
-    params.serial = m_params.serial;
-    params.serverLocalPath = m_params.serverLocalPath;
-    params.serverRemotePath = m_params.serverRemotePath;
-    params.localPort = m_params.localPort;
-    params.maxSize = m_params.maxSize;
-    params.bitRate = m_params.bitRate;
-    params.maxFps = m_params.maxFps;
-    params.useReverse = m_params.useReverse;
-    params.lockVideoOrientation = m_params.lockVideoOrientation;
-    params.stayAwake = m_params.stayAwake ? 1 : 0;
-    params.serverVersion = m_params.serverVersion;
-    params.logLevel = m_params.logLevel;
-    params.codecOptions = m_params.codecOptions;
-    params.codecName = m_params.codecName;
-    params.crop = m_params.crop;
-    params.control = m_params.control;
-    params.displayId = m_params.displayId;
-    m_server->start(params);
+    m_server->start(m_params);
 }
 
 void Device::onServerStarted(bool success, const QString& deviceName, const QSize& size)
@@ -719,21 +702,8 @@ QString Device::recordFolder() const
 
 QString Device::timestampedName(const QString& suffix) const
 {
-    return fileBaseName(m_params.serial) + QDateTime::currentDateTime().toString("_yyyyMMdd_hhmmss_zzz")
+    return DeviceSerial::fileBaseName(m_params.serial) + QDateTime::currentDateTime().toString("_yyyyMMdd_hhmmss_zzz")
         + QStringLiteral(".") + suffix;
-}
-
-QString Device::fileBaseName(const QString& serial)
-{
-    QString name = serial.section(QLatin1Char(':'), 0, 0);
-    // A serial is the device's word, not ours: it must not reach another folder.
-    static const QString unsafe = QStringLiteral("/\\*?\"<>|");
-    for (QChar& c : name) {
-        if (unsafe.contains(c) || c.unicode() < 0x20) {
-            c = QLatin1Char('_');
-        }
-    }
-    return name;
 }
 
 } // namespace dvk

@@ -80,10 +80,6 @@ public:
 
     bool saveFrame(int width, int height, uint8_t* rgb32);
 
-    // The base of recording and screenshot file names: the serial up to its first ':'
-    // (the host of a wireless serial), made safe to use as a file name.
-    static QString fileBaseName(const QString& serial);
-
 private slots:
     void onServerStarted(bool success, const QString& deviceName, const QSize& size);
     void onShellStream(dvk::ScreenRecordStream* stream);

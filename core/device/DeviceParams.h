@@ -8,21 +8,23 @@
 
 namespace dvk {
 
-// Everything one connection needs, filled by the caller and copied into the device.
+// Everything one connection needs, filled by the caller and copied into the device; the
+// server bring-up reads its connection fields from the same record. Each default is written
+// here or in ConnectionDefaults.h only.
 struct DeviceParams
 {
     QString serial = "";
     QString serverLocalPath = "";
     QString serverRemotePath = defaults::kServerRemotePath;
     quint16 localPort = defaults::kLocalPort;
-    // 0: the device's own size. The bring-up's own default differs (720) and stays so.
+    // 0: the device's own size.
     quint16 maxSize = 0;
     quint32 bitRate = defaults::kBitRate;
     quint32 maxFps = defaults::kMaxFps;
     bool useReverse = defaults::kUseReverse;
     qint32 lockVideoOrientation = defaults::kLockVideoOrientation;
     bool stayAwake = false;
-    QString serverVersion = defaults::kServerVersion;
+    QString serverVersion = defaults::serverVersion();
     QString logLevel = defaults::kLogLevel;
     QString codecOptions = "";
     QString codecName = "";
@@ -38,11 +40,6 @@ struct DeviceParams
     bool closeScreen = false;
     // Decode, show and accept input; false only makes sense together with recordFile.
     bool display = true;
-    // Carried for callers but deliberately not applied: making the stream thread wait until
-    // the window has taken each picture would let a slow window hold back the socket reads
-    // and the recording, and would block the stream thread at the very moment disconnection
-    // waits for it. A picture not yet shown is replaced by the newer one instead.
-    bool renderExpiredFrames = false;
     QString connection = defaults::kConnectionAuto;
     // "W:H:X:Y": only this part of the screen is sent; empty: the whole screen. Server connection only.
     QString crop = "";

@@ -49,7 +49,7 @@ Server::~Server()
     }
 }
 
-bool Server::start(ServerParams params)
+bool Server::start(const DeviceParams& params)
 {
     m_params = params;
     m_connected = false;
@@ -110,7 +110,7 @@ QTcpSocket* Server::getControlSocket()
     return m_controlSocket;
 }
 
-Server::ServerParams Server::getParams()
+const DeviceParams& Server::getParams() const
 {
     return m_params;
 }
@@ -151,7 +151,7 @@ bool Server::takeInfo(VideoSocket* videoSocket, QString& deviceName, QSize& size
     return true;
 }
 
-QStringList Server::serverArguments(const ServerParams& params, bool tunnelForward)
+QStringList Server::serverArguments(const DeviceParams& params, bool tunnelForward)
 {
     QStringList args{"shell", QString("CLASSPATH=%1").arg(params.serverRemotePath), "app_process", "/", kServerClass,
                      params.serverVersion};

@@ -6,8 +6,8 @@
 #include <QSize>
 #include <QString>
 
-#include "ConnectionDefaults.h"
 #include "adb/AdbProcess.h"
+#include "device/DeviceParams.h"
 #include "server/ForwardAttempt.h"
 
 class QTcpSocket;
@@ -32,39 +32,18 @@ public:
         STEP_RUNNING,
     };
 
-    struct ServerParams
-    {
-        QString serial = "";
-        QString serverLocalPath = "";
-        QString serverRemotePath = defaults::kServerRemotePath;
-        quint16 localPort = defaults::kLocalPort;
-        quint16 maxSize = 720;
-        quint32 bitRate = defaults::kBitRate;
-        quint32 maxFps = defaults::kMaxFps;
-        bool useReverse = defaults::kUseReverse;
-        qint32 lockVideoOrientation = defaults::kLockVideoOrientation;
-        int stayAwake = 0;
-        QString serverVersion = defaults::kServerVersion;
-        QString logLevel = defaults::kLogLevel;
-        QString codecOptions = "";
-        QString codecName = "";
-        QString crop = "";
-        // False: the device opens no control connection, and none is waited for.
-        bool control = true;
-        quint32 displayId = 0;
-    };
-
     explicit Server(QObject* parent = nullptr);
     ~Server() override;
 
-    bool start(ServerParams params);
+    // Takes the device's own record: the bring-up reads only its connection fields.
+    bool start(const DeviceParams& params);
     void stop();
     // Ends the device-side server but keeps the connections, so that what it sent last can still be read.
     void endServerProcess();
 
     VideoSocket* getVideoSocket();
     QTcpSocket* getControlSocket();
-    ServerParams getParams();
+    const DeviceParams& getParams() const;
     bool isReverse();
 
     static constexpr qint64 DEVICE_INFO_SIZE = 68;
@@ -81,7 +60,7 @@ public:
     QString failureReason() const;
 
     // The server command line after the serial selection, for the given parameters and tunnel mode.
-    static QStringList serverArguments(const ServerParams& params, bool tunnelForward);
+    static QStringList serverArguments(const DeviceParams& params, bool tunnelForward);
 
 signals:
     void serverStarted(bool success, const QString& deviceName = QString(), const QSize& size = QSize());
@@ -147,7 +126,7 @@ private:
     int m_restartCount = 0;
     QString m_deviceName;
     QSize m_deviceSize;
-    ServerParams m_params;
+    DeviceParams m_params;
     ServerStartStep m_serverStartStep = STEP_IDLE;
     bool m_startRefused = false;
     QString m_failure;

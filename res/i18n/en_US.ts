@@ -11,6 +11,14 @@
         <source>Install Failure:</source>
         <translation>Install Failure:</translation>
     </message>
+    <message>
+        <source>Pushed: %1</source>
+        <translation>Pushed: %1</translation>
+    </message>
+    <message>
+        <source>Push failed: %1</source>
+        <translation>Push failed: %1</translation>
+    </message>
 </context>
 <context>
     <name>DropTip</name>
@@ -326,8 +334,8 @@ to Install it.</translation>
         <translation>-1 or a whole number from 0 to 3</translation>
     </message>
     <message>
-        <source>Local TCP port of the connection (default 27183).</source>
-        <translation>Local TCP port of the connection (default 27183).</translation>
+        <source>Local TCP port of the connection (default %1).</source>
+        <translation>Local TCP port of the connection (default %1).</translation>
     </message>
     <message>
         <source>a port number from 1 to 65535</source>
@@ -468,6 +476,14 @@ to Install it.</translation>
     <message>
         <source>a whole number of seconds from 1 to 2147483</source>
         <translation>a whole number of seconds from 1 to 2147483</translation>
+    </message>
+    <message>
+        <source>Device folder for dropped files other than APKs (default /sdcard/Download/).</source>
+        <translation>Device folder for dropped files other than APKs (default /sdcard/Download/).</translation>
+    </message>
+    <message>
+        <source>an absolute folder on the device (/sdcard/Documents/)</source>
+        <translation>an absolute folder on the device (/sdcard/Documents/)</translation>
     </message>
     <message>
         <source>View only: nothing typed or clicked reaches the device.</source>

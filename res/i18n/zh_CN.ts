@@ -11,6 +11,14 @@
         <source>Install Failure:</source>
         <translation>安装失败：</translation>
     </message>
+    <message>
+        <source>Pushed: %1</source>
+        <translation>已推送：%1</translation>
+    </message>
+    <message>
+        <source>Push failed: %1</source>
+        <translation>推送失败：%1</translation>
+    </message>
 </context>
 <context>
     <name>DropTip</name>
@@ -326,8 +334,8 @@ to Install it.</source>
         <translation>-1 或 0 到 3 之间的整数</translation>
     </message>
     <message>
-        <source>Local TCP port of the connection (default 27183).</source>
-        <translation>连接使用的本地 TCP 端口（默认 27183）。</translation>
+        <source>Local TCP port of the connection (default %1).</source>
+        <translation>连接使用的本地 TCP 端口（默认 %1）。</translation>
     </message>
     <message>
         <source>a port number from 1 to 65535</source>
@@ -468,6 +476,14 @@ to Install it.</source>
     <message>
         <source>a whole number of seconds from 1 to 2147483</source>
         <translation>1 到 2147483 之间的秒数</translation>
+    </message>
+    <message>
+        <source>Device folder for dropped files other than APKs (default /sdcard/Download/).</source>
+        <translation>拖放的非 APK 文件在设备上的存放文件夹（默认 /sdcard/Download/）。</translation>
+    </message>
+    <message>
+        <source>an absolute folder on the device (/sdcard/Documents/)</source>
+        <translation>设备上的绝对路径文件夹（/sdcard/Documents/）</translation>
     </message>
     <message>
         <source>View only: nothing typed or clicked reaches the device.</source>

@@ -64,6 +64,13 @@ void TestConfig::presentKeysAreRead()
     QCOMPARE(config->getConnection(), QString("auto"));
     config->setConnection("shell");
     QCOMPARE(config->getConnection(), QString("shell"));
+    // A folder adb could not take as a device path reads as the default one.
+    QCOMPARE(config->getPushTarget(), QString("/sdcard/Download/"));
+    QCOMPARE(Config::pushTargetFolder("/sdcard/Documents"), QString("/sdcard/Documents/"));
+    QCOMPARE(Config::pushTargetFolder("/storage/emulated/0/"), QString("/storage/emulated/0/"));
+    QVERIFY(Config::pushTargetFolder("").isEmpty());
+    QVERIFY(Config::pushTargetFolder("sdcard/").isEmpty());
+    QVERIFY(Config::pushTargetFolder("/sdcard/\tx").isEmpty());
 }
 
 void TestConfig::setMaxFpsIsSeenAtOnceAndKept()
@@ -180,6 +187,7 @@ int main(int argc, char* argv[])
         seeded.setValue("common/UseDesktopOpenGL", 2);
         seeded.setValue("common/MaxFps", "abc");
         seeded.setValue("common/Connection", "usb");
+        seeded.setValue("common/PushTarget", "Download");
     }
     qputenv("VADIZEDE_CONFIG_PATH", QFile::encodeName(dir.filePath("config")));
 

@@ -188,7 +188,7 @@ void TestStartUp::logFileTruncatedAtEachStartAndDroppedAfterClose()
     QCOMPARE(lines.size(), 1);
     QVERIFY(lines.at(0).startsWith("[W]: second run ("));
     QVERIFY(lines.at(0).endsWith("logFileTruncatedAtEachStartAndDroppedAfterClose())"));
-    QVERIFY(g_logFile == nullptr);
+    QVERIFY(!isLogFileOpen());
 }
 
 void TestStartUp::logLinesFromThreadsNeverInterleave()

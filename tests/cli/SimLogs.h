@@ -9,7 +9,8 @@
 
 #include "SimDevice.h"
 
-// What the simulated device saw, in the shapes the command-line tests compare.
+// What the simulated device saw, in the shapes the command-line tests compare (the adb calls
+// themselves come from AppRun.h's adbCalls).
 namespace SimLogs {
 
 // The last line of the server's log with this event; empty when there is none.
@@ -22,16 +23,6 @@ inline QJsonObject lastServerEvent(const SimDevice& sim, const QString& event, c
         }
     }
     return found;
-}
-
-// The arguments of every adb invocation, in order.
-inline QList<QStringList> adbCalls(const SimDevice& sim)
-{
-    QList<QStringList> calls;
-    for (const QJsonObject& line : sim.invocations()) {
-        calls << line.value("argv").toVariant().toStringList();
-    }
-    return calls;
 }
 
 inline bool waitForFileSize(const QString& file, qint64 bytes, int timeoutMs = 20000)

@@ -23,7 +23,6 @@ private slots:
 
 private:
     static QJsonObject lastServerEvent(const SimDevice& sim, const QString& event, const QString& serial = QString());
-    static QList<QStringList> adbCalls(const SimDevice& sim);
     static bool waitForFileSize(const QString& file, qint64 bytes);
 };
 
@@ -36,15 +35,6 @@ QJsonObject TestCliHeadless::lastServerEvent(const SimDevice& sim, const QString
         }
     }
     return found;
-}
-
-QList<QStringList> TestCliHeadless::adbCalls(const SimDevice& sim)
-{
-    QList<QStringList> calls;
-    for (const QJsonObject& line : sim.invocations()) {
-        calls << line.value("argv").toVariant().toStringList();
-    }
-    return calls;
 }
 
 bool TestCliHeadless::waitForFileSize(const QString& file, qint64 bytes)

@@ -7,7 +7,6 @@
 #include "SimDevice.h"
 #include "SimLogs.h"
 
-using SimLogs::adbCalls;
 using SimLogs::lastServerEvent;
 using SimLogs::waitForFileSize;
 

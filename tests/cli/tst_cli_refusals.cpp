@@ -25,6 +25,7 @@ void TestCliRefusals::refusedValuesExitTwoAndStartNothing_data()
     QTest::newRow("out of range") << QStringList{"--record", "r.mp4", "--max-fps", "5000"} << "--max-fps";
     QTest::newRow("bad suffix") << QStringList{"--bit-rate", "5G", "--record", "r.mp4"} << "--bit-rate";
     QTest::newRow("port") << QStringList{"--record", "r.mp4", "--port", "99999"} << "--port";
+    QTest::newRow("push-target") << QStringList{"--record", "r.mp4", "--push-target", "sdcard"} << "--push-target";
     QTest::newRow("orientation") << QStringList{"--record", "r.mp4", "--lock-orientation", "7"} << "--lock-orientation";
     QTest::newRow("connection") << QStringList{"--record", "r.mp4", "--connection", "usb"} << "--connection";
     QTest::newRow("headless without file") << QStringList{"--no-display"} << "--no-display";
@@ -73,7 +74,8 @@ void TestCliRefusals::versionAndHelp()
     QVERIFY(help.run({"--help"}));
     QCOMPARE(help.exitCode(), 0);
     QVERIFY2(help.out().contains("--no-display") && help.out().contains("--keymap <FILE|NAME>")
-                 && help.out().contains("--crop <W:H:X:Y>") && help.out().contains("--tcpip=IP[:PORT]"),
+                 && help.out().contains("--crop <W:H:X:Y>") && help.out().contains("--tcpip=IP[:PORT]")
+                 && help.out().contains("--push-target <DIR>"),
              qPrintable(help.out()));
     QVERIFY(sim.invocations().isEmpty());
 }

@@ -178,7 +178,7 @@ void TestCliWindow::keymapGivesTwoFingersAtOnce()
     while (!gameModeOn() && !deadline.hasExpired()) {
         xdotool({"windowfocus", QString::number(window)});
         xdotool({"key", "grave"});
-        QTest::qWaitFor(gameModeOn, 3000);
+        (void)QTest::qWaitFor(gameModeOn, 3000);
     }
     QVERIFY(gameModeOn());
     // The title says so while it lasts.

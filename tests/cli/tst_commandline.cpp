@@ -5,6 +5,7 @@
 #include "ConnectionParams.h"
 #include "DeviceChoice.h"
 #include "LaunchOptions.h"
+#include "device/DeviceSerial.h"
 
 // The command line as the program reads it: what each option sets, and the one line a bad value gets.
 class TestCommandLine : public QObject
@@ -124,6 +125,9 @@ void TestCommandLine::refusedValuesNameTheOptionAndWhatItAccepts_data()
     QTest::newRow("tcpip empty") << QStringList{"--tcpip="} << "--tcpip: expected";
     QTest::newRow("tcpip address with serial") << QStringList{"--tcpip=192.168.1.5", "-s", "ABC"} << "--serial cannot go with --tcpip=ADDRESS";
     QTest::newRow("view only turning the screen off") << QStringList{"--no-control", "--turn-screen-off"} << "--turn-screen-off cannot go with --no-control";
+    QTest::newRow("push-target relative") << QStringList{"--push-target", "Download"} << "--push-target: expected an absolute folder on the device";
+    QTest::newRow("push-target empty") << QStringList{"--push-target", ""} << "--push-target: expected";
+    QTest::newRow("push-target control character") << QStringList{"--push-target", "/sdcard/\tx"} << "--push-target: expected";
     QTest::newRow("view only powering off") << QStringList{"--power-off-on-close", "--no-control"} << "--power-off-on-close cannot go with --no-control";
 }
 
@@ -154,7 +158,7 @@ void TestCommandLine::actions()
                                "--show-touches", "--fullscreen", "--window-title", "--list-devices", "--version", "--help",
                                "--crop", "--display-id", "--no-control", "--always-on-top", "--window-borderless",
                                "--window-x", "--window-y", "--window-width", "--window-height", "--power-off-on-close",
-                               "--tcpip", "--time-limit", "--connection"}) {
+                               "--tcpip", "--time-limit", "--connection", "--push-target"}) {
         QVERIFY2(help.contains(option), option);
     }
 }
@@ -257,6 +261,11 @@ void TestCommandLine::optionsOverrideTheConnection()
 void TestCommandLine::viewWindowAndWirelessOptions()
 {
     CommandLine commandLine;
+    QCOMPARE(parse(commandLine, {"--push-target", "/sdcard/Documents"}), CommandLine::Run);
+    // The folder gets its slash so that the file's name can follow.
+    QCOMPARE(commandLine.options().pushTarget, QString("/sdcard/Documents/"));
+    QCOMPARE(parse(commandLine, {}), CommandLine::Run);
+    QVERIFY(commandLine.options().pushTarget.isEmpty());
     QCOMPARE(parse(commandLine, {"--crop", "0720:1080:0:600", "--display-id", "1", "--no-control", "--always-on-top",
                                  "--window-borderless", "--tcpip", "--record", "r.mp4", "--time-limit", "30"}),
              CommandLine::Run);
@@ -296,8 +305,8 @@ void TestCommandLine::deviceChoice()
     QCOMPARE(DeviceChoice::choose(usbAndWireless, "USB3"), QString());
     QCOMPARE(DeviceChoice::choose({"10.0.0.1:5555", "10.0.0.2:5555"}, QString()), QString());
     QCOMPARE(DeviceChoice::choose({"10.0.0.1:5555"}, QString()), QString("10.0.0.1:5555"));
-    QVERIFY(!DeviceChoice::isWirelessSerial("256.0.0.1:5555"));
-    QVERIFY(!DeviceChoice::isWirelessSerial("10.0.0.1:05555"));
+    QVERIFY(!dvk::DeviceSerial::isWireless("256.0.0.1:5555"));
+    QVERIFY(!dvk::DeviceSerial::isWireless("10.0.0.1:05555"));
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

@@ -10,6 +10,7 @@
 
 #include "LogCapture.h"
 #include "SimDevice.h"
+#include "SimDeviceParams.h"
 #include "device/DeviceObserver.h"
 #include "device/DeviceParams.h"
 
@@ -59,18 +60,6 @@ public:
 
     QStringList calls;
 };
-
-// Parameters that reach the simulated device through the adb stand-in.
-inline dvk::DeviceParams simParams(const QString& serial)
-{
-    dvk::DeviceParams params;
-    params.serial = serial;
-    params.serverLocalPath = SimDevice::serverFilePath();
-    params.serverVersion = SimDevice::serverVersion();
-    params.localPort = SimDevice::freePort();
-    params.maxFps = 30;
-    return params;
-}
 
 // The files of one kind in a folder, newest last.
 inline QStringList filesIn(const QString& folder, const QString& pattern)

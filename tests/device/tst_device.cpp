@@ -15,11 +15,14 @@ extern "C" {
 
 #include "AppPath.h"
 #include "DeviceTestSupport.h"
+#include "SimTestSetup.h"
+#include "DeviceUnderTest.h"
 
 #include <memory>
 #include "TestPattern.h"
 #include "adb/AdbProcess.h"
 #include "device/Device.h"
+#include "device/DeviceSerial.h"
 #include "server/Stream.h"
 
 using namespace dvk;
@@ -55,23 +58,17 @@ private slots:
     void pushAndConcurrentInstallsReportOnce();
 
 private:
-    QTemporaryDir m_dataDir;
-    std::unique_ptr<LogCapture> m_log;
+    SimTestSetup m_setup;
 };
 
 void TestDevice::initTestCase()
 {
-    QVERIFY(m_dataDir.isValid());
-    setAppPath(m_dataDir.path());
-    AdbProcess::setAdbPath(SimDevice::adbPath());
-    Stream::init();
-    // Debug lines stay out of the output; the bring-up is chatty.
-    m_log = std::make_unique<LogCapture>(LogCapture::Echo::SkipDebug);
+    QVERIFY(m_setup.prepare());
 }
 
 void TestDevice::init()
 {
-    m_log->clear();
+    m_setup.log->clear();
 }
 
 void TestDevice::connectsOnceAndStopsOnceWhenDeviceCloses()
@@ -123,12 +120,12 @@ void TestDevice::connectsOnceAndStopsOnceWhenDeviceCloses()
     // The device ends the stream: both the stream's end and the shell's end follow, one report.
     QVERIFY(disconnected.wait(15000));
     QCOMPARE(disconnected.first().first().toString(), sim.serial());
-    QTRY_VERIFY(m_log->count("stream thread stop") > 0);
-    QTRY_VERIFY(m_log->count("server process stop") > 0);
+    QTRY_VERIFY(m_setup.log->count("stream thread stop") > 0);
+    QTRY_VERIFY(m_setup.log->count("server process stop") > 0);
     // Whichever came second (at the latest the server stop's drain timer) finds nothing left to do.
-    QTRY_VERIFY_WITH_TIMEOUT(m_log->countStartingWith("disconnectDevice m_server: ") > 0, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_setup.log->countStartingWith("disconnectDevice m_server: ") > 0, 5000);
     QCOMPARE(disconnected.count(), 1);
-    QCOMPARE(m_log->countStartingWith("disconnectDevice m_serverStartSuccess:"), 1);
+    QCOMPARE(m_setup.log->countStartingWith("disconnectDevice m_serverStartSuccess:"), 1);
     QCOMPARE(removed.frames.load(), 0);
     QVERIFY(!device.connectDevice());
 }
@@ -166,13 +163,10 @@ void TestDevice::screenshotOfWirelessDeviceMatchesPicture()
 
     DeviceParams params = simParams(options.serial);
     params.recordPath = "shots";
-    Device device(params);
     CallObserver observer;
-    device.registerDeviceObserver(&observer);
-    QSignalSpy connected(&device, &IDevice::deviceConnected);
-    QVERIFY(device.connectDevice());
-    QVERIFY(connected.wait(15000));
-    QVERIFY(connected.first().at(0).toBool());
+    DeviceUnderTest test(params, &observer);
+    Device& device = test.device;
+    QVERIFY(test.connect());
     QTRY_VERIFY_WITH_TIMEOUT(observer.frames >= 5, 5000);
 
     device.screenshot();
@@ -183,7 +177,7 @@ void TestDevice::screenshotOfWirelessDeviceMatchesPicture()
              qPrintable(files.first()));
     QVERIFY(observer.calls.isEmpty());
     const QString path = QDir(folder).absoluteFilePath(files.first());
-    QCOMPARE(m_log->count("screenshot save to " + path), 1);
+    QCOMPARE(m_setup.log->count("screenshot save to " + path), 1);
 
     const QImage image = QImage(path).convertToFormat(QImage::Format_RGB32);
     QCOMPARE(image.size(), kStreamSize);
@@ -227,11 +221,11 @@ void TestDevice::screenshotNeedsFolderAndSafeName()
     quint8 pixels[4 * 4] = {};
     QVERIFY(!device.saveFrame(2, 2, nullptr));
     QVERIFY(!device.saveFrame(2, 2, pixels));
-    QCOMPARE(m_log->count("please select record save path!!!"), 1);
+    QCOMPARE(m_setup.log->count("please select record save path!!!"), 1);
 
-    QCOMPARE(Device::fileBaseName("192.168.1.5:5555"), QStringLiteral("192.168.1.5"));
-    QCOMPARE(Device::fileBaseName("emulator-5554"), QStringLiteral("emulator-5554"));
-    QCOMPARE(Device::fileBaseName("../up\\side*"), QStringLiteral(".._up_side_"));
+    QCOMPARE(dvk::DeviceSerial::fileBaseName("192.168.1.5:5555"), QStringLiteral("192.168.1.5"));
+    QCOMPARE(dvk::DeviceSerial::fileBaseName("emulator-5554"), QStringLiteral("emulator-5554"));
+    QCOMPARE(dvk::DeviceSerial::fileBaseName("../up\\side*"), QStringLiteral(".._up_side_"));
 }
 
 void TestDevice::pushAndConcurrentInstallsReportOnce()
@@ -257,12 +251,12 @@ void TestDevice::pushAndConcurrentInstallsReportOnce()
     device.installApkRequest(second);
     QCOMPARE(observer.calls, (QStringList{"pushFileRequest", "installApkRequest", "installApkRequest"}));
 
-    QTRY_COMPARE_WITH_TIMEOUT(m_log->count("install apk complete, save in /sdcard/"), 2, 15000);
-    QTRY_COMPARE_WITH_TIMEOUT(m_log->count("file transfer complete, save in /sdcard/"), 1, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_setup.log->count("install apk complete, save in /sdcard/"), 2, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_setup.log->count("file transfer complete, save in /sdcard/"), 1, 15000);
     QTest::qWait(300);
-    QCOMPARE(m_log->count("install apk complete, save in /sdcard/"), 2);
-    QCOMPARE(m_log->count("file transfer complete, save in /sdcard/"), 1);
-    QCOMPARE(m_log->countStartingWith("install apk failed"), 0);
+    QCOMPARE(m_setup.log->count("install apk complete, save in /sdcard/"), 2);
+    QCOMPARE(m_setup.log->count("file transfer complete, save in /sdcard/"), 1);
+    QCOMPARE(m_setup.log->countStartingWith("install apk failed"), 0);
 
     QFile pushed(sim.devicePath("/sdcard/notes.txt"));
     QVERIFY(pushed.open(QIODevice::ReadOnly));

@@ -9,6 +9,8 @@
 
 #include "AppPath.h"
 #include "DeviceTestSupport.h"
+#include "SimTestSetup.h"
+#include "DeviceUnderTest.h"
 #include "adb/AdbProcess.h"
 #include "device/Device.h"
 #include "server/Stream.h"
@@ -39,12 +41,12 @@ struct GameSession
         }
         DeviceParams params = simParams(sim.serial());
         params.gameScript = QString::fromUtf8(keymap.readAll());
-        device = std::make_unique<Device>(params);
-        QSignalSpy connected(device.get(), &IDevice::deviceConnected);
-        if (!device->connectDevice() || !connected.wait(15000) || !connected.first().at(0).toBool()) {
+        test = std::make_unique<DeviceUnderTest>(params);
+        device = &test->device;
+        if (!test->connect()) {
             return;
         }
-        frame = connected.first().at(3).toSize();
+        frame = test->connected.first().at(3).toSize();
         shown = frame * 2;
         key(QEvent::KeyPress, Qt::Key_QuoteLeft);
         key(QEvent::KeyRelease, Qt::Key_QuoteLeft);
@@ -84,7 +86,8 @@ struct GameSession
         device->mouseEvent(&release, frame, shown);
     }
 
-    std::unique_ptr<Device> device;
+    std::unique_ptr<DeviceUnderTest> test;
+    Device* device = nullptr;
     QSize frame;
     QSize shown;
 };
@@ -98,11 +101,7 @@ class TestDeviceKeymap : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_dataDir.isValid());
-        setAppPath(m_dataDir.path());
-        AdbProcess::setAdbPath(SimDevice::adbPath());
-        Stream::init();
-        m_log = std::make_unique<LogCapture>(LogCapture::Echo::SkipDebug);
+        QVERIFY(m_setup.prepare());
     }
 
     void shippedKeymapDrivesTwoFingers()
@@ -113,14 +112,11 @@ private slots:
         QVERIFY(keymap.open(QIODevice::ReadOnly));
         DeviceParams params = simParams(sim.serial());
         params.gameScript = QString::fromUtf8(keymap.readAll());
-        Device device(params);
         CallObserver observer;
-        device.registerDeviceObserver(&observer);
-        QSignalSpy connected(&device, &IDevice::deviceConnected);
-        QVERIFY(device.connectDevice());
-        QVERIFY(connected.wait(15000));
-        QVERIFY(connected.first().at(0).toBool());
-        const QSize frame = connected.first().at(3).toSize();
+        DeviceUnderTest test(params, &observer);
+        Device& device = test.device;
+        QVERIFY(test.connect());
+        const QSize frame = test.connected.first().at(3).toSize();
         const QSize shown = frame * 2;
 
         auto key = [&](QEvent::Type type, int code) {
@@ -131,7 +127,7 @@ private slots:
         key(QEvent::KeyPress, Qt::Key_QuoteLeft);
         key(QEvent::KeyRelease, Qt::Key_QuoteLeft);
         QVERIFY(device.isCurrentCustomKeymap());
-        QVERIFY(m_log->contains("current keymap mode: custom"));
+        QVERIFY(m_setup.log->contains("current keymap mode: custom"));
         // Jump while crouching: two fingers down together, then lifted in turn.
         key(QEvent::KeyPress, Qt::Key_Space);
         key(QEvent::KeyPress, Qt::Key_C);
@@ -227,8 +223,7 @@ private slots:
     }
 
 private:
-    QTemporaryDir m_dataDir;
-    std::unique_ptr<LogCapture> m_log;
+    SimTestSetup m_setup;
 };
 
 QTEST_MAIN(TestDeviceKeymap)

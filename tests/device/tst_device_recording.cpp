@@ -13,6 +13,8 @@ extern "C" {
 
 #include "AppPath.h"
 #include "DeviceTestSupport.h"
+#include "SimTestSetup.h"
+#include "DeviceUnderTest.h"
 #include "MediaProbe.h"
 
 #include <memory>
@@ -78,24 +80,18 @@ private:
     bool recordUntilDeviceCloses(DeviceParams params, int frames, SimDevice& sim, FrameObserver& observer);
     QString recordFolder() const { return QDir(getAppPath()).filePath("rec"); }
 
-    QTemporaryDir m_dataDir;
-    std::unique_ptr<LogCapture> m_log;
+    SimTestSetup m_setup;
 };
 
 void TestDeviceRecording::initTestCase()
 {
-    QVERIFY(m_dataDir.isValid());
-    setAppPath(m_dataDir.path());
-    AdbProcess::setAdbPath(SimDevice::adbPath());
+    QVERIFY(m_setup.prepare());
     QCoreApplication::setApplicationVersion(VADIZEDE_VERSION);
-    Stream::init();
-    // Debug lines stay out of the output; the bring-up is chatty.
-    m_log = std::make_unique<LogCapture>(LogCapture::Echo::SkipDebug);
 }
 
 void TestDeviceRecording::init()
 {
-    m_log->clear();
+    m_setup.log->clear();
     QDir(recordFolder()).removeRecursively();
 }
 
@@ -105,14 +101,11 @@ bool TestDeviceRecording::recordUntilDeviceCloses(DeviceParams params, int frame
     sim.setFault(sim.serial(), "closeAfterFrames", frames);
     params.recordFile = true;
     params.recordPath = "rec";
-    Device device(params);
-    device.registerDeviceObserver(&observer);
-    QSignalSpy connected(&device, &IDevice::deviceConnected);
-    QSignalSpy disconnected(&device, &IDevice::deviceDisconnected);
-    if (!device.connectDevice() || !connected.wait(15000) || !connected.first().at(0).toBool()) {
+    DeviceUnderTest test(params, &observer);
+    if (!test.connect()) {
         return false;
     }
-    return disconnected.wait(20000) && disconnected.count() == 1;
+    return test.disconnected.wait(20000) && test.disconnected.count() == 1;
 }
 
 void TestDeviceRecording::recordsWhileConnected_data()
@@ -137,7 +130,7 @@ void TestDeviceRecording::recordsWhileConnected()
     QCOMPARE(files.size(), 1);
     QVERIFY2(files.first().startsWith(sim.serial() + "_"), qPrintable(files.first()));
     const QString path = QDir(recordFolder()).absoluteFilePath(files.first());
-    QCOMPARE(m_log->count("success record " + path), 1);
+    QCOMPARE(m_setup.log->count("success record " + path), 1);
 
     const Probe result = probe(path);
     QVERIFY(result.ok);
@@ -156,12 +149,10 @@ void TestDeviceRecording::framesAlreadySentAreRecordedOnDisconnect()
     DeviceParams params = simParams(sim.serial());
     params.recordFile = true;
     params.recordPath = "rec";
-    Device device(params);
     FrameObserver observer;
-    device.registerDeviceObserver(&observer);
-    QSignalSpy connected(&device, &IDevice::deviceConnected);
-    QVERIFY(device.connectDevice());
-    QVERIFY(connected.wait(15000));
+    DeviceUnderTest test(params, &observer);
+    Device& device = test.device;
+    QVERIFY(test.connect());
     QTRY_VERIFY_WITH_TIMEOUT(observer.frames >= 5, 15000);
     // A busy GUI thread lets frames pile up unread, as when the window closes during a long paint.
     QThread::msleep(400);
@@ -187,12 +178,12 @@ void TestDeviceRecording::capitalSuffixHasNoMuxer()
 
     // The mirror goes on without the recording.
     QVERIFY(observer.frames > 0);
-    QCOMPARE(m_log->count("Could not find muxer"), 1);
-    QCOMPARE(m_log->count("Could not open recorder"), 1);
+    QCOMPARE(m_setup.log->count("Could not find muxer"), 1);
+    QCOMPARE(m_setup.log->count("Could not open recorder"), 1);
     // Every packet is refused, but the log says so once, with the reason, and counts them at the end.
-    QCOMPARE(m_log->countStartingWith("Could not send"), 1);
-    QCOMPARE(m_log->count("Could not send packet to recorder: the recording file is not open"), 1);
-    const QStringList ends = m_log->lines().filter(QRegularExpression(" ended; packets not recorded: \\d+ "));
+    QCOMPARE(m_setup.log->countStartingWith("Could not send"), 1);
+    QCOMPARE(m_setup.log->count("Could not send packet to recorder: the recording file is not open"), 1);
+    const QStringList ends = m_setup.log->lines().filter(QRegularExpression(" ended; packets not recorded: \\d+ "));
     QCOMPARE(ends.size(), 1);
     const int refused = QRegularExpression("not recorded: (\\d+)").match(ends.first()).captured(1).toInt();
     QVERIFY2(refused >= 5, qPrintable(ends.first()));
@@ -213,15 +204,15 @@ void TestDeviceRecording::firstPacketWithTimestampFailsRecording()
     QVERIFY(recorder.push(packet));
     packet->pts = 2000;
     QVERIFY(recorder.push(packet));
-    QTRY_COMPARE(m_log->count("The first packet is not a config packet"), 1);
+    QTRY_COMPARE(m_setup.log->count("The first packet is not a config packet"), 1);
     QTRY_VERIFY(!recorder.push(packet));
     av_packet_free(&packet);
 
     recorder.stopRecorder();
     QVERIFY(recorder.wait(5000));
     recorder.close();
-    QCOMPARE(m_log->count("Could not record packet"), 1);
-    QCOMPARE(m_log->countStartingWith("success record"), 0);
+    QCOMPARE(m_setup.log->count("Could not record packet"), 1);
+    QCOMPARE(m_setup.log->countStartingWith("success record"), 0);
 }
 
 void TestDeviceRecording::withoutDisplayRecordsAndIgnoresOperations()
@@ -235,14 +226,11 @@ void TestDeviceRecording::withoutDisplayRecordsAndIgnoresOperations()
     params.recordPath = "rec";
     params.recordFileFormat = "mkv";
     params.closeScreen = true;
-    Device device(params);
     CallObserver observer;
-    device.registerDeviceObserver(&observer);
-    QSignalSpy connected(&device, &IDevice::deviceConnected);
-    QSignalSpy disconnected(&device, &IDevice::deviceDisconnected);
-    QVERIFY(device.connectDevice());
-    QVERIFY(connected.wait(15000));
-    QVERIFY(connected.first().at(0).toBool());
+    DeviceUnderTest test(params, &observer);
+    Device& device = test.device;
+    QSignalSpy& disconnected = test.disconnected;
+    QVERIFY(test.connect());
 
     const QPointF point(10, 10);
     QMouseEvent mouse(QEvent::MouseButtonPress, point, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);

@@ -4,6 +4,7 @@
 
 #include "AppPath.h"
 #include "DeviceTestSupport.h"
+#include "SimTestSetup.h"
 
 #include <memory>
 #include "adb/AdbProcess.h"
@@ -24,22 +25,17 @@ private slots:
     void disconnectAllDeviceInSerialOrder();
 
 private:
-    QTemporaryDir m_dataDir;
-    std::unique_ptr<LogCapture> m_log;
+    SimTestSetup m_setup;
 };
 
 void TestDeviceManage::initTestCase()
 {
-    QVERIFY(m_dataDir.isValid());
-    setAppPath(m_dataDir.path());
-    AdbProcess::setAdbPath(SimDevice::adbPath());
-    // Debug lines stay out of the output; the bring-up is chatty.
-    m_log = std::make_unique<LogCapture>(LogCapture::Echo::SkipDebug);
+    QVERIFY(m_setup.prepare());
 }
 
 void TestDeviceManage::init()
 {
-    m_log->clear();
+    m_setup.log->clear();
 }
 
 void TestDeviceManage::refusesBlankAndDuplicateSerials()
@@ -48,17 +44,17 @@ void TestDeviceManage::refusesBlankAndDuplicateSerials()
     QVERIFY(sim.isValid());
     DeviceManage manage;
     QSignalSpy connected(&manage, &IDeviceManage::deviceConnected);
-    m_log->clear();
+    m_setup.log->clear();
 
     QVERIFY(!manage.connectDevice(simParams("   ")));
-    QVERIFY(m_log->lines().isEmpty());
+    QVERIFY(m_setup.log->lines().isEmpty());
     QVERIFY(!manage.getDevice("   "));
 
     QVERIFY(manage.connectDevice(simParams(sim.serial())));
     QPointer<IDevice> device = manage.getDevice(sim.serial());
     QVERIFY(device);
     QVERIFY(!manage.connectDevice(simParams(sim.serial())));
-    QCOMPARE(m_log->count("connectDevice return connected alerady: " + sim.serial()), 1);
+    QCOMPARE(m_setup.log->count("connectDevice return connected alerady: " + sim.serial()), 1);
     QCOMPARE(manage.getDevice(sim.serial()), device);
 
     // The check trims, the key does not.
@@ -85,10 +81,10 @@ void TestDeviceManage::refusesBeyondTheLimit()
         params.serial = QStringLiteral("LIMIT%1").arg(i, 4, 10, QLatin1Char('0'));
         QVERIFY(manage.connectDevice(params));
     }
-    QCOMPARE(m_log->count("over the maximum number of connections"), 0);
+    QCOMPARE(m_setup.log->count("over the maximum number of connections"), 0);
     params.serial = "LIMITX";
     QVERIFY(!manage.connectDevice(params));
-    QCOMPARE(m_log->count("over the maximum number of connections"), 1);
+    QCOMPARE(m_setup.log->count("over the maximum number of connections"), 1);
     QVERIFY(!manage.getDevice("LIMITX"));
 
     QSignalSpy disconnected(&manage, &IDeviceManage::deviceDisconnected);
@@ -106,9 +102,9 @@ void TestDeviceManage::failureReportRemovesEntry()
     DeviceManage manage;
     QSignalSpy connected(&manage, &IDeviceManage::deviceConnected);
     DeviceParams params = simParams(sim.serial());
-    params.serverLocalPath = m_dataDir.filePath("missing-server");
+    params.serverLocalPath = m_setup.dataDir.filePath("missing-server");
     // Only our server: without its file the start fails rather than turning to the phone's own tools.
-    params.connection = "server";
+    params.connection = dvk::defaults::kConnectionServer;
 
     QVERIFY(manage.connectDevice(params));
     QPointer<IDevice> device = manage.getDevice(sim.serial());

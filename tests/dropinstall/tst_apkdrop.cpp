@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include "ConnectedForm.h"
+#include "LaunchOptions.h"
 #include "ProgressDialog.h"
 #include "WindowShape.h"
 #include "VideoForm.h"
@@ -92,8 +93,10 @@ class TestApkDrop : public QObject
 private slots:
     void initTestCase();
     void cleanupTestCase();
-    void dragEnterNeedsAnApk();
-    void dropInstallsOnlyApks();
+    void dragEnterNeedsALocalFile();
+    void mixedDropInstallsApksAndPushesTheRest();
+    void otherFilesArePushedToTheChosenFolder();
+    void failingPushShowsAdbError();
     void secondApkFailingShowsBothResults();
     void eachDropInstallsItsOwnList();
     void dialogShowsProgressThenElidedResult();
@@ -102,6 +105,8 @@ private slots:
 private:
     // Drops the files on the form and waits for the result; Confirm closes the dialog.
     QString dropAndConfirm(const QStringList& paths, const QString& shot = QString());
+    // The device paths the drops pushed to, in order.
+    QStringList pushedPaths() const;
 
     std::unique_ptr<ConnectedForm> m_connected;
     QTemporaryDir m_files;
@@ -154,40 +159,94 @@ QString TestApkDrop::dropAndConfirm(const QStringList& paths, const QString& sho
     return result;
 }
 
-void TestApkDrop::dragEnterNeedsAnApk()
+QStringList TestApkDrop::pushedPaths() const
+{
+    QStringList paths;
+    for (const QJsonObject& event : m_connected->sim.eventLog()) {
+        if (event.value("event").toString() == "push" && event.value("local").toString().startsWith(m_files.path())) {
+            paths << event.value("remote").toString();
+        }
+    }
+    return paths;
+}
+
+void TestApkDrop::dragEnterNeedsALocalFile()
 {
     const QDir dir(m_files.path());
     const QString text = writeText(dir, "notes.txt");
     const QString zip = writeText(dir, "bundle.apk.zip");
     const QString apk = writeApk(dir, "Shouting.APK");
     QCOMPARE(VideoForm::apkUrls(urlsOf({text, apk, zip})), urlsOf({apk}));
+    QCOMPARE(VideoForm::otherFileUrls(urlsOf({text, apk, zip})), urlsOf({text, zip}));
 
+    // A link from a browser names no file on this computer: nothing to install or push.
     QMimeData refused;
-    refused.setUrls(urlsOf({text, zip}));
+    refused.setUrls({QUrl("https://example.com/app.apk"), QUrl("https://example.com/notes.txt")});
     QDragEnterEvent refusedEnter(QPoint(20, 20), Qt::CopyAction | Qt::MoveAction, &refused, Qt::LeftButton,
                                  Qt::NoModifier);
     refusedEnter.setAccepted(false);
     QApplication::sendEvent(m_connected->form.get(), &refusedEnter);
     QVERIFY(!refusedEnter.isAccepted());
 
-    QMimeData accepted;
-    accepted.setUrls(urlsOf({text, apk}));
-    QDragEnterEvent acceptedEnter(QPoint(20, 20), Qt::CopyAction | Qt::MoveAction, &accepted, Qt::LeftButton,
-                                  Qt::NoModifier);
-    acceptedEnter.setAccepted(false);
-    QApplication::sendEvent(m_connected->form.get(), &acceptedEnter);
-    QVERIFY(acceptedEnter.isAccepted());
-    QCOMPARE(acceptedEnter.dropAction(), Qt::CopyAction);
+    for (const QStringList& paths : {QStringList{text, zip}, QStringList{text, apk}}) {
+        QMimeData accepted;
+        accepted.setUrls(urlsOf(paths));
+        QDragEnterEvent acceptedEnter(QPoint(20, 20), Qt::CopyAction | Qt::MoveAction, &accepted, Qt::LeftButton,
+                                      Qt::NoModifier);
+        acceptedEnter.setAccepted(false);
+        QApplication::sendEvent(m_connected->form.get(), &acceptedEnter);
+        QVERIFY(acceptedEnter.isAccepted());
+        QCOMPARE(acceptedEnter.dropAction(), Qt::CopyAction);
+    }
 }
 
-void TestApkDrop::dropInstallsOnlyApks()
+void TestApkDrop::mixedDropInstallsApksAndPushesTheRest()
 {
     const QDir dir(m_files.path());
-    const int before = installedFiles(m_connected->sim).size();
+    const int installedBefore = installedFiles(m_connected->sim).size();
+    const int pushedBefore = pushedPaths().size();
     const QString result = dropAndConfirm({writeText(dir, "readme.txt"), writeApk(dir, "com.example.notes.apk")},
                                           "apk-drop-success");
-    QCOMPARE(result, QString("Install Success:\r\ncom.example.notes.apk"));
-    QCOMPARE(installedFiles(m_connected->sim).mid(before), QStringList({"com.example.notes.apk"}));
+    QCOMPARE(result, QString("Install Success:\r\ncom.example.notes.apk\r\n\r\nPushed: readme.txt"));
+    QCOMPARE(installedFiles(m_connected->sim).mid(installedBefore), QStringList({"com.example.notes.apk"}));
+    QCOMPARE(pushedPaths().mid(pushedBefore), QStringList({"/sdcard/Download/readme.txt"}));
+    QFile pushed(m_connected->sim.devicePath("/sdcard/Download/readme.txt"));
+    QVERIFY(pushed.open(QIODevice::ReadOnly));
+    QCOMPARE(pushed.readAll(), QByteArray("not an application\n"));
+}
+
+void TestApkDrop::otherFilesArePushedToTheChosenFolder()
+{
+    const QDir dir(m_files.path());
+    const int pushedBefore = pushedPaths().size();
+    LaunchOptions options;
+    options.pushTarget = "/sdcard/Documents/";
+    LaunchOptions::setCurrent(options);
+    const QString result = dropAndConfirm({writeText(dir, "report one.pdf"), writeText(dir, "photo.jpg")});
+    LaunchOptions::setCurrent(LaunchOptions());
+    QCOMPARE(result, QString("Pushed: report one.pdf\r\n\r\nPushed: photo.jpg"));
+    QCOMPARE(pushedPaths().mid(pushedBefore),
+             QStringList({"/sdcard/Documents/report one.pdf", "/sdcard/Documents/photo.jpg"}));
+    QVERIFY(QFileInfo::exists(m_connected->sim.devicePath("/sdcard/Documents/report one.pdf")));
+    QVERIFY(!QFileInfo::exists(m_connected->sim.devicePath("/sdcard/Download/photo.jpg")));
+}
+
+void TestApkDrop::failingPushShowsAdbError()
+{
+    const QDir dir(m_files.path());
+    LaunchOptions options;
+    options.pushTarget = "/system/";
+    LaunchOptions::setCurrent(options);
+    QString full;
+    QMetaObject::Connection watch = connect(m_connected->form.get(), &DropAreaBase::installResult, this,
+                                            [&full](const QString& result) { full = result; });
+    const QString shown = dropAndConfirm({writeText(dir, "settings.txt")}, "push-drop-failure");
+    disconnect(watch);
+    LaunchOptions::setCurrent(LaunchOptions());
+    QVERIFY2(full.startsWith("adb: error: failed to copy") && full.endsWith("Read-only file system"), qPrintable(full));
+    QVERIFY2(!full.contains("Pushed"), qPrintable(full));
+    // The dialog shortens the long line in its middle; the reason stays readable.
+    QVERIFY2(shown.endsWith("Read-only file system"), qPrintable(shown));
 }
 
 void TestApkDrop::secondApkFailingShowsBothResults()
@@ -271,6 +330,7 @@ void TestApkDrop::catalogueHasChineseTexts()
     QVERIFY(chinese.load(":/i18n/zh_CN.qm"));
     QCOMPARE(chinese.translate("DropAreaBase", "Install Success:"), QString("已成功安装："));
     QCOMPARE(chinese.translate("DropAreaBase", "Install Failure:"), QString("安装失败："));
+    QCOMPARE(chinese.translate("DropAreaBase", "Pushed: %1"), QString("已推送：%1"));
     QCOMPARE(chinese.translate("ProgressDialog", "Installing Apk"), QString("正在安装APK"));
     QCOMPARE(chinese.translate("ProgressDialog", "Confirm"), QString("确认"));
     QTranslator english;

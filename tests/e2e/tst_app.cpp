@@ -320,9 +320,9 @@ void TestApp::makersModelIsAskedFiftyTwoTimes()
 
 QString TestApp::otherWindow(const AppRun& app)
 {
-    const QStringList ids = AppRun::run("xdotool", {"search", "--onlyvisible", "--name", "."}).split('\n');
+    const QStringList ids = AppRun::tool("xdotool", {"search", "--onlyvisible", "--name", "."}).split('\n');
     for (const QString& id : ids) {
-        if (id != app.window() && AppRun::run("xdotool", {"getwindowpid", id}) == app.pid()) {
+        if (id != app.window() && AppRun::tool("xdotool", {"getwindowpid", id}) == app.pid()) {
             return id;
         }
     }
@@ -420,9 +420,9 @@ void TestApp::everyWindowOpensAndCloses()
         const QString dialog = otherWindow(app);
         const QRect area = AppRun::geometryOf(dialog);
         shoot(app, dialogs[i], area);
-        AppRun::run("xdotool", {"key", "--window", dialog, "Escape"});
-        AppRun::run("xdotool", {"windowfocus", dialog});
-        AppRun::run("xdotool", {"key", "Escape"});
+        AppRun::tool("xdotool", {"key", "--window", dialog, "Escape"});
+        AppRun::tool("xdotool", {"windowfocus", dialog});
+        AppRun::tool("xdotool", {"key", "Escape"});
         QVERIFY2(app.waitForVisibleWindows(1, 5000), qPrintable(dialogs[i]));
         // With the dialog gone, keys go to the device again without a click on the picture.
         app.key("a");

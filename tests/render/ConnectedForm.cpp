@@ -5,24 +5,13 @@
 #include <QtTest>
 
 #include "AppPath.h"
+#include "SimDeviceParams.h"
 #include "VideoForm.h"
 #include "adb/AdbProcess.h"
 #include "device/IDeviceManage.h"
 #include "server/Stream.h"
 
 namespace {
-
-// Parameters that reach the simulated device through the adb stand-in.
-dvk::DeviceParams simParams(const QString& serial)
-{
-    dvk::DeviceParams params;
-    params.serial = serial;
-    params.serverLocalPath = SimDevice::serverFilePath();
-    params.serverVersion = SimDevice::serverVersion();
-    params.localPort = SimDevice::freePort();
-    params.maxFps = 30;
-    return params;
-}
 
 // A text no test types for itself.
 const QString kMarkerText = QStringLiteral("--end-of-input--");
@@ -67,7 +56,7 @@ bool ConnectedForm::start(const QSize& formSize, QString& why)
         return false;
     }
     device = registry.getDevice(sim.serial());
-    form = std::make_unique<VideoForm>(false, false, nullptr);
+    form = std::make_unique<VideoForm>(nullptr);
     form->setSerial(sim.serial());
     device->registerDeviceObserver(form.get());
     form->resize(formSize);

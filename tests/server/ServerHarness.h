@@ -12,6 +12,7 @@
 
 #include "LogCapture.h"
 #include "SimDevice.h"
+#include "SimDeviceParams.h"
 #include "adb/AdbProcess.h"
 #include "server/Server.h"
 
@@ -22,12 +23,11 @@ struct ServerHarness
         : sim(options)
         , started(&server, &dvk::Server::serverStarted)
         , stopped(&server, &dvk::Server::serverStoped)
+        , params(simParams(sim.serial()))
     {
         dvk::AdbProcess::setAdbPath(SimDevice::adbPath());
-        params.serial = sim.serial();
-        params.serverLocalPath = SimDevice::serverFilePath();
-        params.serverVersion = SimDevice::serverVersion();
-        params.localPort = SimDevice::freePort();
+        // A limit the simulated screen is larger than, so that the command line carries a real one.
+        params.maxSize = 720;
     }
 
     ~ServerHarness()
@@ -118,7 +118,7 @@ struct ServerHarness
     dvk::Server server;
     QSignalSpy started;
     QSignalSpy stopped;
-    dvk::Server::ServerParams params;
+    dvk::DeviceParams params;
 };
 
 #endif // SERVERHARNESS_H

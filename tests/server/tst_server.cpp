@@ -12,7 +12,7 @@ using dvk::Server;
 
 namespace {
 
-QStringList expectedFixedArgs(const Server::ServerParams& params)
+QStringList expectedFixedArgs(const dvk::DeviceParams& params)
 {
     return {"shell", "CLASSPATH=" + params.serverRemotePath, "app_process", "/", "com.kelvanorth.dravik.Server",
             params.serverVersion};
@@ -170,7 +170,7 @@ void TestServer::forwardMode()
     LogCapture log;
     h.params.useReverse = useReverse;
     h.params.maxSize = 1024;
-    h.params.stayAwake = 1;
+    h.params.stayAwake = true;
     h.params.logLevel = "warn";
     h.params.crop = "1000:2000:40:100";
     h.params.codecOptions = "g=30";

@@ -21,9 +21,9 @@ namespace {
 
 // How long each tap of a tap sequence holds its finger down.
 constexpr int TAP_MS = 20;
-// Drag and steer paths: a point every hundredth of the screen, each moved by up to this much.
-constexpr double PATH_STEP = 0.01;
-constexpr double PATH_JITTER = 0.002;
+// A drag's points follow each other almost at once: 0 or 1 ms apart (the highest is excluded).
+constexpr quint32 DRAG_LOWEST_DELAY_MS = 0;
+constexpr quint32 DRAG_HIGHEST_DELAY_MS = 2;
 // Keymap positions lie on the screen; a path of more points than this comes from a broken keymap.
 constexpr int MAX_PATH_POINTS = 1000;
 // Names the single-shot timers of tap sequences and view re-centring, so that leaving game
@@ -424,7 +424,7 @@ void InputConvertGame::processKeyDrag(const QPointF& start, QPointF end, int key
     connect(m_dragTimer, &QTimer::timeout, this, &InputConvertGame::onDragTimer);
     m_dragKey = key;
     m_dragPos = start;
-    getDelayQueue(start, end, PATH_STEP, PATH_JITTER, 0, 2, m_dragPositions, m_dragDelays);
+    getDelayQueue(start, end, kPathStep, kPathJitter, DRAG_LOWEST_DELAY_MS, DRAG_HIGHEST_DELAY_MS, m_dragPositions, m_dragDelays);
     m_dragTimer->start(0);
 }
 

@@ -37,6 +37,10 @@ public:
     void keyEvent(const QKeyEvent* event, const QSize& frameSize, const QSize& showSize) override;
     bool isCurrentCustomKeymap() override;
 
+    // Drag and steer paths: a point every hundredth of the screen, each moved by up to this much.
+    static constexpr double kPathStep = 0.01;
+    static constexpr double kPathJitter = 0.002;
+
     // The path of a drag or steer: points step apart from start toward end, each jittered, each
     // with a delay drawn from lowest to highest - 1 milliseconds.
     static void getDelayQueue(const QPointF& start, const QPointF& end, double step, double jitter,

@@ -12,8 +12,6 @@ namespace dvk {
 
 namespace {
 
-constexpr double STEER_STEP = 0.01;
-constexpr double STEER_JITTER = 0.002;
 constexpr quint32 STEER_LOWEST_DELAY_MS = 2;
 constexpr quint32 STEER_HIGHEST_DELAY_MS = 8;
 // The pointer is warped back from this close to the edge of the shown video.
@@ -83,7 +81,7 @@ void InputConvertGame::processSteerWheel(const KeyMap::KeyMapNode& node, KeyMap:
         m_steerPos = wheel.centerPos;
         sendTouchDownEvent(attachTouchID(m_steerKey), wheel.centerPos);
     }
-    getDelayQueue(m_steerPos, wheel.centerPos + offset, STEER_STEP, STEER_JITTER, STEER_LOWEST_DELAY_MS,
+    getDelayQueue(m_steerPos, wheel.centerPos + offset, kPathStep, kPathJitter, STEER_LOWEST_DELAY_MS,
                   STEER_HIGHEST_DELAY_MS, m_steerPositions, m_steerDelays);
     m_steerTimer->start(0);
 }
