@@ -125,8 +125,15 @@ void VideoForm::updateQuickBar()
                         height() - screenButton.height() - kQuickBarMargin);
     m_fullScreenButton->move(corner);
     m_normalScreenButton->move(corner);
-    m_wirelessButton->move(width() - screenButton.width() - m_wirelessButton->width() - kQuickBarMargin,
-                           height() - m_wirelessButton->height());
+    QPoint wireless(width() - screenButton.width() - m_wirelessButton->width() - kQuickBarMargin,
+                    height() - m_wirelessButton->height());
+    // A form narrower than the bar (a portrait phone's window) has the wireless button above the
+    // screen button, inside the form, rather than cut off at its left edge.
+    if (wireless.x() < 0) {
+        wireless = QPoint(qMax(0, width() - m_wirelessButton->width() - kQuickBarMargin / 2),
+                          corner.y() - m_wirelessButton->height());
+    }
+    m_wirelessButton->move(wireless);
 }
 
 void VideoForm::onFrame(int width, int height, uint8_t* dataY, uint8_t* dataU, uint8_t* dataV, int linesizeY,

@@ -261,8 +261,11 @@ void TestApp::wirelessButtonSwitchesToWireless()
     QVERIFY(app.waitForVisibleWindows(2, 5000));
     QVERIFY(app.waitForVisibleWindows(1, 5000));
 
-    // Hovering the screen area shows the quick bar; its wireless button sits left of the
-    // full-screen button, on the bottom edge.
+    // Hovering the screen area shows the quick bar; in a window wide enough for it, its wireless
+    // button sits left of the full-screen button, on the bottom edge. The window took a portrait
+    // picture's narrow shape, so it is widened first.
+    AppRun::tool("xdotool", {"windowsize", app.window(), "1165", "540"});
+    QVERIFY(waitFor([&]() { return app.geometry().width() == 1165; }, 5000));
     const QRect window = app.geometry();
     const int formWidth = toolBarLeft(app.grab());
     // From the tool bar into the picture, so that the form surely sees the pointer enter.

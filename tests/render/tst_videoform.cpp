@@ -324,6 +324,14 @@ void TestVideoForm::quickBarFollowsSerialAndCorner()
     QCOMPARE(button(&form, "fullScreenButton")->pos(), QPoint(500 - 69, 700 - 69));
     QCOMPARE(button(&form, "wirelessButton")->pos(), QPoint(500 - 275, 700 - 85));
 
+    // Narrower than the bar, as a portrait phone's window is: the wireless button stays whole
+    // inside the form, clear of the screen button.
+    form.resize(250, 540);
+    QTRY_COMPARE(form.size(), QSize(250, 540));
+    const QRect wirelessArea = button(&form, "wirelessButton")->geometry();
+    QVERIFY2(form.rect().contains(wirelessArea), qPrintable(QString("%1,%2").arg(wirelessArea.x()).arg(wirelessArea.y())));
+    QVERIFY(!wirelessArea.intersects(button(&form, "fullScreenButton")->geometry()));
+
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(&form, &leave);
     QVERIFY(!button(&form, "fullScreenButton")->isVisible());
