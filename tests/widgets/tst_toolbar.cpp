@@ -14,6 +14,7 @@
 #include "NoticePopup.h"
 #include "ScriptFile.h"
 #include "SimDevice.h"
+#include "SimDeviceParams.h"
 #include "StatementDialog.h"
 #include "ToolBar.h"
 #include "ToolButton.h"
@@ -92,11 +93,7 @@ void TestToolBar::cleanup()
 
 bool TestToolBar::connectSim(const SimDevice& sim)
 {
-    dvk::DeviceParams params;
-    params.serial = sim.serial();
-    params.serverLocalPath = SimDevice::serverFilePath();
-    params.serverVersion = SimDevice::serverVersion();
-    params.localPort = SimDevice::freePort();
+    const dvk::DeviceParams params = simParams(sim.serial());
     auto& registry = dvk::IDeviceManage::getInstance();
     QSignalSpy connected(&registry, &dvk::IDeviceManage::deviceConnected);
     if (!registry.connectDevice(params) || !connected.wait(15000) || !connected.first().at(0).toBool()) {
@@ -349,11 +346,7 @@ void TestToolBar::actionsReachTheDevice()
     const QString saved = dvk::AdbProcess::getAdbPath();
     dvk::AdbProcess::setAdbPath(slowAdb);
 
-    dvk::DeviceParams params;
-    params.serial = sim.serial();
-    params.serverLocalPath = SimDevice::serverFilePath();
-    params.serverVersion = SimDevice::serverVersion();
-    params.localPort = SimDevice::freePort();
+    const dvk::DeviceParams params = simParams(sim.serial());
     auto& registry = dvk::IDeviceManage::getInstance();
     QSignalSpy connected(&registry, &dvk::IDeviceManage::deviceConnected);
     QVERIFY(registry.connectDevice(params));
