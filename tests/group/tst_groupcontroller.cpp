@@ -51,11 +51,13 @@ public:
     TwoPhones& operator=(const TwoPhones&) = delete;
 
     // Connects the phone and waits for its report; remembers its frame size.
-    bool connect(const QString& serial)
+    bool connect(const QString& serial, const QString& keymap = QString())
     {
         IDeviceManage& registry = IDeviceManage::getInstance();
         QSignalSpy connected(&registry, &IDeviceManage::deviceConnected);
-        if (!registry.connectDevice(simParams(serial))) {
+        DeviceParams params = simParams(serial);
+        params.gameScript = keymap;
+        if (!registry.connectDevice(params)) {
             return false;
         }
         if (!connected.wait(15000) || !connected.first().at(0).toBool()) {
@@ -116,12 +118,12 @@ void sendMouse(IDevice& device, QEvent::Type type, const QPointF& pos, Qt::Mouse
     device.mouseEvent(&event, frame, shown);
 }
 
-void sendKey(IDevice& device, int key, const QString& text = QString())
+void sendKey(IDevice& device, int key, const QSize& frame = QSize(), const QSize& shown = QSize())
 {
-    const QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
-    const QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
-    device.keyEvent(&press, QSize(), QSize());
-    device.keyEvent(&release, QSize(), QSize());
+    const QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    const QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    device.keyEvent(&press, frame, shown);
+    device.keyEvent(&release, frame, shown);
 }
 
 QList<QJsonObject> touchesIn(const QList<QJsonObject>& lines)
@@ -143,6 +145,7 @@ private slots:
     void tapAtCentreLandsAtCentreOfEveryPhone();
     void keysShortcutsTextSwipeAndPasteArriveOnceOnBoth();
     void groupOffKeepsActionsOnTheirPhone();
+    void gameModeGestureLandsOnEveryPhone();
     void phonesJoinOnConnectAndLeaveOnDisconnect();
 
 private:
@@ -256,6 +259,36 @@ void TestGroupController::groupOffKeepsActionsOnTheirPhone()
              (QStringList{"INJECT_KEYCODE:61", "INJECT_KEYCODE:61", "INJECT_KEYCODE:3", "INJECT_KEYCODE:3",
                           "INJECT_KEYCODE:25", "INJECT_KEYCODE:25"}));
     QCOMPARE(namesOf(phones.newMessages(kSerialB)), (QStringList{"INJECT_KEYCODE:25", "INJECT_KEYCODE:25"}));
+}
+
+void TestGroupController::gameModeGestureLandsOnEveryPhone()
+{
+    QFile file(QStringLiteral(VADIZEDE_SOURCE_DIR "/keymap/arena-runner.json"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString keymap = QString::fromUtf8(file.readAll());
+    TwoPhones phones;
+    QVERIFY(phones.connect(kSerialA, keymap));
+    QVERIFY(phones.connect(kSerialB, keymap));
+    GroupController::instance().setEnabled(true);
+
+    // The keymap's switch key is a key like any other: both phones go into game mode.
+    IDevice& a = phones.device(kSerialA);
+    sendKey(a, Qt::Key_QuoteLeft, phones.frames[kSerialA], phones.shownA());
+    QVERIFY(a.isCurrentCustomKeymap());
+    QVERIFY(phones.device(kSerialB).isCurrentCustomKeymap());
+    // Jump: a touch at the keymap's place, on each phone's own frame.
+    sendKey(a, Qt::Key_Space, phones.frames[kSerialA], phones.shownA());
+    a.postVolumeDown();
+
+    for (const QString& serial : {kSerialA, kSerialB}) {
+        const QList<QJsonObject> touches = touchesIn(phones.newMessages(serial));
+        const QSize frame = phones.frames[serial];
+        QCOMPARE(touches.size(), 2);
+        const QJsonObject down = touches.first();
+        QCOMPARE(QSize(down.value("screenWidth").toInt(), down.value("screenHeight").toInt()), frame);
+        QCOMPARE(down.value("x").toInt(), qRound(0.93 * frame.width()));
+        QCOMPARE(down.value("y").toInt(), qRound(0.80 * frame.height()));
+    }
 }
 
 void TestGroupController::phonesJoinOnConnectAndLeaveOnDisconnect()
