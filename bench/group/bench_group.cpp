@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QMouseEvent>
 #include <QProcess>
 #include <QTcpSocket>
@@ -411,11 +412,19 @@ void printCosts(const QList<Round>& rounds)
     }
 }
 
+// The machine is shared: its load says how far the figures are this program's own.
+QByteArray loadAverage()
+{
+    QFile file("/proc/loadavg");
+    return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray("?");
+}
+
 int runAll(const QStringList& counts, int seconds)
 {
     std::printf("%d s per round, %dx%d at %d fps, each phone in a window of its own, group control on, a press "
                 "every %d ms on the first window; CPU and memory of the application process only.\n",
                 seconds, kWidth, kHeight, kFps, kPressEveryMs);
+    std::printf("load average before: %s\n", loadAverage().constData());
     std::fflush(stdout);
     QList<Round> rounds;
     for (const QString& count : counts) {
@@ -426,6 +435,7 @@ int runAll(const QStringList& counts, int seconds)
         }
         rounds << round;
     }
+    std::printf("load average after: %s\n", loadAverage().constData());
     printFrames(rounds);
     printCosts(rounds);
     return rounds.size() == counts.size() ? 0 : 1;
