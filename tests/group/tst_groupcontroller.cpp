@@ -2,6 +2,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -210,11 +211,16 @@ void TestGroupController::keysShortcutsTextSwipeAndPasteArriveOnceOnBoth()
     sendMouse(a, QEvent::MouseMove, QPointF(100, 200), Qt::LeftButton, frame, shown);
     sendMouse(a, QEvent::MouseButtonRelease, QPointF(200, 400), Qt::NoButton, frame, shown);
     a.setDeviceClipboard(true);
+    const QWheelEvent wheel(QPointF(100, 200), QPointF(100, 200), QPoint(), QPoint(0, 120), Qt::NoButton,
+                            Qt::NoModifier, Qt::NoScrollPhase, false);
+    a.wheelEvent(&wheel, frame, shown);
+    a.clipboardPaste();
     a.postVolumeDown();
 
-    const QStringList expected{"INJECT_KEYCODE:66",   "INJECT_KEYCODE:66", "INJECT_KEYCODE:3", "INJECT_KEYCODE:3",
-                               "INJECT_TEXT",         "INJECT_TOUCH",      "INJECT_TOUCH",     "INJECT_TOUCH",
-                               "SET_CLIPBOARD",       "INJECT_KEYCODE:25", "INJECT_KEYCODE:25"};
+    const QStringList expected{"INJECT_KEYCODE:66", "INJECT_KEYCODE:66", "INJECT_KEYCODE:3",  "INJECT_KEYCODE:3",
+                               "INJECT_TEXT",       "INJECT_TOUCH",      "INJECT_TOUCH",      "INJECT_TOUCH",
+                               "SET_CLIPBOARD",     "INJECT_SCROLL",     "INJECT_TEXT",       "INJECT_KEYCODE:25",
+                               "INJECT_KEYCODE:25"};
     const QList<QJsonObject> onA = phones.newMessages(kSerialA);
     const QList<QJsonObject> onB = phones.newMessages(kSerialB);
     QCOMPARE(namesOf(onA), expected);
@@ -223,7 +229,15 @@ void TestGroupController::keysShortcutsTextSwipeAndPasteArriveOnceOnBoth()
         QCOMPARE(lines.at(4).value("text").toString(), QStringLiteral("héllo"));
         QCOMPARE(lines.at(8).value("text").toString(), QStringLiteral("pasted on both"));
         QVERIFY(lines.at(8).value("paste").toBool());
+        QCOMPARE(lines.at(10).value("text").toString(), QStringLiteral("pasted on both"));
     }
+    // The wheel turns at the same place of each screen too.
+    const QJsonObject scrollB = onB.at(9);
+    QCOMPARE(QSize(scrollB.value("screenWidth").toInt(), scrollB.value("screenHeight").toInt()),
+             phones.frames[kSerialB]);
+    QCOMPARE(QPoint(scrollB.value("x").toInt(), scrollB.value("y").toInt()),
+             QPoint(qRound(phones.frames[kSerialB].width() * 100.0 / shown.width()),
+                    qRound(phones.frames[kSerialB].height() * 200.0 / shown.height())));
     // The swipe ends at the same place of each screen: the bottom right quarter's corner.
     const QJsonObject endB = onB.at(7);
     QCOMPARE(QPoint(endB.value("x").toInt(), endB.value("y").toInt()),
