@@ -19,7 +19,7 @@
 namespace {
 
 const int kRowHeight = 44;
-const int kColumnWidths[] = {170, 140, 110, 80};
+const int kColumnWidths[] = {170, 130, 130, 80};
 const char* const kStateReady = "device";
 const char* const kStateUnauthorized = "unauthorized";
 const char* const kStateOffline = "offline";
@@ -82,6 +82,8 @@ DevicesDialog* DevicesDialog::showFor(QWidget* opener)
 void DevicesDialog::initTable()
 {
     QTableWidget* table = ui->table;
+    // The panel shows through the list, as through the other dialogs' labels.
+    table->viewport()->setAutoFillBackground(false);
     table->setColumnCount(ColumnCount);
     table->setHorizontalHeaderLabels({tr("Serial"), tr("Model"), tr("State"), tr("Mirrored"), QString()});
     table->verticalHeader()->hide();
