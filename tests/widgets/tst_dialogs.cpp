@@ -300,7 +300,9 @@ void TestDialogs::catalogueIsComplete()
         "SettingDialog/FPS", "StatementDialog/Open Source Code Statement", "VersionDialog/Version Info",
         "VersionDialog/Version Number: %1", "NoticePopup/Successful connection", "LogoWidget/Please connect device",
         "VideoForm/Wireless", "DropAreaBase/Install Success:", "DropAreaBase/Install Failure:",
-        "ProgressDialog/Installing Apk", "ProgressDialog/Confirm"};
+        "ProgressDialog/Installing Apk", "ProgressDialog/Confirm", "ToolMenuMore/Devices", "DevicesDialog/Devices",
+        "DevicesDialog/Group control", "DevicesDialog/Mirror", "DevicesDialog/Stop",
+        "DevicesDialog/Accept the USB debugging prompt on the phone", "DevicesDialog/Reconnect the cable"};
     for (const QString& key : shown) {
         QVERIFY2(present.contains(key), qPrintable(language + " lacks " + key));
     }
