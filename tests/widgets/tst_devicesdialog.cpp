@@ -4,15 +4,14 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QLabel>
-#include <QPainter>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
-#include <QTranslator>
 #include <QtTest>
 
 #include "AppFiles.h"
 #include "ConnectionParams.h"
+#include "DocPicture.h"
 #include "DevicesDialog.h"
 #include "LaunchOptions.h"
 #include "MainWindow.h"
@@ -364,10 +363,8 @@ void TestDevicesDialog::pictured_data()
 void TestDevicesDialog::pictured()
 {
     QFETCH(QString, language);
-    QTranslator translator;
-    QVERIFY(translator.load(language == "zh" ? ":/i18n/zh_CN.qm" : ":/i18n/en_US.qm"));
-    QApplication::installTranslator(&translator);
-    const auto restore = qScopeGuard([&translator]() { QApplication::removeTranslator(&translator); });
+    CatalogueInUse catalogue(language);
+    QVERIFY(catalogue.isLoaded());
 
     SimDevice sim(false);
     QVERIFY(addThreePhones(sim));
@@ -385,14 +382,7 @@ void TestDevicesDialog::pictured()
     }
     QTest::qWait(200);
 
-    const QString shots = VADIZEDE_BINARY_DIR "/screenshots/" + language;
-    QDir().mkpath(shots);
-    QImage picture(dialog.size(), QImage::Format_RGB32);
-    picture.fill(QColor("#0A0F1B"));
-    QPainter painter(&picture);
-    painter.drawPixmap(0, 0, dialog.grab());
-    painter.end();
-    QVERIFY(picture.save(shots + "/devices.png"));
+    QVERIFY(saveDocPicture(dialog, language, "devices"));
 }
 
 int main(int argc, char* argv[])

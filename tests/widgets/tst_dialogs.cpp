@@ -13,6 +13,7 @@
 #include <QtTest>
 
 #include "Config.h"
+#include "DocPicture.h"
 #include "NoticePopup.h"
 #include "ProgressDialog.h"
 #include "ScriptFile.h"
@@ -339,30 +340,17 @@ void TestDialogs::apkDialogsPictured_data()
 void TestDialogs::apkDialogsPictured()
 {
     QFETCH(QString, language);
-    QTranslator translator;
-    QVERIFY(translator.load(language == "zh" ? ":/i18n/zh_CN.qm" : ":/i18n/en_US.qm"));
-    QApplication::installTranslator(&translator);
-    const QString shots = VADIZEDE_BINARY_DIR "/screenshots/" + language;
-    QDir().mkpath(shots);
-    const auto save = [&shots](QWidget& dialog, const QString& name) {
-        QImage picture(dialog.size(), QImage::Format_RGB32);
-        picture.fill(QColor("#0A0F1B"));
-        QPainter painter(&picture);
-        painter.drawPixmap(0, 0, dialog.grab());
-        painter.end();
-        QVERIFY(picture.save(shots + "/" + name + ".png"));
-    };
-
+    CatalogueInUse catalogue(language);
+    QVERIFY(catalogue.isLoaded());
     ProgressDialog dialog;
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QTest::qWait(700);
-    save(dialog, "apk-progress");
+    QVERIFY(saveDocPicture(dialog, language, "apk-progress"));
     dialog.showInstallResult(QCoreApplication::translate("DropAreaBase", "Install Success:") + "\r\nnotes.apk\r\n\r\n"
                              + QCoreApplication::translate("DropAreaBase", "Install Failure:") + "\r\nbroken.apk");
     QTest::qWait(100);
-    save(dialog, "apk-result");
-    QApplication::removeTranslator(&translator);
+    QVERIFY(saveDocPicture(dialog, language, "apk-result"));
 }
 
 int main(int argc, char* argv[])
