@@ -13,6 +13,7 @@
 #include <QtTest>
 
 #include "Config.h"
+#include "DevicesDialog.h"
 #include "DocPicture.h"
 #include "NoticePopup.h"
 #include "ProgressDialog.h"
@@ -168,7 +169,8 @@ void TestDialogs::closeButtonsClose()
     SettingDialog setting;
     StatementDialog statement;
     VersionDialog version;
-    for (QDialog* dialog : QList<QDialog*>{&setting, &statement, &version}) {
+    DevicesDialog devices;
+    for (QDialog* dialog : QList<QDialog*>{&setting, &statement, &version, &devices}) {
         dialog->show();
         QVERIFY(QTest::qWaitForWindowExposed(dialog));
         QVERIFY(dialog->windowFlags() & Qt::FramelessWindowHint);
@@ -190,9 +192,10 @@ void TestDialogs::panelsShowNoBlackWithoutCompositing()
     SettingDialog setting;
     StatementDialog statement;
     VersionDialog version;
+    DevicesDialog devices;
     NoticePopup notice;
     notice.setText("A notice\nof two lines");
-    for (QDialog* dialog : QList<QDialog*>{&setting, &statement, &version, &notice}) {
+    for (QDialog* dialog : QList<QDialog*>{&setting, &statement, &version, &devices, &notice}) {
         const QString name = dialog->objectName();
         QVERIFY2(!dialog->testAttribute(Qt::WA_TranslucentBackground), qPrintable(name));
         auto* frame = dialog->findChild<QFrame*>("frame");
