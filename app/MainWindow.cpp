@@ -9,6 +9,7 @@
 #include "AppFiles.h"
 #include "Config.h"
 #include "DeviceChoice.h"
+#include "DevicesDialog.h"
 #include "ConnectionParams.h"
 #include "LaunchOptions.h"
 #include "LogoWidget.h"
@@ -130,6 +131,10 @@ void MainWindow::installShortcut()
     shortcut->setContext(Qt::WindowShortcut);
     shortcut->setAutoRepeat(false);
     connect(shortcut, &QShortcut::activated, this, &MainWindow::onSwitchFullScreen);
+    auto* devices = new QShortcut(QKeySequence("Ctrl+d"), this);
+    devices->setContext(Qt::WindowShortcut);
+    devices->setAutoRepeat(false);
+    connect(devices, &QShortcut::activated, this, [this]() { DevicesDialog::showFor(this); });
 }
 
 int MainWindow::findSerial(const QStringList& serials, bool wireless)
