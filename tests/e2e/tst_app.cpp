@@ -435,7 +435,8 @@ void TestApp::everyWindowOpensAndCloses()
         QVERIFY2(app.waitForVisibleWindows(1, 5000), qPrintable(dialogs[i]));
         // With the dialog gone, keys go to the device again without a click on the picture.
         app.key("a");
-        QVERIFY2(waitFor([&]() { return keyCodes(sim).size() >= 2 * (i + 1); }, 5000), qPrintable(dialogs[i]));
+        // Counted by its own code: an Escape that reached the device must not stand in for it.
+        QVERIFY2(waitFor([&]() { return keyCodes(sim).count(29) >= 2 * (i + 1); }, 5000), qPrintable(dialogs[i]));
     }
     // An Escape that found its dialog already gone reaches the device whole; one that closed it, not at all.
     QCOMPARE(keyCodes(sim).count(29), 6);
