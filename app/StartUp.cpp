@@ -171,7 +171,8 @@ QString displayVersion(const QString& version)
 QString installTranslatorFor(const QStringList& uiLanguages)
 {
     // Lives until the process ends, like the texts it translates.
-    static QTranslator* s_translator = new QTranslator(qApp);
+    // The application object may be a console one (a refused argument, --help): not qApp, which assumes a GUI one.
+    static QTranslator* s_translator = new QTranslator(QCoreApplication::instance());
     for (const QString& language : uiLanguages) {
         const QString catalogue = ":/i18n/" + QLocale(language).name() + ".qm";
         if (s_translator->load(catalogue)) {
