@@ -70,6 +70,20 @@ void LaunchOptions::applyTo(dvk::DeviceParams& params) const
     applyPictureOptions(*this, params);
 }
 
+LaunchOptions LaunchOptions::forOtherDevice() const
+{
+    LaunchOptions other = *this;
+    other.recordFile.clear();
+    other.recordFormat.clear();
+    other.timeLimit.reset();
+    other.fullscreen = false;
+    other.windowX.reset();
+    other.windowY.reset();
+    other.windowWidth.reset();
+    other.windowHeight.reset();
+    return other;
+}
+
 QString LaunchOptions::titleOr(const QString& configuredTitle) const
 {
     return windowTitle ? *windowTitle : configuredTitle;
