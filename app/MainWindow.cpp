@@ -200,8 +200,7 @@ void MainWindow::onDeviceConnected(bool success, const QString& serial, const QS
         m_getSizeTimer.start(kSizeQueryMs);
     }
     m_currentSerial = serial;
-    // The main window's title names the device by its serial alone.
-    showDevice(serial, QString());
+    showDevice(serial, deviceName);
     if (m_logoWidget) {
         m_logoWidget->hide();
     }
