@@ -16,7 +16,6 @@
 #include "ToolBar.h"
 #include "VideoForm.h"
 #include "WindowFit.h"
-#include "WindowPlacement.h"
 #include "WirelessSwitch.h"
 #include "device/IDeviceManage.h"
 
@@ -88,14 +87,14 @@ void DeviceWindow::installShortcut()
     connect(shortcut, &QShortcut::activated, this, &DeviceWindow::onSwitchFullScreen);
 }
 
-// What the command line asks of every device's window: its title, its flags and place, its close.
+// What the command line asks of every device's window: its title and its close. Its flags and
+// place are its owner's to apply, once the window is whole.
 void DeviceWindow::applyOptions()
 {
     m_title = new DeviceTitle(this, m_options.titleOr(Config::getInstance()->getTitle()), m_options.noControl);
     if (m_options.powerOffOnClose) {
         new PowerOffOnClose(this);
     }
-    WindowPlacement::apply(this, m_options);
 }
 
 const QString& DeviceWindow::getServerPath()

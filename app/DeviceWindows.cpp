@@ -2,6 +2,7 @@
 
 #include "DeviceWindow.h"
 #include "MainWindow.h"
+#include "WindowPlacement.h"
 #include "device/IDeviceManage.h"
 
 namespace {
@@ -50,6 +51,7 @@ void DeviceWindows::onDeviceConnected(bool success, const QString& serial, const
     window->setAttribute(Qt::WA_DeleteOnClose);
     // Closing the main window ends the program, whatever other windows are open.
     window->setAttribute(Qt::WA_QuitOnClose, false);
+    WindowPlacement::apply(window, m_options);
     place(window);
     m_windows.insert(serial, window);
     connect(window, &QObject::destroyed, this, [this, serial]() {
@@ -71,5 +73,5 @@ void DeviceWindows::place(DeviceWindow* window) const
         return;
     }
     const int step = kCascade * count();
-    window->move(m_main->frameGeometry().right() + 1 + step, m_main->geometry().top() + step);
+    window->move(m_main->frameGeometry().right() + 1 + step, m_main->frameGeometry().top() + step);
 }

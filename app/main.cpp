@@ -15,6 +15,7 @@
 #include "ShowTouches.h"
 #include "SignalWatcher.h"
 #include "StartUp.h"
+#include "WindowPlacement.h"
 #include "adb/AdbProcess.h"
 #include "group/GroupController.h"
 
@@ -75,6 +76,7 @@ int main(int argc, char* argv[])
     {
         // Gone, with the devices it ended, before the settings are restored and the log is closed.
         MainWindow window(options);
+        WindowPlacement::apply(&window, options);
         // Gone before the main window, which ends every connection.
         DeviceWindows others(&window, options);
         NamedDevices named(options.otherSerials, options);

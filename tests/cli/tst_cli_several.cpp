@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QRegularExpression>
 #include <QtTest>
 
@@ -19,6 +20,7 @@ private slots:
     void eachDeviceHasAWindowAndAPortOfItsOwn();
     void closingOneWindowEndsOnlyThatDevice();
     void unpluggedDeviceClosesItsWindow();
+    void groupControlIsMarkedInEveryTitle();
 };
 
 namespace {
@@ -143,6 +145,17 @@ bool picturesMove(const AppRun& app, Window window)
         10000);
 }
 
+// The window with the frame the window manager draws around it, on the screen.
+QRect framed(const X11Windows& x11, Window window)
+{
+    const QRect inside(x11.rootPosition(window), x11.geometry(window).size());
+    const QList<int> frame = x11.frameExtents(window);
+    if (frame.size() != 4) {
+        return inside;
+    }
+    return inside.marginsAdded(QMargins(frame.at(0), frame.at(2), frame.at(1), frame.at(3)));
+}
+
 const QSize kPhoneFrame(144, 320);
 const QSize kTabletFrame(180, 320);
 
@@ -214,6 +227,36 @@ void TestCliSeveral::unpluggedDeviceClosesItsWindow()
     QCOMPARE(run.app.process().state(), QProcess::Running);
     QVERIFY(windowTitled(run.app, kPhone));
     QVERIFY(SimLogs::lastServerEvent(run.sim, "exit", kPhone).isEmpty());
+}
+
+// With a window manager, as a user sees them: both windows side by side, each title marked.
+void TestCliSeveral::groupControlIsMarkedInEveryTitle()
+{
+    WindowTools::WindowManager windowManager;
+    X11Windows x11;
+    QVERIFY2(windowManager.waitUntilRunning(x11), "openbox is missing (tools/deps.sh installs it)");
+    Run run;
+    startBoth(run, {"--group-control"});
+    const QRegularExpression marked(QString::fromUtf8(" — group — \\d+ fps$"));
+    const QString phoneTitle = WindowTools::waitForTitle(run.x11, run.phone, marked);
+    const QString tabletTitle = WindowTools::waitForTitle(run.x11, run.tablet, marked);
+    QVERIFY2(phoneTitle.startsWith(QString::fromUtf8("VaDizede — Phone A — PHONEA — group")), qPrintable(phoneTitle));
+    QVERIFY2(tabletTitle.startsWith(QString::fromUtf8("VaDizede — Tablet B — TABLETB — group")), qPrintable(tabletTitle));
+
+    // Side by side: the second window opens beside the first instead of over it.
+    const QRect phone = framed(run.x11, run.phone);
+    const QRect tablet = framed(run.x11, run.tablet);
+    QVERIFY2(!phone.intersects(tablet), qPrintable(QString("%1,%2 %3x%4 and %5,%6 %7x%8")
+                                                       .arg(phone.x()).arg(phone.y()).arg(phone.width()).arg(phone.height())
+                                                       .arg(tablet.x()).arg(tablet.y()).arg(tablet.width()).arg(tablet.height())));
+    // The pictures for the documentation once the connection notices have gone.
+    QVERIFY(waitFor([&]() { return run.x11.countByPid(run.app.process().processId()) == 2; }, 10000));
+    const QString shots = VADIZEDE_BINARY_DIR "/screenshots/en";
+    QDir().mkpath(shots);
+    const QRect both = phone.united(tablet);
+    AppRun::tool("import", {"-window", "root", "-crop", QString("%1x%2+%3+%4").arg(both.width()).arg(both.height())
+                                                         .arg(both.x()).arg(both.y()), shots + "/several-phones.png"});
+    QVERIFY(QFileInfo::exists(shots + "/several-phones.png"));
 }
 
 QTEST_MAIN(TestCliSeveral)
