@@ -22,6 +22,15 @@ dvk::DeviceParams connectionParams(const QString& serial, const QString& serverL
     params.connection = config->getConnection();
     options.applyTo(params);
     // Each device its own port, starting from the configured one.
-    params.localPort = LocalPorts::instance().take(serial, params.localPort);
+    LocalPorts& ports = LocalPorts::instance();
+    params.localPort = ports.take(serial, params.localPort);
+    // One file takes one stream: a device that comes while another is mirrored records nothing.
+    if (params.recordFile && ports.heldByOthers(serial)) {
+        qInfo("%s", qUtf8Printable(QStringLiteral("%1 is not recorded: %2 records the first device")
+                                       .arg(serial, params.recordFileName)));
+        params.recordFile = false;
+        params.recordFileName.clear();
+        params.recordTimeLimit = 0;
+    }
     return params;
 }

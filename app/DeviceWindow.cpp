@@ -11,6 +11,7 @@
 #include "Config.h"
 #include "ConnectionParams.h"
 #include "DeviceTitle.h"
+#include "DevicesDialog.h"
 #include "NoticePopup.h"
 #include "PowerOffOnClose.h"
 #include "ToolBar.h"
@@ -85,6 +86,10 @@ void DeviceWindow::installShortcut()
     shortcut->setContext(Qt::WindowShortcut);
     shortcut->setAutoRepeat(false);
     connect(shortcut, &QShortcut::activated, this, &DeviceWindow::onSwitchFullScreen);
+    auto* devices = new QShortcut(QKeySequence("Ctrl+d"), this);
+    devices->setContext(Qt::WindowShortcut);
+    devices->setAutoRepeat(false);
+    connect(devices, &QShortcut::activated, this, [this]() { DevicesDialog::showFor(this); });
 }
 
 // What the command line asks of every device's window: its title and its close. Its flags and

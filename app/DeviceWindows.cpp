@@ -13,7 +13,7 @@ const int kCascade = 24;
 } // namespace
 
 DeviceWindows::DeviceWindows(MainWindow* mainWindow, const LaunchOptions& options, QObject* parent)
-    : QObject(parent), m_main(mainWindow), m_options(options.forOtherDevice())
+    : QObject(parent), m_main(mainWindow), m_options(options.forOtherWindow())
 {
     connect(&dvk::IDeviceManage::getInstance(), &dvk::IDeviceManage::deviceConnected, this,
             &DeviceWindows::onDeviceConnected);

@@ -70,12 +70,9 @@ void LaunchOptions::applyTo(dvk::DeviceParams& params) const
     applyPictureOptions(*this, params);
 }
 
-LaunchOptions LaunchOptions::forOtherDevice() const
+LaunchOptions LaunchOptions::forOtherWindow() const
 {
     LaunchOptions other = *this;
-    other.recordFile.clear();
-    other.recordFormat.clear();
-    other.timeLimit.reset();
     other.fullscreen = false;
     other.windowX.reset();
     other.windowY.reset();

@@ -60,9 +60,8 @@ struct LaunchOptions
     // Device folder, ending in "/", for dropped files other than APKs; empty: the configured one.
     QString pushTarget;
 
-    // The options for a device beyond the first: no recording (one file takes one stream), and
-    // full screen, place and size stay the main window's.
-    LaunchOptions forOtherDevice() const;
+    // The options for a window beyond the main one: full screen, place and size stay the main window's.
+    LaunchOptions forOtherWindow() const;
     // Overrides the fields of a connection's parameters that the command line names.
     void applyTo(dvk::DeviceParams& params) const;
     // The window title's leading text: the given one, else the configured title.

@@ -54,6 +54,11 @@ quint16 LocalPorts::take(const QString& serial, quint16 first)
     return first;
 }
 
+bool LocalPorts::heldByOthers(const QString& serial) const
+{
+    return m_held.size() > (m_held.contains(serial) ? 1 : 0);
+}
+
 void LocalPorts::release(const QString& serial)
 {
     m_held.remove(serial);

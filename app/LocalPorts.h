@@ -19,6 +19,8 @@ public:
     // 127.0.0.1 now.
     quint16 take(const QString& serial, quint16 first);
     void release(const QString& serial);
+    // Whether a device other than the serial's holds a port: is connected or connecting.
+    bool heldByOthers(const QString& serial) const;
     // 0 when the serial holds none.
     quint16 heldBy(const QString& serial) const { return m_held.value(serial); }
 

@@ -6,7 +6,7 @@
 #include "device/IDeviceManage.h"
 
 NamedDevices::NamedDevices(const QStringList& serials, const LaunchOptions& options, QObject* parent)
-    : QObject(parent), m_missing(serials), m_options(options.forOtherDevice())
+    : QObject(parent), m_missing(serials), m_options(options)
 {
     m_missing.removeDuplicates();
     connect(&dvk::IDeviceManage::getInstance(), &dvk::IDeviceManage::deviceConnected, this,

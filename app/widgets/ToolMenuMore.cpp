@@ -3,6 +3,7 @@
 
 #include <QPointer>
 
+#include "DevicesDialog.h"
 #include "KeymapMenu.h"
 #include "SettingDialog.h"
 #include "StatementDialog.h"
@@ -48,6 +49,12 @@ void ToolMenuMore::on_btKeymap_clicked()
 void ToolMenuMore::on_btVersion_clicked()
 {
     openDialog<VersionDialog>();
+}
+
+void ToolMenuMore::on_btDevices_clicked()
+{
+    hide();
+    DevicesDialog::showFor(this);
 }
 
 template <typename Dialog> void ToolMenuMore::openDialog()

@@ -9,7 +9,8 @@ namespace Ui {
 class ToolMenuMore;
 }
 
-// The tool bar's small menu: settings, statement, version and the keymap of the device shown.
+// The tool bar's small menu: settings, statement, version, the keymap of the device shown and the
+// list of devices.
 class ToolMenuMore : public QWidget
 {
     Q_OBJECT
@@ -24,6 +25,7 @@ private slots:
     void on_btStatement_clicked();
     void on_btVersion_clicked();
     void on_btKeymap_clicked();
+    void on_btDevices_clicked();
 
 private:
     template <typename Dialog> void openDialog();

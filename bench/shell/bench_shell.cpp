@@ -224,6 +224,39 @@ Result mirror(const QString& serial, const QString& connection, int seconds)
     return result;
 }
 
+// From asking for a connection to the first picture reaching an observer, the median of a few
+// connections: what the user waits for after plugging in.
+double firstPictureMs(const QString& serial, const QString& connection)
+{
+    constexpr int kRounds = 3;
+    std::vector<double> waits;
+    for (int round = 0; round < kRounds; ++round) {
+        dvk::Device device(benchParams(serial, connection));
+        struct FirstFrame : dvk::DeviceObserver
+        {
+            void onFrame(int, int, uint8_t*, uint8_t*, uint8_t*, int, int, int) override
+            {
+                if (at == Clock::time_point()) {
+                    at = Clock::now();
+                }
+            }
+            Clock::time_point at;
+        } first;
+        device.registerDeviceObserver(&first);
+        const auto start = Clock::now();
+        device.connectDevice();
+        waitUntil([&]() { return first.at != Clock::time_point(); }, 20000);
+        device.deRegisterDeviceObserver(&first);
+        device.disconnectDevice();
+        if (first.at == Clock::time_point()) {
+            std::fprintf(stderr, "%s on %s: no picture\n", qPrintable(connection), qPrintable(serial));
+            return -1;
+        }
+        waits.push_back(std::chrono::duration<double, std::milli>(first.at - start).count());
+    }
+    return median(waits);
+}
+
 double serverFrameMedian(const QString& serial, int seconds, size_t* pictures)
 {
     const dvk::DeviceParams device = benchParams(serial, "server");
@@ -294,6 +327,19 @@ int main(int argc, char* argv[])
         std::printf("%-8s %12.1f %22.3f %20.3f %14.1f %20zu\n", row.first, row.second.fps, row.second.frameMedianMs,
                     row.second.inputMedianMs, row.second.cpuPerSecondMs, row.second.pictures);
     }
+    SimDevice::Options still = options;
+    still.serial = "BENCH2";
+    still.properties.insert("stillScreen", true);
+    if (!sim.addDevice(still)) {
+        std::fprintf(stderr, "no still simulated device\n");
+        return 1;
+    }
+    const double serverFirst = firstPictureMs(options.serial, "server");
+    const double shellFirst = firstPictureMs(options.serial, "shell");
+    const double stillFirst = firstPictureMs(still.serial, "shell");
+    std::printf("connect -> first picture, median of 3 (ms): server %.0f, shell %.0f, shell on a still screen %.0f "
+                "(target < 2000; still / server %.2f)\n",
+                serverFirst, shellFirst, stillFirst, serverFirst > 0 ? stillFirst / serverFirst : 0.0);
     std::printf("shell - server, last byte->frame median: %.3f ms (target within 1 ms); shell input median %.3f ms "
                 "(target < 1 ms)\n",
                 shell.frameMedianMs - server.frameMedianMs, shell.inputMedianMs);

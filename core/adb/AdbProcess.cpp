@@ -101,9 +101,19 @@ void AdbProcess::listDevices()
     execute(QString(), {"devices"});
 }
 
+void AdbProcess::listDevicesInDetail()
+{
+    execute(QString(), {"devices", "-l"});
+}
+
 void AdbProcess::queryScreenSize(const QString& serial)
 {
     execute(serial, {"shell", "wm", "size"});
+}
+
+void AdbProcess::queryModel(const QString& serial)
+{
+    execute(serial, {"shell", "getprop", "ro.product.model"});
 }
 
 void AdbProcess::queryWirelessAddress(const QString& serial)

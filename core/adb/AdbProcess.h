@@ -60,7 +60,11 @@ public:
     // ("wm size"); the wireless address ("ifconfig wlan0"); switching to wireless adb on the
     // wireless port and connecting to an "IP:PORT" address; ending one wireless connection.
     void listDevices();
+    // Every device in whatever state, with its details ("devices -l"; read with AdbDeviceList).
+    void listDevicesInDetail();
     void queryScreenSize(const QString& serial);
+    // The device's model name, as its settings show it ("getprop ro.product.model").
+    void queryModel(const QString& serial);
     void queryWirelessAddress(const QString& serial);
     void enableWireless(const QString& serial);
     void connectWireless(const QString& address);

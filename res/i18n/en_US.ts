@@ -2,6 +2,85 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
+    <name>DevicesDialog</name>
+    <message>
+        <source>Devices</source>
+        <translation>Devices</translation>
+    </message>
+    <message>
+        <source>Group control</source>
+        <translation>Group control</translation>
+    </message>
+    <message>
+        <source>Repeat what is done on one mirrored device on every other one</source>
+        <translation>Repeat what is done on one mirrored device on every other one</translation>
+    </message>
+    <message>
+        <source>Serial</source>
+        <translation>Serial</translation>
+    </message>
+    <message>
+        <source>Model</source>
+        <translation>Model</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>Mirrored</source>
+        <translation>Mirrored</translation>
+    </message>
+    <message>
+        <source>adb could not list the devices</source>
+        <translation>adb could not list the devices</translation>
+    </message>
+    <message>
+        <source>No device is attached</source>
+        <translation>No device is attached</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>Yes</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>No</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>Mirror</source>
+        <translation>Mirror</translation>
+    </message>
+    <message>
+        <source>Ready</source>
+        <translation>Ready</translation>
+    </message>
+    <message>
+        <source>Unauthorized</source>
+        <translation>Unauthorized</translation>
+    </message>
+    <message>
+        <source>Offline</source>
+        <translation>Offline</translation>
+    </message>
+    <message>
+        <source>Accept the USB debugging prompt on the phone</source>
+        <translation>Accept the USB debugging prompt on the phone</translation>
+    </message>
+    <message>
+        <source>Reconnect the cable</source>
+        <translation>Reconnect the cable</translation>
+    </message>
+    <message>
+        <source>%1 could not be mirrored</source>
+        <translation>%1 could not be mirrored</translation>
+    </message>
+</context>
+<context>
     <name>DropAreaBase</name>
     <message>
         <source>Install Success:</source>
@@ -255,6 +334,10 @@ to Install it.</translation>
     <message>
         <source>Version</source>
         <translation>Version</translation>
+    </message>
+    <message>
+        <source>Devices</source>
+        <translation>Devices</translation>
     </message>
 </context>
 <context>

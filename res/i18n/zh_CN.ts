@@ -2,6 +2,85 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>DevicesDialog</name>
+    <message>
+        <source>Devices</source>
+        <translation>设备</translation>
+    </message>
+    <message>
+        <source>Group control</source>
+        <translation>群控</translation>
+    </message>
+    <message>
+        <source>Repeat what is done on one mirrored device on every other one</source>
+        <translation>在一台投屏设备上的操作同步到其他所有投屏设备</translation>
+    </message>
+    <message>
+        <source>Serial</source>
+        <translation>序列号</translation>
+    </message>
+    <message>
+        <source>Model</source>
+        <translation>型号</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>状态</translation>
+    </message>
+    <message>
+        <source>Mirrored</source>
+        <translation>是否投屏</translation>
+    </message>
+    <message>
+        <source>adb could not list the devices</source>
+        <translation>adb 无法列出设备</translation>
+    </message>
+    <message>
+        <source>No device is attached</source>
+        <translation>未连接设备</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>是</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>否</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>Mirror</source>
+        <translation>投屏</translation>
+    </message>
+    <message>
+        <source>Ready</source>
+        <translation>就绪</translation>
+    </message>
+    <message>
+        <source>Unauthorized</source>
+        <translation>未授权</translation>
+    </message>
+    <message>
+        <source>Offline</source>
+        <translation>离线</translation>
+    </message>
+    <message>
+        <source>Accept the USB debugging prompt on the phone</source>
+        <translation>请在手机上允许 USB 调试</translation>
+    </message>
+    <message>
+        <source>Reconnect the cable</source>
+        <translation>请重新插拔数据线</translation>
+    </message>
+    <message>
+        <source>%1 could not be mirrored</source>
+        <translation>%1 无法投屏</translation>
+    </message>
+</context>
+<context>
     <name>DropAreaBase</name>
     <message>
         <source>Install Success:</source>
@@ -255,6 +334,10 @@ to Install it.</source>
     <message>
         <source>Version</source>
         <translation>版本信息</translation>
+    </message>
+    <message>
+        <source>Devices</source>
+        <translation>设备</translation>
     </message>
 </context>
 <context>

@@ -1,4 +1,5 @@
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QHostAddress>
 #include <QTcpServer>
@@ -85,7 +86,12 @@ void TestLocalPorts::devicesStartingTogetherNeverShareAPort()
     QVERIFY(registry().connectDevice(a));
     const dvk::DeviceParams b = connectionParams("PORTB", server, onPort(first));
     QVERIFY(registry().connectDevice(b));
-    const dvk::DeviceParams c = connectionParams("PORTC", server, onPort(first));
+    // A recording asked for on the command line is the first device's: one file takes one stream.
+    LaunchOptions recording = onPort(first);
+    recording.recordFile = QDir::temp().filePath("never-written.mp4");
+    recording.recordFormat = "mp4";
+    const dvk::DeviceParams c = connectionParams("PORTC", server, recording);
+    QVERIFY(!c.recordFile);
     QVERIFY(registry().connectDevice(c));
     QCOMPARE(a.localPort, first);
     QCOMPARE(b.localPort, quint16(first + 1));
@@ -138,7 +144,13 @@ void TestLocalPorts::aRefusedConnectionGivesItsPortBack()
     const quint16 first = freeRun(3);
     QVERIFY(first);
     QSignalSpy connected(&registry(), &dvk::IDeviceManage::deviceConnected);
-    QVERIFY(registry().connectDevice(connectionParams("NOSTART", SimDevice::serverFilePath(), onPort(first))));
+    LaunchOptions recording = onPort(first);
+    recording.recordFile = QDir::temp().filePath("never-written.mp4");
+    recording.recordFormat = "mp4";
+    const dvk::DeviceParams alone = connectionParams("NOSTART", SimDevice::serverFilePath(), recording);
+    // Alone, the device records as asked.
+    QVERIFY(alone.recordFile);
+    QVERIFY(registry().connectDevice(alone));
     QCOMPARE(LocalPorts::instance().heldBy("NOSTART"), first);
     QTRY_COMPARE_WITH_TIMEOUT(connected.count(), 1, 20000);
     QVERIFY(!connected.first().at(0).toBool());

@@ -47,20 +47,30 @@ bool ConnectedForm::start(const QSize& formSize, QString& why)
     }
     dvk::IDeviceManage& registry = dvk::IDeviceManage::getInstance();
     QSignalSpy connected(&registry, &dvk::IDeviceManage::deviceConnected);
+    form = std::make_unique<VideoForm>(nullptr);
+    form->setSerial(sim.serial());
+    form->resize(formSize);
+    // As the main window does: the form is shown and registered inside the connection's report,
+    // so a picture that comes with the report (a still screen's) reaches it.
+    QMetaObject::Connection registration = QObject::connect(
+        &registry, &dvk::IDeviceManage::deviceConnected, form.get(), [this](bool ok, const QString& serial) {
+            if (!ok || serial != sim.serial()) {
+                return;
+            }
+            device = dvk::IDeviceManage::getInstance().getDevice(serial);
+            form->show();
+            device->registerDeviceObserver(form.get());
+        });
     if (!registry.connectDevice(params)) {
         why = "the registry refused the device";
         return false;
     }
-    if (!connected.wait(15000) || !connected.first().at(0).toBool()) {
+    const bool ok = connected.wait(15000) && connected.first().at(0).toBool();
+    QObject::disconnect(registration);
+    if (!ok || !device) {
         why = "the device did not connect";
         return false;
     }
-    device = registry.getDevice(sim.serial());
-    form = std::make_unique<VideoForm>(nullptr);
-    form->setSerial(sim.serial());
-    device->registerDeviceObserver(form.get());
-    form->resize(formSize);
-    form->show();
     if (!QTest::qWaitForWindowExposed(form.get())) {
         why = "the form was not shown";
         return false;

@@ -13,6 +13,8 @@
 #include <QtTest>
 
 #include "Config.h"
+#include "DevicesDialog.h"
+#include "DocPicture.h"
 #include "NoticePopup.h"
 #include "ProgressDialog.h"
 #include "ScriptFile.h"
@@ -167,7 +169,8 @@ void TestDialogs::closeButtonsClose()
     SettingDialog setting;
     StatementDialog statement;
     VersionDialog version;
-    for (QDialog* dialog : QList<QDialog*>{&setting, &statement, &version}) {
+    DevicesDialog devices;
+    for (QDialog* dialog : QList<QDialog*>{&setting, &statement, &version, &devices}) {
         dialog->show();
         QVERIFY(QTest::qWaitForWindowExposed(dialog));
         QVERIFY(dialog->windowFlags() & Qt::FramelessWindowHint);
@@ -189,9 +192,10 @@ void TestDialogs::panelsShowNoBlackWithoutCompositing()
     SettingDialog setting;
     StatementDialog statement;
     VersionDialog version;
+    DevicesDialog devices;
     NoticePopup notice;
     notice.setText("A notice\nof two lines");
-    for (QDialog* dialog : QList<QDialog*>{&setting, &statement, &version, &notice}) {
+    for (QDialog* dialog : QList<QDialog*>{&setting, &statement, &version, &devices, &notice}) {
         const QString name = dialog->objectName();
         QVERIFY2(!dialog->testAttribute(Qt::WA_TranslucentBackground), qPrintable(name));
         auto* frame = dialog->findChild<QFrame*>("frame");
@@ -300,7 +304,9 @@ void TestDialogs::catalogueIsComplete()
         "SettingDialog/FPS", "StatementDialog/Open Source Code Statement", "VersionDialog/Version Info",
         "VersionDialog/Version Number: %1", "NoticePopup/Successful connection", "LogoWidget/Please connect device",
         "VideoForm/Wireless", "DropAreaBase/Install Success:", "DropAreaBase/Install Failure:",
-        "ProgressDialog/Installing Apk", "ProgressDialog/Confirm"};
+        "ProgressDialog/Installing Apk", "ProgressDialog/Confirm", "ToolMenuMore/Devices", "DevicesDialog/Devices",
+        "DevicesDialog/Group control", "DevicesDialog/Mirror", "DevicesDialog/Stop",
+        "DevicesDialog/Accept the USB debugging prompt on the phone", "DevicesDialog/Reconnect the cable"};
     for (const QString& key : shown) {
         QVERIFY2(present.contains(key), qPrintable(language + " lacks " + key));
     }
@@ -337,30 +343,17 @@ void TestDialogs::apkDialogsPictured_data()
 void TestDialogs::apkDialogsPictured()
 {
     QFETCH(QString, language);
-    QTranslator translator;
-    QVERIFY(translator.load(language == "zh" ? ":/i18n/zh_CN.qm" : ":/i18n/en_US.qm"));
-    QApplication::installTranslator(&translator);
-    const QString shots = VADIZEDE_BINARY_DIR "/screenshots/" + language;
-    QDir().mkpath(shots);
-    const auto save = [&shots](QWidget& dialog, const QString& name) {
-        QImage picture(dialog.size(), QImage::Format_RGB32);
-        picture.fill(QColor("#0A0F1B"));
-        QPainter painter(&picture);
-        painter.drawPixmap(0, 0, dialog.grab());
-        painter.end();
-        QVERIFY(picture.save(shots + "/" + name + ".png"));
-    };
-
+    CatalogueInUse catalogue(language);
+    QVERIFY(catalogue.isLoaded());
     ProgressDialog dialog;
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QTest::qWait(700);
-    save(dialog, "apk-progress");
+    QVERIFY(saveDocPicture(dialog, language, "apk-progress"));
     dialog.showInstallResult(QCoreApplication::translate("DropAreaBase", "Install Success:") + "\r\nnotes.apk\r\n\r\n"
                              + QCoreApplication::translate("DropAreaBase", "Install Failure:") + "\r\nbroken.apk");
     QTest::qWait(100);
-    save(dialog, "apk-result");
-    QApplication::removeTranslator(&translator);
+    QVERIFY(saveDocPicture(dialog, language, "apk-result"));
 }
 
 int main(int argc, char* argv[])
