@@ -68,7 +68,7 @@ void TestLocalPorts::devicesStartingTogetherNeverShareAPort()
 {
     SimDevice sim(false);
     // Slow to start, so that all of them are still connecting when the next one asks for a port.
-    for (const QString& serial : {"PORTA", "PORTB", "PORTC", "PORTD"}) {
+    for (const char* serial : {"PORTA", "PORTB", "PORTC", "PORTD"}) {
         SimDevice::Options options;
         options.serial = serial;
         options.faults.insert("slowStartMs", 1500);
