@@ -20,6 +20,7 @@
 #include "adb/AdbProcess.h"
 #include "device/DeviceSerial.h"
 #include "device/IDeviceManage.h"
+#include "group/GroupController.h"
 
 namespace {
 
@@ -175,8 +176,13 @@ void ToolBar::notify(const QString& text, int showMs)
 void ToolBar::onSettings()
 {
     hideMenu();
-    if (hasDevice()) {
-        dvk::AdbProcess::selfDeleting()->openSettings(m_serial);
+    if (!hasDevice()) {
+        return;
+    }
+    // The settings screen opens through adb rather than the device, so the group sees nothing of it.
+    const QStringList serials = QStringList{m_serial} + dvk::GroupController::instance().repeatTargets(m_serial);
+    for (const QString& serial : serials) {
+        dvk::AdbProcess::selfDeleting()->openSettings(serial);
     }
 }
 

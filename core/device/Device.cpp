@@ -46,7 +46,14 @@ Device::Device(DeviceParams params, QObject* parent) : IDevice(parent), m_params
         m_controller = new Controller(
             [this](const QByteArray& bytes) -> qint64 {
                 QTcpSocket* socket = m_server ? m_server->getControlSocket() : nullptr;
-                return socket ? socket->write(bytes) : 0;
+                if (!socket) {
+                    return 0;
+                }
+                const qint64 written = socket->write(bytes);
+                // Out now: left to the socket, the bytes wait for the event loop's next turn, which
+                // comes only after every window due for a repaint has swapped its buffers.
+                socket->flush();
+                return written;
             },
             m_params.gameScript, this);
     }

@@ -9,6 +9,7 @@
 #endif
 
 #include "device/Device.h"
+#include "group/GroupController.h"
 #include "server/Stream.h"
 
 namespace dvk {
@@ -35,6 +36,10 @@ bool DeviceManage::connectDevice(DeviceParams params)
     if (m_devices.size() > kMaxConnections) {
         qInfo("over the maximum number of connections");
         return false;
+    }
+    // The group follows the process-wide registry's devices from the first one on.
+    if (this == &IDeviceManage::getInstance()) {
+        GroupController::instance();
     }
 
     Device* device = new Device(params);

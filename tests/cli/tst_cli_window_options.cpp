@@ -162,7 +162,12 @@ void TestCliWindowOptions::powerOffOnCloseTurnsTheScreenOffBeforeTheEnd()
     app.start({"--power-off-on-close"});
     QVERIFY(sim.waitForServerEvent("connected", 20000));
     X11Windows x11;
-    QVERIFY(waitForWindow(x11, app));
+    const Window window = waitForWindow(x11, app);
+    QVERIFY(window);
+    // The device's server may be up before the program has taken the connection; the title
+    // names the device only once it has, and only then does closing owe the device its key.
+    const QString title = waitForTitle(x11, window, QRegularExpression(QRegularExpression::escape(sim.serial())));
+    QVERIFY2(title.contains(sim.serial()), qPrintable(title));
     QVERIFY(closeWindow(x11, app));
     QCOMPARE(app.exitCode(), 0);
     QVERIFY(sim.waitForServerEvent("exit", 10000));

@@ -23,6 +23,8 @@ extern "C" {
 #include "adb/AdbProcess.h"
 #include "device/Device.h"
 #include "device/DeviceSerial.h"
+#include "controller/Controller.h"
+#include "server/Server.h"
 #include "server/Stream.h"
 
 using namespace dvk;
@@ -53,6 +55,7 @@ private slots:
     void init();
     void connectsOnceAndStopsOnceWhenDeviceCloses();
     void disconnectDuringStartReportsNothingLater();
+    void controlBytesLeaveWhenTheirMessageIsDelivered();
     void screenshotOfWirelessDeviceMatchesPicture();
     void screenshotNeedsFolderAndSafeName();
     void pushAndConcurrentInstallsReportOnce();
@@ -128,6 +131,23 @@ void TestDevice::connectsOnceAndStopsOnceWhenDeviceCloses()
     QCOMPARE(m_setup.log->countStartingWith("disconnectDevice m_serverStartSuccess:"), 1);
     QCOMPARE(removed.frames.load(), 0);
     QVERIFY(!device.connectDevice());
+}
+
+void TestDevice::controlBytesLeaveWhenTheirMessageIsDelivered()
+{
+    SimDevice sim;
+    QVERIFY(sim.isValid());
+    DeviceUnderTest test(simParams(sim.serial()));
+    QVERIFY(test.connect());
+    QTcpSocket* socket = test.device.findChild<Server*>()->getControlSocket();
+    QVERIFY(socket);
+
+    // Delivering the message alone, without another turn of the event loop: with windows to
+    // repaint, that turn may be far off.
+    test.device.postGoHome();
+    QCoreApplication::sendPostedEvents(test.device.findChild<Controller*>());
+    QCOMPARE(socket->bytesToWrite(), 0);
+    QVERIFY(sim.waitForControlLog(2));
 }
 
 void TestDevice::disconnectDuringStartReportsNothingLater()

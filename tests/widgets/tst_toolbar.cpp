@@ -24,6 +24,7 @@
 #include "adb/AdbProcess.h"
 #include "device/DeviceObserver.h"
 #include "device/IDeviceManage.h"
+#include "group/GroupController.h"
 
 namespace {
 
@@ -65,9 +66,11 @@ private slots:
     void logcatFileIsNamedAfterHost();
     void withoutDeviceNothingReachesAdb();
     void actionsReachTheDevice();
+    void settingsOpenOnEveryPhoneOfTheGroup();
 
 private:
     bool connectSim(const SimDevice& sim);
+    bool connectSim(const QString& serial);
     // Waits for a notice over the tool bar's window that says this (a text it starts with).
     bool waitForNotice(const QString& start) const;
     ToolButton* button(const QString& name) const { return m_toolBar->findChild<ToolButton*>(name); }
@@ -93,13 +96,18 @@ void TestToolBar::cleanup()
 
 bool TestToolBar::connectSim(const SimDevice& sim)
 {
-    const dvk::DeviceParams params = simParams(sim.serial());
+    return connectSim(sim.serial());
+}
+
+bool TestToolBar::connectSim(const QString& serial)
+{
+    const dvk::DeviceParams params = simParams(serial);
     auto& registry = dvk::IDeviceManage::getInstance();
     QSignalSpy connected(&registry, &dvk::IDeviceManage::deviceConnected);
     if (!registry.connectDevice(params) || !connected.wait(15000) || !connected.first().at(0).toBool()) {
         return false;
     }
-    m_toolBar->setSerial(sim.serial());
+    m_toolBar->setSerial(serial);
     return true;
 }
 
@@ -406,6 +414,39 @@ void TestToolBar::actionsReachTheDevice()
     registry.getDevice(sim.serial())->deRegisterDeviceObserver(&counter);
     registry.disconnectAllDevice();
     dvk::AdbProcess::setAdbPath(saved);
+}
+
+void TestToolBar::settingsOpenOnEveryPhoneOfTheGroup()
+{
+    SimDevice sim(false);
+    const QString savedAdb = dvk::AdbProcess::getAdbPath();
+    dvk::AdbProcess::setAdbPath(SimDevice::adbPath());
+    const QStringList serials{"TBARA", "TBARB"};
+    for (const QString& serial : serials) {
+        SimDevice::Options options;
+        options.serial = serial;
+        QVERIFY(sim.addDevice(options));
+        QVERIFY(connectSim(serial));
+    }
+    dvk::GroupController::instance().setEnabled(true);
+    m_toolBar->setSerial(serials.first());
+
+    click("setting");
+    const auto opened = [&sim](const QString& serial) {
+        const QJsonArray argv{"-s", serial, "shell", "am", "start", "com.android.settings/com.android.settings.Settings"};
+        for (const QJsonObject& call : sim.invocations()) {
+            if (call.value("argv").toArray() == argv && call.contains("exit")) {
+                return true;
+            }
+        }
+        return false;
+    };
+    QTRY_VERIFY(opened(serials.at(0)));
+    QTRY_VERIFY(opened(serials.at(1)));
+
+    dvk::GroupController::instance().setEnabled(false);
+    dvk::IDeviceManage::getInstance().disconnectAllDevice();
+    dvk::AdbProcess::setAdbPath(savedAdb);
 }
 
 int main(int argc, char* argv[])
