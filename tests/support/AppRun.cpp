@@ -64,6 +64,11 @@ AppRun::AppRun(const SimDevice& sim, const QString& language)
 AppRun::~AppRun()
 {
     stop();
+    // A failed test says what the program itself logged; its folder goes away with this object.
+    if (QTest::currentTestFailed()) {
+        const QStringList lines = appLog().split('\n');
+        qWarning("the program's log, last lines:\n%s", qPrintable(lines.mid(qMax(0, int(lines.size()) - 80)).join('\n')));
+    }
 }
 
 // The program looks for its server file beside itself, so it runs from a copy in its own folder.
