@@ -32,7 +32,7 @@ struct ValueOption
 const QList<ValueOption>& valueOptions()
 {
     static const QList<ValueOption> s_options = {
-        {{"s", "serial"}, "SERIAL", QT_TRANSLATE_NOOP("CommandLine", "Connect only this device; wait for it while it is not attached."),
+        {{"s", "serial"}, "SERIAL", QT_TRANSLATE_NOOP("CommandLine", "Connect only this device; wait for it while it is not attached. Given several times, each device is mirrored in a window of its own."),
          QT_TRANSLATE_NOOP("CommandLine", "a device serial as adb devices lists it")},
         {{"record"}, "FILE", QT_TRANSLATE_NOOP("CommandLine", "Record the stream to FILE (.mp4 or .mkv); a missing folder is created."),
          QT_TRANSLATE_NOOP("CommandLine", "a file name ending in .mp4 or .mkv")},
@@ -95,6 +95,7 @@ const QList<FlagOption>& flagOptions()
         {{"power-off-on-close"}, QT_TRANSLATE_NOOP("CommandLine", "Turn the device's screen off when its window closes.")},
         {{"tcpip"}, QT_TRANSLATE_NOOP("CommandLine", "Mirror over Wi-Fi: switch the attached USB device to wireless first, or with --tcpip=IP[:PORT] connect to that address."),
          QT_TRANSLATE_NOOP("CommandLine", "an IPv4 address with an optional :PORT from 1 to 65535 (192.168.1.5:5555)")},
+        {{"group-control"}, QT_TRANSLATE_NOOP("CommandLine", "Start with group control on: what is done on one mirrored device is repeated on every other.")},
         {{"list-devices"}, QT_TRANSLATE_NOOP("CommandLine", "Print the serial and state of every device adb lists, then exit.")},
         {{"v", "version"}, QT_TRANSLATE_NOOP("CommandLine", "Print the version, then exit.")},
         {{"h", "help"}, QT_TRANSLATE_NOOP("CommandLine", "Print this help, then exit.")},
@@ -296,11 +297,8 @@ bool CommandLine::failParse(const QCommandLineParser& parser, const QStringList&
 
 bool CommandLine::readValues(const QCommandLineParser& parser)
 {
-    if (parser.isSet("serial")) {
-        m_options.serial = parser.value("serial").trimmed();
-        if (m_options.serial.isEmpty()) {
-            return failValue("serial", parser.value("serial"));
-        }
+    if (!readSerials(parser)) {
+        return false;
     }
     if (parser.isSet("window-title")) {
         m_options.windowTitle = parser.value("window-title");
@@ -325,8 +323,28 @@ bool CommandLine::readValues(const QCommandLineParser& parser)
     return checkCombinations();
 }
 
+// The first serial is the main window's; the others get windows of their own.
+bool CommandLine::readSerials(const QCommandLineParser& parser)
+{
+    for (const QString& value : parser.values("serial")) {
+        const QString serial = value.trimmed();
+        if (serial.isEmpty()) {
+            return failValue("serial", value);
+        }
+        if (m_options.serial.isEmpty()) {
+            m_options.serial = serial;
+        } else if (serial != m_options.serial && !m_options.otherSerials.contains(serial)) {
+            m_options.otherSerials << serial;
+        }
+    }
+    return true;
+}
+
 bool CommandLine::checkCombinations()
 {
+    if (m_options.noDisplay && !m_options.otherSerials.isEmpty()) {
+        return fail(QT_TR_NOOP("--no-display records one device: give --serial once"), {});
+    }
     if (m_options.noDisplay && m_options.recordFile.isEmpty()) {
         return fail(QT_TR_NOOP("--no-display needs --record FILE: without a window the only work is recording"), {});
     }
@@ -399,6 +417,7 @@ void CommandLine::readFlags(const QCommandLineParser& parser)
     m_options.alwaysOnTop = parser.isSet("always-on-top");
     m_options.windowBorderless = parser.isSet("window-borderless");
     m_options.powerOffOnClose = parser.isSet("power-off-on-close");
+    m_options.groupControl = parser.isSet("group-control");
 }
 
 template <typename T>

@@ -42,6 +42,7 @@ private:
     bool failParse(const QCommandLineParser& parser, const QStringList& arguments);
     QStringList takeTcpipValue(const QStringList& arguments);
     bool readValues(const QCommandLineParser& parser);
+    bool readSerials(const QCommandLineParser& parser);
     bool checkCombinations();
     template <typename T>
     bool readNumber(const QCommandLineParser& parser, const char* name, qint64 min, qint64 max, std::optional<T>& field);

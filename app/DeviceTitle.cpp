@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include "device/IDeviceManage.h"
+#include "group/GroupController.h"
 
 namespace {
 
@@ -13,13 +14,17 @@ dvk::IDeviceManage& registry()
 
 } // namespace
 
-DeviceTitle::DeviceTitle(QWidget* window, const QString& base, bool viewOnly)
-    : QObject(window), m_window(window), m_base(base), m_viewOnly(viewOnly)
+DeviceTitle::DeviceTitle(QWidget* window, const QString& base, bool viewOnly) : QObject(window), m_window(window)
 {
-    connect(&registry(), &dvk::IDeviceManage::deviceConnected, this,
-            [this](bool success, const QString& serial) { onDeviceConnected(success, serial); });
-    connect(&registry(), &dvk::IDeviceManage::deviceDisconnected, this, &DeviceTitle::onDeviceDisconnected);
-    show(-1);
+    m_parts.base = base;
+    m_parts.viewOnly = viewOnly;
+    dvk::GroupController& group = dvk::GroupController::instance();
+    m_parts.group = group.isEnabled();
+    connect(&group, &dvk::GroupController::enabledChanged, this, [this](bool on) {
+        m_parts.group = on;
+        show();
+    });
+    show();
 }
 
 DeviceTitle::~DeviceTitle()
@@ -27,69 +32,65 @@ DeviceTitle::~DeviceTitle()
     detach();
 }
 
-QString DeviceTitle::text(const QString& base, const QString& serial, int fps, bool viewOnly, bool game)
+QString DeviceTitle::text(const Parts& parts)
 {
     const QString dash = QString::fromUtf8(" — ");
-    QString title = base;
-    if (!serial.isEmpty()) {
-        title += dash + serial;
+    QString title = parts.base;
+    if (!parts.serial.isEmpty()) {
+        if (!parts.model.isEmpty()) {
+            title += dash + parts.model;
+        }
+        title += dash + parts.serial;
+        if (parts.game) {
+            title += dash + tr("game");
+        }
+        if (parts.group) {
+            title += dash + tr("group");
+        }
+        if (parts.fps >= 0) {
+            title += dash + tr("%1 fps").arg(parts.fps);
+        }
     }
-    if (!serial.isEmpty() && game) {
-        title += dash + tr("game");
+    return parts.viewOnly ? title + dash + tr("view only") : title;
+}
+
+void DeviceTitle::setDevice(const QString& serial, const QString& model)
+{
+    detach();
+    if (QPointer<dvk::IDevice> device = registry().getDevice(serial)) {
+        device->registerDeviceObserver(this);
+        m_parts.serial = serial;
+        m_parts.model = model;
     }
-    if (!serial.isEmpty() && fps >= 0) {
-        title += dash + tr("%1 fps").arg(fps);
-    }
-    return viewOnly ? title + dash + tr("view only") : title;
+    show();
 }
 
 void DeviceTitle::updateFPS(quint32 fps)
 {
-    show(int(fps));
+    m_parts.fps = int(fps);
+    show();
 }
 
 void DeviceTitle::gameModeChanged(bool on)
 {
-    m_game = on;
-    show(m_fps);
-}
-
-void DeviceTitle::onDeviceConnected(bool success, const QString& serial)
-{
-    if (!success) {
-        return;
-    }
-    // The window shows the device that connected last.
-    detach();
-    if (QPointer<dvk::IDevice> device = registry().getDevice(serial)) {
-        device->registerDeviceObserver(this);
-        m_serial = serial;
-    }
-    show(-1);
-}
-
-void DeviceTitle::onDeviceDisconnected(const QString& serial)
-{
-    if (serial != m_serial) {
-        return;
-    }
-    detach();
-    show(-1);
+    m_parts.game = on;
+    show();
 }
 
 void DeviceTitle::detach()
 {
-    if (QPointer<dvk::IDevice> device = registry().getDevice(m_serial)) {
+    if (QPointer<dvk::IDevice> device = registry().getDevice(m_parts.serial)) {
         device->deRegisterDeviceObserver(this);
     }
-    m_serial.clear();
-    m_game = false;
+    m_parts.serial.clear();
+    m_parts.model.clear();
+    m_parts.game = false;
+    m_parts.fps = -1;
 }
 
-void DeviceTitle::show(int fps)
+void DeviceTitle::show()
 {
-    m_fps = fps;
     if (m_window) {
-        m_window->setWindowTitle(text(m_base, m_serial, fps, m_viewOnly, m_game));
+        m_window->setWindowTitle(text(m_parts));
     }
 }

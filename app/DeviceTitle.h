@@ -9,8 +9,9 @@
 
 class QWidget;
 
-// Keeps a window's title on the device it shows, whether its keymap's game mode is on, and its
-// frame rate, which the device reports once a second: "VaDizede — SIM0001 — game — 60 fps".
+// Keeps a window's title on the device it shows, whether its keymap's game mode is on, whether
+// group control is on, and its frame rate, which the device reports once a second:
+// "VaDizede — Pixel 7 — SIM0001 — game — group — 60 fps".
 class DeviceTitle : public QObject, public dvk::DeviceObserver
 {
     Q_OBJECT
@@ -20,24 +21,32 @@ public:
     DeviceTitle(QWidget* window, const QString& base, bool viewOnly = false);
     ~DeviceTitle() override;
 
-    static QString text(const QString& base, const QString& serial, int fps, bool viewOnly = false,
-                        bool game = false);
+    struct Parts
+    {
+        QString base;
+        // Left out when empty.
+        QString model;
+        QString serial;
+        // Left out when negative.
+        int fps = -1;
+        bool viewOnly = false;
+        bool game = false;
+        bool group = false;
+    };
+    static QString text(const Parts& parts);
+
+    // Follows this connected device from now on; an empty serial: none.
+    void setDevice(const QString& serial, const QString& model = QString());
 
     void updateFPS(quint32 fps) override;
     void gameModeChanged(bool on) override;
 
 private:
-    void onDeviceConnected(bool success, const QString& serial);
-    void onDeviceDisconnected(const QString& serial);
     void detach();
-    void show(int fps);
+    void show();
 
     QPointer<QWidget> m_window;
-    QString m_base;
-    bool m_viewOnly = false;
-    QString m_serial;
-    int m_fps = -1;
-    bool m_game = false;
+    Parts m_parts;
 };
 
 #endif // DEVICETITLE_H

@@ -70,6 +70,17 @@ void LaunchOptions::applyTo(dvk::DeviceParams& params) const
     applyPictureOptions(*this, params);
 }
 
+LaunchOptions LaunchOptions::forOtherWindow() const
+{
+    LaunchOptions other = *this;
+    other.fullscreen = false;
+    other.windowX.reset();
+    other.windowY.reset();
+    other.windowWidth.reset();
+    other.windowHeight.reset();
+    return other;
+}
+
 QString LaunchOptions::titleOr(const QString& configuredTitle) const
 {
     return windowTitle ? *windowTitle : configuredTitle;

@@ -2,6 +2,7 @@
 #define LAUNCHOPTIONS_H
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 #include <optional>
@@ -12,8 +13,12 @@
 // of a start without options; nothing here is ever written back to the configuration.
 struct LaunchOptions
 {
-    // Connect only this device; empty: the usual automatic choice.
+    // Connect only this device in the main window; empty: the usual automatic choice.
     QString serial;
+    // Further devices to mirror, each in a window of its own.
+    QStringList otherSerials;
+    // Start with group control on.
+    bool groupControl = false;
     // Absolute path of the recording; empty: no recording.
     QString recordFile;
     // Container of the recording, "mp4" or "mkv", taken from the file's suffix.
@@ -55,6 +60,8 @@ struct LaunchOptions
     // Device folder, ending in "/", for dropped files other than APKs; empty: the configured one.
     QString pushTarget;
 
+    // The options for a window beyond the main one: full screen, place and size stay the main window's.
+    LaunchOptions forOtherWindow() const;
     // Overrides the fields of a connection's parameters that the command line names.
     void applyTo(dvk::DeviceParams& params) const;
     // The window title's leading text: the given one, else the configured title.

@@ -1,24 +1,15 @@
 #include "MainWindow.h"
-#include "ui_MainWindow.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
-#include <QLayout>
-#include <QShortcut>
+#include <QCloseEvent>
 
-#include "AppFiles.h"
 #include "Config.h"
-#include "DeviceChoice.h"
-#include "DevicesDialog.h"
 #include "ConnectionParams.h"
-#include "LaunchOptions.h"
+#include "DeviceChoice.h"
 #include "LogoWidget.h"
-#include "NoticePopup.h"
 #include "Reconnection.h"
-#include "ToolBar.h"
 #include "VideoForm.h"
-#include "WirelessSwitch.h"
 #include "WindowFit.h"
+#include "WirelessSwitch.h"
 #include "WmSizeOutput.h"
 #include "device/IDeviceManage.h"
 #include "shell/ShellConnection.h"
@@ -30,11 +21,6 @@ const int kSizeQueryMs = 1000;
 const QString kSizeCheckedModel = QStringLiteral("Merivo K310");
 // A size query stops after this many answers without a reconnection.
 const int kMaxSizeQueries = 50;
-const int kNoticeDelayMs = 10;
-// The narrowest picture the window keeps room for beside the tool bar.
-const int kMinPictureWidth = 120;
-// Below the connection notice, which may be showing at the same time.
-const int kDeviceNoticeTop = 130;
 
 dvk::IDeviceManage& registry()
 {
@@ -43,16 +29,12 @@ dvk::IDeviceManage& registry()
 
 } // namespace
 
-MainWindow::MainWindow(const LaunchOptions& options, QWidget* parent)
-    : QMainWindow(parent), ui(new Ui::MainWindow), m_options(options), m_startFullScreen(options.fullscreen)
+MainWindow::MainWindow(const LaunchOptions& options, QWidget* parent) : DeviceWindow(options, parent)
 {
-    initWindow();
-    initLook();
+    setObjectName("MainWindow");
     startPolling();
     connectSignals();
-    initToolbar();
     showLogoWidget();
-    installShortcut();
 }
 
 MainWindow::~MainWindow()
@@ -61,41 +43,13 @@ MainWindow::~MainWindow()
     disconnect(&registry(), nullptr, this, nullptr);
     m_updateDeviceTimer.stop();
     m_getSizeTimer.stop();
-    if (currentDeviceLive()) {
-        WindowFit::remember(this, m_currentSerial);
+    if (deviceLive()) {
+        WindowFit::remember(this, serial());
     }
-
     // The runner outlives the window: the command ends the wireless connection even after the program has.
     disconnectDevice();
-    if (!m_currentSerial.isEmpty()) {
-        if (auto device = registry().getDevice(m_currentSerial)) {
-            detachVideoForm();
-            device->setUserData(nullptr);
-            device->deRegisterDeviceObserver(this);
-        }
-    }
-    delete m_videoForm;
-    delete m_toolForm;
-    delete ui;
+    leaveDevice();
     registry().disconnectAllDevice();
-}
-
-void MainWindow::initWindow()
-{
-    // Also gives the window its first size.
-    ui->setupUi(this);
-    setObjectName("MainWindow");
-    ui->toolBar->setMovable(false);
-    addToolBar(Qt::RightToolBarArea, ui->toolBar);
-}
-
-void MainWindow::initLook()
-{
-    ui->toolBar->setStyleSheet("QToolBar{background: #1B2845; border: none;}");
-    setPalette(QPalette(QColor("#0A0F1B")));
-    setMinimumSize(Config::getInstance()->getMinWndWidth(), Config::getInstance()->getMinWndHeight());
-    setWindowTitle(Config::getInstance()->getTitle());
-    setContextMenuPolicy(Qt::NoContextMenu);
 }
 
 void MainWindow::startPolling()
@@ -112,43 +66,13 @@ void MainWindow::connectSignals()
     m_reconnection = new Reconnection(this);
     connect(m_reconnection, &Reconnection::readyToConnect, this, &MainWindow::onReadyToReconnect);
     connect(&registry(), &dvk::IDeviceManage::deviceConnected, this, &MainWindow::onDeviceConnected);
-    connect(&registry(), &dvk::IDeviceManage::deviceDisconnected, this, &MainWindow::onDeviceDisconnected);
-    connect(&registry(), &dvk::IDeviceManage::deviceNotice, this, &MainWindow::onDeviceNotice);
     connect(&m_updateDeviceTimer, &QTimer::timeout, this, &MainWindow::onUpdateDevice);
     connect(&m_getSizeTimer, &QTimer::timeout, this, &MainWindow::onGetSize);
-}
-
-void MainWindow::initToolbar()
-{
-    m_toolForm = new ToolBar(this);
-    ui->toolBar->addWidget(m_toolForm);
-    ui->statusbar->hide();
-}
-
-void MainWindow::installShortcut()
-{
-    auto* shortcut = new QShortcut(QKeySequence("Ctrl+f"), this);
-    shortcut->setContext(Qt::WindowShortcut);
-    shortcut->setAutoRepeat(false);
-    connect(shortcut, &QShortcut::activated, this, &MainWindow::onSwitchFullScreen);
-    auto* devices = new QShortcut(QKeySequence("Ctrl+d"), this);
-    devices->setContext(Qt::WindowShortcut);
-    devices->setAutoRepeat(false);
-    connect(devices, &QShortcut::activated, this, [this]() { DevicesDialog::showFor(this); });
 }
 
 int MainWindow::findSerial(const QStringList& serials, bool wireless)
 {
     return DeviceChoice::findSerial(serials, wireless);
-}
-
-const QString& MainWindow::getServerPath()
-{
-    static QString serverPath;
-    if (serverPath.isEmpty()) {
-        serverPath = AppFiles::serverFile();
-    }
-    return serverPath;
 }
 
 // ---- adb commands --------------------------------------------------------------------------
@@ -223,7 +147,7 @@ void MainWindow::checkOverrideSize(const QString& output)
     if (size.isValid()) {
         m_overrideSize = size;
         m_getSizeTimer.stop();
-        if (m_videoForm && m_videoForm->frameSize() != m_overrideSize) {
+        if (videoForm() && videoForm()->frameSize() != m_overrideSize) {
             reConnect();
         }
     }
@@ -236,222 +160,90 @@ void MainWindow::checkOverrideSize(const QString& output)
 
 void MainWindow::autoConnect()
 {
-    // A device named on the command line is the only one connected; the polls wait for it.
-    const QString serial = DeviceChoice::choose(m_devicesList, m_options.serial, m_wirelessSwitch);
+    // A device named on the command line is the only one connected here; the polls wait for it.
+    const QString serial = DeviceChoice::choose(m_devicesList, options().serial, m_wirelessSwitch);
     if (serial.isEmpty()) {
         // Several devices, none of them wireless after a switch: the next choice is a USB one again.
-        if (m_options.serial.isEmpty() && m_devicesList.size() > 1) {
+        if (options().serial.isEmpty() && m_devicesList.size() > 1) {
             m_wirelessSwitch = false;
         }
         return;
     }
     // A serial already connected is refused by the registry, so repeated polls connect it once.
-    registry().connectDevice(deviceParams(serial));
+    if (registry().connectDevice(connectionParams(serial, getServerPath(), options()))) {
+        m_requested = serial;
+    }
 }
 
-dvk::DeviceParams MainWindow::deviceParams(const QString& serial) const
+bool MainWindow::takes(const QString& serial) const
 {
-    return connectionParams(serial, getServerPath(), m_options);
+    if (serial == m_requested) {
+        return true;
+    }
+    return this->serial().isEmpty() && (options().serial.isEmpty() || options().serial == serial);
 }
 
 void MainWindow::onDeviceConnected(bool success, const QString& serial, const QString& deviceName, const QSize& size)
 {
     Q_UNUSED(size)
-    if (!success) {
+    const bool shown = takes(serial);
+    if (serial == m_requested) {
+        m_requested.clear();
+    }
+    if (!success || !shown) {
         return;
     }
     m_getSizeTimer.stop();
     m_updateDeviceTimer.stop();
-    m_failuresTold.clear();
     if (deviceName == kSizeCheckedModel) {
         m_sizeQueryCount = 0;
         m_getSizeTimer.start(kSizeQueryMs);
     }
-
-    showVideoForm();
     m_currentSerial = serial;
-    m_videoForm->setSerial(serial);
-    if (m_toolForm) {
-        m_toolForm->setSerial(serial);
-    }
-    if (auto device = registry().getDevice(serial)) {
-        device->setUserData(static_cast<void*>(m_videoForm.data()));
-        device->registerDeviceObserver(m_videoForm);
-        // The window tells game mode's changes.
-        device->registerDeviceObserver(this);
-    }
+    showDevice(serial, deviceName);
     if (m_logoWidget) {
         m_logoWidget->hide();
     }
-    if (m_startFullScreen) {
-        m_startFullScreen = false;
-        switchFullScreen(true);
-    }
-    QTimer::singleShot(kNoticeDelayMs, this, &MainWindow::onNoticeConnect);
 }
 
-void MainWindow::onNoticeConnect()
+// The main window stays, with the logo, and looks for a device again.
+void MainWindow::deviceLeft(const QString& serial)
 {
-    if (!m_videoForm) {
-        return;
-    }
-    // The form was put in place 10 ms ago; its width counts only once the window has laid it out.
-    layout()->activate();
-    NoticePopup::notify(this);
-}
-
-void MainWindow::gameModeChanged(bool on)
-{
-    NoticePopup::notify(this, on ? tr("Game mode on") : tr("Game mode off"));
-}
-
-QString MainWindow::noticeText(const QString& serial, dvk::IDevice::Notice notice, const QString& detail)
-{
-    switch (notice) {
-    case dvk::IDevice::NOTICE_SHELL_FALLBACK:
-        return tr("Mirroring with the phone's own screen recorder: slower input, no clipboard");
-    case dvk::IDevice::NOTICE_NOT_AVAILABLE:
-        return tr("Not available without the VaDizede server on the device");
-    case dvk::IDevice::NOTICE_TEXT_DROPPED:
-        return tr("Without the VaDizede server only plain ASCII can be typed; the rest was left out");
-    case dvk::IDevice::NOTICE_FAILED:
-        // A long device error would make the notice wider than any window.
-        return tr("Could not mirror %1: %2").arg(serial, detail.section(QLatin1Char('\n'), 0, 0).left(120));
-    }
-    return QString();
-}
-
-void MainWindow::onDeviceNotice(const QString& serial, dvk::IDevice::Notice notice, const QString& detail)
-{
-    const QString text = noticeText(serial, notice, detail);
-    if (text.isEmpty()) {
-        return;
-    }
-    if (notice == dvk::IDevice::NOTICE_FAILED) {
-        if (m_failuresTold.contains(text)) {
-            return;
-        }
-        m_failuresTold.insert(text);
-    }
-    showNotice(text);
-}
-
-void MainWindow::showNotice(const QString& text)
-{
-    NoticePopup::notify(this, text, NoticePopup::kShowMs, kDeviceNoticeTop);
-}
-
-// Only the device shown takes the window back to the logo; another one ending changes nothing here.
-void MainWindow::onDeviceDisconnected(QString serial)
-{
-    if (serial != m_currentSerial) {
-        return;
-    }
-    auto device = registry().getDevice(serial);
-    if (!device) {
-        return;
-    }
-    WindowFit::remember(this, serial);
-    if (m_fullScreen) {
-        switchFullScreen(false);
-    }
-    detachVideoForm();
+    Q_UNUSED(serial)
     showLogoWidget();
-    device->deRegisterDeviceObserver(this);
     m_updateDeviceTimer.start(DeviceChoice::kPollIntervalMs);
 }
 
-void MainWindow::showVideoForm()
+// Also what concerns no window: a device that could not start, or one still starting.
+bool MainWindow::tellsNoticesOf(const QString& serial) const
 {
-    // The form shown so far belongs to another device, which must not feed it after it is gone.
-    detachVideoForm();
-    m_videoForm = new VideoForm(nullptr);
-    connect(m_videoForm, &VideoForm::fullScreenSwitch, this, &MainWindow::onSwitchFullScreen);
-    connect(m_videoForm, &VideoForm::switchWireless, this, &MainWindow::onSwitchWireless);
-    // Queued: the form reports while the decoder's picture is locked.
-    connect(m_videoForm, &VideoForm::frameSizeChanged, this, &MainWindow::onFrameSizeChanged, Qt::QueuedConnection);
-    m_windowPlaced = false;
-    // Narrow enough for a portrait picture beside the tool bar.
-    setMinimumWidth(ui->toolBar->sizeHint().width() + kMinPictureWidth);
-    m_videoForm->show();
-    setCentralWidget(m_videoForm);
-    // Keys go to the device from the start; a dialog closing gives the window, and so the form, focus back.
-    m_videoForm->setFocus(Qt::OtherFocusReason);
+    return DeviceWindow::tellsNoticesOf(serial) || !showing(serial);
+}
+
+// Closing the main window ends the program, which ends every connection.
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    QMainWindow::closeEvent(event);
 }
 
 void MainWindow::showLogoWidget()
 {
     m_logoWidget = new LogoWidget(nullptr);
-    if (!m_options.serial.isEmpty()) {
-        m_logoWidget->setWaitingFor(m_options.serial);
+    if (!options().serial.isEmpty()) {
+        m_logoWidget->setWaitingFor(options().serial);
     }
     setCentralWidget(m_logoWidget);
     m_logoWidget->show();
     setMinimumWidth(Config::getInstance()->getMinWndWidth());
 }
 
-// The first picture of a connection places the window; after that the size is the user's.
-void MainWindow::onFrameSizeChanged(const QSize& size)
-{
-    if (m_windowPlaced || !m_videoForm) {
-        return;
-    }
-    m_windowPlaced = true;
-    layout()->activate();
-    WindowFit::place(this, m_videoForm, size, m_currentSerial);
-}
-
-// Takes the shown form off the device that feeds it, so no frame reaches it once it is replaced.
-void MainWindow::detachVideoForm()
-{
-    if (!m_videoForm) {
-        return;
-    }
-    if (auto device = registry().getDevice(m_currentSerial)) {
-        if (device->getUserData() == static_cast<void*>(m_videoForm.data())) {
-            device->setUserData(nullptr);
-        }
-        device->deRegisterDeviceObserver(m_videoForm);
-    }
-    m_videoForm->clearVideo();
-    m_videoForm->hide();
-}
-
-bool MainWindow::currentDeviceLive() const
-{
-    return !registry().getDevice(m_currentSerial).isNull();
-}
-
-// ---- full screen and wireless ----------------------------------------------------------------
-
-void MainWindow::onSwitchFullScreen()
-{
-    if (!currentDeviceLive()) {
-        return;
-    }
-    switchFullScreen(!m_fullScreen);
-}
-
-void MainWindow::switchFullScreen(bool full)
-{
-    if (!currentDeviceLive()) {
-        return;
-    }
-    if (full) {
-        ui->toolBar->hide();
-        showFullScreen();
-    } else {
-        ui->toolBar->show();
-        showNormal();
-    }
-    m_fullScreen = full;
-}
+// ---- wireless and reconnection ---------------------------------------------------------------
 
 // Nothing else waits for the switch: the window keeps working while its steps run.
 void MainWindow::onSwitchWireless()
 {
     m_wirelessSwitch = true;
-    if (!m_switch->start(m_currentSerial)) {
+    if (!m_switch->start(serial())) {
         qInfo("wireless switch already under way");
     }
 }

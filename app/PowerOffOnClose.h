@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <QString>
 
-class QWidget;
+class DeviceWindow;
 
 // Turns off the screen of the device a window shows when that window closes. The close waits
 // until the device has taken the key (or kMaxWaitMs), so the key is not lost with the connection.
@@ -15,20 +15,16 @@ class PowerOffOnClose : public QObject
 public:
     static constexpr int kMaxWaitMs = 5000;
 
-    explicit PowerOffOnClose(QWidget* window);
+    explicit PowerOffOnClose(DeviceWindow* window);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void onDeviceConnected(bool success, const QString& serial);
-    void onDeviceDisconnected(const QString& serial);
-    void sendSleepKey();
+    void sendSleepKey(const QString& serial);
     void closeWindow();
 
-    QPointer<QWidget> m_window;
-    // The device the window shows; empty while it shows none.
-    QString m_serial;
+    QPointer<DeviceWindow> m_window;
     bool m_keySent = false;
     // The key has gone out (or the wait is over): the window's next close goes through.
     bool m_closing = false;

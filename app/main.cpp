@@ -6,31 +6,18 @@
 #include "CommandLine.h"
 #include "Config.h"
 #include "ConsoleRun.h"
-#include "DeviceTitle.h"
+#include "DeviceWindows.h"
 #include "LaunchOptions.h"
 #include "LogHandler.h"
 #include "MainWindow.h"
 #include "MouseTap.h"
-#include "PowerOffOnClose.h"
+#include "NamedDevices.h"
 #include "ShowTouches.h"
 #include "SignalWatcher.h"
 #include "StartUp.h"
 #include "WindowPlacement.h"
 #include "adb/AdbProcess.h"
-
-namespace {
-
-// What the command line asks of a device's window: its title, its placement, its close.
-void applyWindowOptions(QWidget* window, const LaunchOptions& options)
-{
-    new DeviceTitle(window, options.titleOr(Config::getInstance()->getTitle()), options.noControl);
-    if (options.powerOffOnClose) {
-        new PowerOffOnClose(window);
-    }
-    WindowPlacement::apply(window, options);
-}
-
-} // namespace
+#include "group/GroupController.h"
 
 int main(int argc, char* argv[])
 {
@@ -89,7 +76,11 @@ int main(int argc, char* argv[])
     {
         // Gone, with the devices it ended, before the settings are restored and the log is closed.
         MainWindow window(options);
-        applyWindowOptions(&window, options);
+        WindowPlacement::apply(&window, options);
+        // Gone before the main window, which ends every connection.
+        DeviceWindows others(&window, options);
+        NamedDevices named(options.otherSerials, options);
+        dvk::GroupController::instance().setEnabled(options.groupControl);
         window.show();
         exitCode = app.exec();
     }

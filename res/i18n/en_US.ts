@@ -122,7 +122,7 @@ to Install it.</translation>
     </message>
 </context>
 <context>
-    <name>MainWindow</name>
+    <name>DeviceWindow</name>
     <message>
         <source>VaDizede</source>
         <translation>VaDizede</translation>
@@ -361,8 +361,16 @@ to Install it.</translation>
 <context>
     <name>CommandLine</name>
     <message>
-        <source>Connect only this device; wait for it while it is not attached.</source>
-        <translation>Connect only this device; wait for it while it is not attached.</translation>
+        <source>Start with group control on: what is done on one mirrored device is repeated on every other.</source>
+        <translation>Start with group control on: what is done on one mirrored device is repeated on every other.</translation>
+    </message>
+    <message>
+        <source>--no-display records one device: give --serial once</source>
+        <translation>--no-display records one device: give --serial once</translation>
+    </message>
+    <message>
+        <source>Connect only this device; wait for it while it is not attached. Given several times, each device is mirrored in a window of its own.</source>
+        <translation>Connect only this device; wait for it while it is not attached. Given several times, each device is mirrored in a window of its own.</translation>
     </message>
     <message>
         <source>a device serial as adb devices lists it</source>
@@ -642,6 +650,10 @@ to Install it.</translation>
 </context>
 <context>
     <name>DeviceTitle</name>
+    <message>
+        <source>group</source>
+        <translation>group</translation>
+    </message>
     <message>
         <source>%1 fps</source>
         <translation>%1 fps</translation>

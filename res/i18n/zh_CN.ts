@@ -122,7 +122,7 @@ to Install it.</source>
     </message>
 </context>
 <context>
-    <name>MainWindow</name>
+    <name>DeviceWindow</name>
     <message>
         <source>VaDizede</source>
         <translation>VaDizede</translation>
@@ -361,8 +361,16 @@ to Install it.</source>
 <context>
     <name>CommandLine</name>
     <message>
-        <source>Connect only this device; wait for it while it is not attached.</source>
-        <translation>只连接此设备；未连接时等待它。</translation>
+        <source>Start with group control on: what is done on one mirrored device is repeated on every other.</source>
+        <translation>启动时开启群控：在一台投屏设备上的操作会在其他每台设备上重复。</translation>
+    </message>
+    <message>
+        <source>--no-display records one device: give --serial once</source>
+        <translation>--no-display 只录制一台设备：--serial 只能给出一次</translation>
+    </message>
+    <message>
+        <source>Connect only this device; wait for it while it is not attached. Given several times, each device is mirrored in a window of its own.</source>
+        <translation>只连接此设备；未连接时等待它。多次给出时，每个设备在各自的窗口中投屏。</translation>
     </message>
     <message>
         <source>a device serial as adb devices lists it</source>
@@ -642,6 +650,10 @@ to Install it.</source>
 </context>
 <context>
     <name>DeviceTitle</name>
+    <message>
+        <source>group</source>
+        <translation>群控</translation>
+    </message>
     <message>
         <source>%1 fps</source>
         <translation>%1 帧/秒</translation>

@@ -38,6 +38,7 @@ void TestCliRefusals::refusedValuesExitTwoAndStartNothing_data()
     QTest::newRow("time limit without file") << QStringList{"--time-limit", "10"} << "--time-limit";
     QTest::newRow("time limit zero") << QStringList{"--no-display", "--record", "r.mp4", "--time-limit", "0"} << "--time-limit";
     QTest::newRow("wireless address") << QStringList{"--record", "r.mp4", "--tcpip=192.168.1.300"} << "--tcpip";
+    QTest::newRow("two devices without a window") << QStringList{"--no-display", "--record", "r.mp4", "-s", "A", "-s", "B"} << "--serial";
     QTest::newRow("view only with a keymap") << QStringList{"--record", "r.mp4", "--no-control", "--keymap",
                                                             VADIZEDE_SOURCE_DIR "/keymap/tile-farm.json"} << "--keymap";
 }

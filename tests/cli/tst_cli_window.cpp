@@ -48,7 +48,8 @@ void TestCliWindow::serialConnectsOnlyTheNamedDevice()
     const Window window = waitForWindow(x11, app);
     QVERIFY(window);
     const QString title = waitForTitle(x11, window, QRegularExpression("SIM0002"));
-    QVERIFY2(title.startsWith(QString::fromUtf8("VaDizede — SIM0002")), qPrintable(title));
+    // The device's model, as it names itself, then its serial.
+    QVERIFY2(title.startsWith(QString::fromUtf8("VaDizede — Sim Device — SIM0002")), qPrintable(title));
     // The other device is listed by every poll but never used.
     for (const QJsonObject& call : sim.invocations()) {
         QVERIFY2(!call.value("argv").toVariant().toStringList().contains("SIM0001"), "SIM0001 was used");
@@ -64,7 +65,7 @@ void TestCliWindow::titleShowsTheDeviceAndItsFrameRate()
     X11Windows x11;
     const Window window = waitForWindow(x11, app);
     QVERIFY(window);
-    const QRegularExpression withRate(QString::fromUtf8("^Phone A — SIM0001 — (\\d+) fps$"));
+    const QRegularExpression withRate(QString::fromUtf8("^Phone A — Sim Device — SIM0001 — (\\d+) fps$"));
     // The first second may count a partial one; look at a few reports.
     QList<int> rates;
     for (int i = 0; i < 3; ++i) {

@@ -111,7 +111,7 @@ void TestCliWindowOptions::viewOnlySendsNothingAndSaysSo()
     X11Windows x11;
     const Window window = waitForWindow(x11, app);
     QVERIFY(window);
-    const QString title = waitForTitle(x11, window, QRegularExpression(QString::fromUtf8("^VaDizede — SIM0001 — \\d+ fps — view only$")));
+    const QString title = waitForTitle(x11, window, QRegularExpression(QString::fromUtf8("^VaDizede — Sim Device — SIM0001 — \\d+ fps — view only$")));
     QVERIFY2(title.endsWith("view only") && title.contains("fps"), qPrintable(title));
     QCOMPARE(lastServerEvent(sim, "connected").value("control").toBool(true), false);
 

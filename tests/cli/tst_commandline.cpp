@@ -22,6 +22,7 @@ private slots:
     void noOptionsLeaveTheConnectionAsConfigured();
     void optionsOverrideTheConnection();
     void viewWindowAndWirelessOptions();
+    void severalSerials();
     void deviceChoice();
 
 private:
@@ -128,6 +129,8 @@ void TestCommandLine::refusedValuesNameTheOptionAndWhatItAccepts_data()
     QTest::newRow("push-target relative") << QStringList{"--push-target", "Download"} << "--push-target: expected an absolute folder on the device";
     QTest::newRow("push-target empty") << QStringList{"--push-target", ""} << "--push-target: expected";
     QTest::newRow("push-target control character") << QStringList{"--push-target", "/sdcard/\tx"} << "--push-target: expected";
+    QTest::newRow("two devices without a window") << QStringList{"--no-display", "--record", "r.mp4", "-s", "A", "-s", "B"} << "--no-display records one device";
+    QTest::newRow("empty second serial") << QStringList{"-s", "A", "--serial", ""} << "--serial: expected";
     QTest::newRow("view only powering off") << QStringList{"--power-off-on-close", "--no-control"} << "--power-off-on-close cannot go with --no-control";
 }
 
@@ -293,6 +296,31 @@ void TestCommandLine::viewWindowAndWirelessOptions()
     // Without options nothing changes what the server is asked for.
     const dvk::DeviceParams plain = connectionParams("SER", "", LaunchOptions());
     QVERIFY(plain.crop.isEmpty() && plain.control && plain.displayId == 0 && plain.recordTimeLimit == 0);
+}
+
+// The first serial is the main window's; the others, each once, get windows of their own.
+void TestCommandLine::severalSerials()
+{
+    CommandLine commandLine;
+    QCOMPARE(parse(commandLine, {"-s", "A", "--serial", "B", "-s", " C ", "-s", "B", "-s", "A", "--group-control"}),
+             CommandLine::Run);
+    QCOMPARE(commandLine.options().serial, QString("A"));
+    QCOMPARE(commandLine.options().otherSerials, QStringList({"B", "C"}));
+    QVERIFY(commandLine.options().groupControl);
+    QCOMPARE(parse(commandLine, {"-s", "A"}), CommandLine::Run);
+    QVERIFY(commandLine.options().otherSerials.isEmpty());
+    QVERIFY(!commandLine.options().groupControl);
+    // One device recorded without a window is still allowed.
+    QCOMPARE(parse(commandLine, {"--no-display", "--record", "r.mp4", "-s", "A", "-s", "A"}), CommandLine::Run);
+
+    // The main window's place, size and full screen stay its own.
+    QCOMPARE(parse(commandLine, {"-s", "A", "-s", "B", "--record", "r.mp4", "--fullscreen", "--window-x", "5",
+                                 "--window-y", "6", "--always-on-top", "--window-title", "T"}),
+             CommandLine::Run);
+    const LaunchOptions other = commandLine.options().forOtherWindow();
+    QVERIFY(!other.fullscreen && !other.windowX && !other.windowY);
+    QVERIFY(other.alwaysOnTop);
+    QCOMPARE(other.windowTitle.value_or(QString()), QString("T"));
 }
 
 void TestCommandLine::deviceChoice()

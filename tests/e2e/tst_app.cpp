@@ -267,7 +267,9 @@ void TestApp::wirelessButtonSwitchesToWireless()
     AppRun::tool("xdotool", {"windowsize", app.window(), "1165", "540"});
     QVERIFY(waitFor([&]() { return app.geometry().width() == 1165; }, 5000));
     const QRect window = app.geometry();
-    const int formWidth = toolBarLeft(app.grab());
+    // The window is drawn at its new size a moment after it has it: until then no tool bar shows at its right edge.
+    int formWidth = window.width();
+    QVERIFY(waitFor([&]() { return (formWidth = toolBarLeft(app.grab())) < window.width(); }, 5000));
     // From the tool bar into the picture, so that the form surely sees the pointer enter. On a
     // loaded machine the bar may not be up yet when the click comes: then the click is a tap on
     // the picture and the pointer goes round again, until the switch has begun.

@@ -1,0 +1,77 @@
+#include "DeviceWindows.h"
+
+#include "DeviceWindow.h"
+#include "MainWindow.h"
+#include "WindowPlacement.h"
+#include "device/IDeviceManage.h"
+
+namespace {
+
+// How far each new window sits from the one opened before it.
+const int kCascade = 24;
+
+} // namespace
+
+DeviceWindows::DeviceWindows(MainWindow* mainWindow, const LaunchOptions& options, QObject* parent)
+    : QObject(parent), m_main(mainWindow), m_options(options.forOtherWindow())
+{
+    connect(&dvk::IDeviceManage::getInstance(), &dvk::IDeviceManage::deviceConnected, this,
+            &DeviceWindows::onDeviceConnected);
+}
+
+DeviceWindows::~DeviceWindows()
+{
+    for (const QPointer<DeviceWindow>& window : m_windows) {
+        delete window.data();
+    }
+}
+
+DeviceWindow* DeviceWindows::windowOf(const QString& serial) const
+{
+    return m_windows.value(serial);
+}
+
+int DeviceWindows::count() const
+{
+    int open = 0;
+    for (const QPointer<DeviceWindow>& window : m_windows) {
+        open += window ? 1 : 0;
+    }
+    return open;
+}
+
+void DeviceWindows::onDeviceConnected(bool success, const QString& serial, const QString& deviceName,
+                                      const QSize& size)
+{
+    Q_UNUSED(size)
+    if (!success || DeviceWindow::showing(serial) || (m_main && m_main->takes(serial))) {
+        return;
+    }
+    auto* window = new DeviceWindow(m_options);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    // Closing the main window ends the program, whatever other windows are open.
+    window->setAttribute(Qt::WA_QuitOnClose, false);
+    WindowPlacement::apply(window, m_options);
+    place(window);
+    m_windows.insert(serial, window);
+    connect(window, &QObject::destroyed, this, [this, serial]() {
+        // A window closed a moment ago may have been followed by a new one for the same device.
+        if (!m_windows.value(serial)) {
+            m_windows.remove(serial);
+        }
+    });
+    window->show();
+    window->showDevice(serial, deviceName);
+    qInfo("%s", qUtf8Printable(QStringLiteral("%1 mirrored in a window of its own").arg(serial)));
+}
+
+// Beside the main window, each further one a step down and to the right; the first picture
+// fits it to the screen.
+void DeviceWindows::place(DeviceWindow* window) const
+{
+    if (!m_main) {
+        return;
+    }
+    const int step = kCascade * count();
+    window->move(m_main->frameGeometry().right() + 1 + step, m_main->frameGeometry().top() + step);
+}
