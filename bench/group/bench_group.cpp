@@ -25,6 +25,7 @@
 
 #include "AppPath.h"
 #include "BenchMeasure.h"
+#include "BenchWait.h"
 #include "QYUVOpenGLWidget.h"
 #include "SimDevice.h"
 #include "VideoForm.h"
@@ -118,22 +119,8 @@ double threadCpuSeconds()
     return now.tv_sec + now.tv_nsec / 1e9;
 }
 
-void spin(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-bool waitUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < timeoutMs) {
-        spin(20);
-    }
-    return done();
-}
+using BenchWait::spin;
+using BenchWait::waitUntil;
 
 quint64 decodedOf(const Phone& phone)
 {

@@ -5,6 +5,7 @@
 //   bench_scale [SECONDS=30] [COUNT...=1 2 4 8]
 
 #include "BenchMeasure.h"
+#include "BenchWait.h"
 #include "SimDevice.h"
 #include "adb/AdbProcess.h"
 #include "device/DeviceManage.h"
@@ -56,22 +57,8 @@ double processCpuSeconds()
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-void spin(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-bool waitUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < timeoutMs) {
-        spin(20);
-    }
-    return done();
-}
+using BenchWait::spin;
+using BenchWait::waitUntil;
 
 // The frames each server says it sent, from its exit event.
 quint64 framesSent(const SimDevice& sim, const QString& serial)
