@@ -264,14 +264,16 @@ private slots:
                                     .arg(DeviceMsgReader::MAX_CLIPBOARD_TEXT);
         QTest::ignoreMessage(QtWarningMsg, qPrintable(warning));
         const PeakGrowth growth;
-        if (!growth.usable()) {
-            QSKIP("this system cannot reset the process's peak memory, or holds freed memory back");
-        }
         QVERIFY(sim.setFault(sim.serial(), "longClipboard", double(length)));
         QVERIFY(sim.waitForServerEvent("clipboard-sent", 10000));
         QVERIFY(sim.setProperty(sim.serial(), "clipboard", QString("after the long one")));
         QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::clipboard()->text(), QString("after the long one"), 20000);
 
+        // Where the peak cannot be measured, the text arriving after the long one is the whole check.
+        if (!growth.usable()) {
+            qInfo("peak memory not measured here");
+            return;
+        }
         const qint64 grewKiB = growth.kib();
         qInfo("peak memory grew by %lld KiB while 20 MiB were read past", grewKiB);
         QVERIFY2(grewKiB < DeviceMsgReader::MAX_CLIPBOARD_TEXT / 1024,
