@@ -314,8 +314,12 @@ void Server::onServerResult(AdbProcess::ADB_EXEC_RESULT processResult)
 {
     if (m_serverStartStep == STEP_EXECUTE) {
         if (processResult == AdbProcess::ADB_STARTED) {
-            m_tunnelEnabled = true;
             m_serverStartStep = STEP_RUNNING;
+            // The server may have connected already (see onNewConnection): nothing left to wait for.
+            if (m_connected) {
+                return;
+            }
+            m_tunnelEnabled = true;
             connectTo();
             return;
         }
@@ -376,7 +380,10 @@ void Server::onNewConnection()
 {
     QTcpSocket* socket = m_serverSocket->nextPendingConnection();
     // Only the bring-up in progress may use a connection; anything later or unasked is dropped.
-    if (m_serverStartStep != STEP_RUNNING || m_connected || m_tunnelForward) {
+    // The shell's start is reported through the event loop, so on a busy machine the server it
+    // started can connect before that report is taken: such a connection is the server's too.
+    const bool started = m_serverStartStep == STEP_RUNNING || m_serverStartStep == STEP_EXECUTE;
+    if (!started || m_connected || m_tunnelForward) {
         if (socket) {
             socket->close();
             socket->deleteLater();
