@@ -241,6 +241,13 @@ void QYUVOpenGLWidget::updateTexture(Plane plane, quint8* pixels, quint32 stride
 
 void QYUVOpenGLWidget::releaseGL()
 {
+    // A context that went first took the GL objects and the function table with it: calling
+    // through that table now would use freed memory.
+    if (!context() || !context()->isValid()) {
+        memset(m_texture, 0, sizeof(m_texture));
+        m_textureInited = false;
+        return;
+    }
     makeCurrent();
     m_vbo.destroy();
     deInitTextures();
