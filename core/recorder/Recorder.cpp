@@ -222,6 +222,7 @@ void Recorder::close()
     m_formatCtx = nullptr;
     m_headerWritten = false;
     m_ptsOrigin = AV_NOPTS_VALUE;
+    m_lastDts = AV_NOPTS_VALUE;
 }
 
 void Recorder::run()
@@ -301,6 +302,7 @@ bool Recorder::write(AVPacket* packet)
         packet->dts -= m_ptsOrigin;
     }
     recorderRescalePacket(packet);
+    keepStrictOrder(packet);
     packet->stream_index = 0;
     const int ret = av_write_frame(m_formatCtx, packet);
     if (ret < 0) {
@@ -338,6 +340,24 @@ bool Recorder::recorderWriteHeader(const AVPacket* packet)
 void Recorder::recorderRescalePacket(AVPacket* packet)
 {
     av_packet_rescale_ts(packet, DRAVIK_TIME_BASE, m_formatCtx->streams[0]->time_base);
+}
+
+// Frames closer together than one tick of the file's time base (a phone's recorder can hand over
+// two in one read) would share a time, which the muxer refuses, and every frame after it would be
+// lost: the later one moves on by a tick.
+void Recorder::keepStrictOrder(AVPacket* packet)
+{
+    if (packet->dts == AV_NOPTS_VALUE) {
+        return;
+    }
+    if (m_lastDts != AV_NOPTS_VALUE && packet->dts <= m_lastDts) {
+        const int64_t shift = m_lastDts + 1 - packet->dts;
+        packet->dts += shift;
+        if (packet->pts != AV_NOPTS_VALUE) {
+            packet->pts += shift;
+        }
+    }
+    m_lastDts = packet->dts;
 }
 
 const char* Recorder::recorderGetFormatName(RecorderFormat format)

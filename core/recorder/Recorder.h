@@ -58,6 +58,7 @@ private:
     bool write(AVPacket* packet);
     bool recorderWriteHeader(const AVPacket* packet);
     void recorderRescalePacket(AVPacket* packet);
+    void keepStrictOrder(AVPacket* packet);
     static const char* recorderGetFormatName(RecorderFormat format);
     static const AVOutputFormat* findMuxer(const char* name);
     void queueClear();
@@ -82,6 +83,8 @@ private:
     QQueue<AVPacket*> m_queue;
     AVPacket* m_previous = nullptr;
     int64_t m_ptsOrigin = AV_NOPTS_VALUE;
+    // The last decoding time written, in the file's time base.
+    int64_t m_lastDts = AV_NOPTS_VALUE;
 };
 
 } // namespace dvk

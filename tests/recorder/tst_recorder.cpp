@@ -62,6 +62,7 @@ private slots:
     void recordsStreamFromAnotherThread_data();
     void recordsStreamFromAnotherThread();
     void durationsFollowTimestamps();
+    void framesCloserThanATickAreAllKept();
     void laterConfigPacketIsNotAFrame();
     void firstPacketWithTimestampFailsRecording();
     void failedOpenLeavesWorkerHarmless_data();
@@ -187,6 +188,38 @@ void TestRecorder::durationsFollowTimestamps()
         const double duration = packets[i].toObject().value("duration_time").toString().toDouble();
         QVERIFY2(qAbs(duration - expected[i]) < 0.0001,
                  qPrintable(QString("packet %1 lasts %2 s, expected %3 s").arg(i).arg(duration).arg(expected[i])));
+    }
+}
+
+void TestRecorder::framesCloserThanATickAreAllKept()
+{
+    // A phone's recorder can hand over two frames in one read, stamped a microsecond apart;
+    // Matroska counts in milliseconds, so both would land on one time.
+    QTemporaryDir dir;
+    const QString file = dir.filePath("close.mkv");
+    const int64_t origin = 5000000;
+    const QVector<int64_t> pts{origin, origin + 1, origin + 2, origin + 40000, origin + 40001};
+
+    Recorder recorder(file);
+    recorder.setFrameSize(kFrameSize);
+    QVERIFY(recorder.open());
+    recorder.startRecorder();
+    QVERIFY(pushOnce(recorder, m_stream.config, AV_NOPTS_VALUE));
+    for (int i = 0; i < pts.size(); ++i) {
+        const QByteArray& frame = m_stream.frames[i].data;
+        QVERIFY(pushOnce(recorder, i == 0 ? m_stream.config + frame : frame, pts[i]));
+    }
+    recorder.stopRecorder();
+    recorder.wait();
+    recorder.close();
+
+    const QJsonObject info = probe(file, {"-select_streams", "v:0", "-count_packets", "-show_entries",
+                                          "stream=nb_read_packets:packet=pts"});
+    const QJsonArray packets = info.value("packets").toArray();
+    QCOMPARE(packets.size(), pts.size());
+    for (int i = 1; i < packets.size(); ++i) {
+        QVERIFY2(packets[i].toObject().value("pts").toInt() > packets[i - 1].toObject().value("pts").toInt(),
+                 qPrintable(QString("packet %1 does not come after the one before it").arg(i)));
     }
 }
 
