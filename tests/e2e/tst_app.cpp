@@ -422,11 +422,18 @@ void TestApp::everyWindowOpensAndCloses()
     shoot(app, "more-menu", window);
     const QStringList dialogs{"settings", "statement", "version"};
     for (int i = 0; i < dialogs.size(); ++i) {
-        if (i > 0) {
-            QVERIFY2(openMenu(app, more, menuArea), qPrintable(dialogs[i]));
+        // On a loaded machine the menu may take its clicks only after it looked drawn: a click
+        // that opened nothing opens the menu again and clicks once more.
+        bool opened = false;
+        QDeadlineTimer opening(30000);
+        for (bool menuOpen = (i == 0); !opened && !opening.hasExpired(); menuOpen = false) {
+            if (!menuOpen && !openMenu(app, more, menuArea)) {
+                continue;
+            }
+            app.click(QPoint(toolBar + 40, menuTop + 16 + i * 32));
+            opened = app.waitForVisibleWindows(2, 3000);
         }
-        app.click(QPoint(toolBar + 40, menuTop + 16 + i * 32));
-        QVERIFY2(app.waitForVisibleWindows(2, 5000), qPrintable(dialogs[i]));
+        QVERIFY2(opened, qPrintable(dialogs[i]));
         QTest::qWait(300);
         const QString dialog = otherWindow(app);
         const QRect area = AppRun::geometryOf(dialog);
