@@ -71,6 +71,9 @@ private slots:
     void destroyingRunningRecorderFinishesFile();
 
 private:
+    // Records the first frames of the stream with these timestamps, configuration first.
+    bool recordFrames(const QString& file, const QVector<int64_t>& pts);
+
     EncodedStream m_stream;
     std::unique_ptr<LogCapture> m_log;
 };
@@ -155,6 +158,25 @@ void TestRecorder::recordsStreamFromAnotherThread()
     QCOMPARE(stream.value("comment").toString(), QString("Recorded by VaDizede " VADIZEDE_VERSION));
 }
 
+bool TestRecorder::recordFrames(const QString& file, const QVector<int64_t>& pts)
+{
+    Recorder recorder(file);
+    recorder.setFrameSize(kFrameSize);
+    if (!recorder.open()) {
+        return false;
+    }
+    recorder.startRecorder();
+    bool ok = pushOnce(recorder, m_stream.config, AV_NOPTS_VALUE);
+    for (int i = 0; ok && i < pts.size(); ++i) {
+        const QByteArray& frame = m_stream.frames[i].data;
+        ok = pushOnce(recorder, i == 0 ? m_stream.config + frame : frame, pts[i]);
+    }
+    recorder.stopRecorder();
+    recorder.wait();
+    recorder.close();
+    return ok;
+}
+
 void TestRecorder::durationsFollowTimestamps()
 {
     QTemporaryDir dir;
@@ -163,18 +185,7 @@ void TestRecorder::durationsFollowTimestamps()
     const int64_t origin = 3600LL * 1000000;
     const QVector<int64_t> pts{origin, origin + 500, origin + 40500, origin + 60500, origin + 100500};
 
-    Recorder recorder(file);
-    recorder.setFrameSize(kFrameSize);
-    QVERIFY(recorder.open());
-    recorder.startRecorder();
-    QVERIFY(pushOnce(recorder, m_stream.config, AV_NOPTS_VALUE));
-    for (int i = 0; i < pts.size(); ++i) {
-        const QByteArray& frame = m_stream.frames[i].data;
-        QVERIFY(pushOnce(recorder, i == 0 ? m_stream.config + frame : frame, pts[i]));
-    }
-    recorder.stopRecorder();
-    recorder.wait();
-    recorder.close();
+    QVERIFY(recordFrames(file, pts));
 
     const QJsonObject info =
         probe(file, {"-select_streams", "v:0", "-show_entries", "packet=duration_time:format=start_time,duration"});
@@ -200,18 +211,7 @@ void TestRecorder::framesCloserThanATickAreAllKept()
     const int64_t origin = 5000000;
     const QVector<int64_t> pts{origin, origin + 1, origin + 2, origin + 40000, origin + 40001};
 
-    Recorder recorder(file);
-    recorder.setFrameSize(kFrameSize);
-    QVERIFY(recorder.open());
-    recorder.startRecorder();
-    QVERIFY(pushOnce(recorder, m_stream.config, AV_NOPTS_VALUE));
-    for (int i = 0; i < pts.size(); ++i) {
-        const QByteArray& frame = m_stream.frames[i].data;
-        QVERIFY(pushOnce(recorder, i == 0 ? m_stream.config + frame : frame, pts[i]));
-    }
-    recorder.stopRecorder();
-    recorder.wait();
-    recorder.close();
+    QVERIFY(recordFrames(file, pts));
 
     const QJsonObject info = probe(file, {"-select_streams", "v:0", "-count_packets", "-show_entries",
                                           "stream=nb_read_packets:packet=pts"});
