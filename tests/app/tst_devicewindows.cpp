@@ -64,6 +64,16 @@ void showFirst(MainWindow& window)
     QTRY_COMPARE_WITH_TIMEOUT(window.serial(), kFirst, 20000);
 }
 
+// Connects the second device the way the Devices dialog does; its window, or null after 20 s without.
+DeviceWindow* mirrorSecond(const DeviceWindows& others, const LaunchOptions& options)
+{
+    if (!registry().connectDevice(connectionParams(kSecond, SimDevice::serverFilePath(), options))) {
+        return nullptr;
+    }
+    QTest::qWaitFor([&others]() { return others.windowOf(kSecond) != nullptr; }, 20000);
+    return others.windowOf(kSecond);
+}
+
 bool noticeShown(QWidget* window, const QString& text)
 {
     for (NoticePopup* notice : window->findChildren<NoticePopup*>()) {
@@ -175,9 +185,8 @@ void TestDeviceWindows::closingAWindowEndsOnlyItsDevice()
     MainWindow window(options);
     DeviceWindows others(&window, options);
     showFirst(window);
-    QVERIFY(registry().connectDevice(connectionParams(kSecond, SimDevice::serverFilePath(), options)));
-    QTRY_VERIFY_WITH_TIMEOUT(others.windowOf(kSecond), 20000);
-    QPointer<DeviceWindow> second = others.windowOf(kSecond);
+    QPointer<DeviceWindow> second = mirrorSecond(others, options);
+    QVERIFY(second);
 
     QVERIFY(second->close());
     QVERIFY(!registry().getDevice(kSecond));
@@ -187,8 +196,7 @@ void TestDeviceWindows::closingAWindowEndsOnlyItsDevice()
     QCOMPARE(window.serial(), kFirst);
 
     // Coming back, it gets a window again, which stays when the main window's device ends.
-    QVERIFY(registry().connectDevice(connectionParams(kSecond, SimDevice::serverFilePath(), options)));
-    QTRY_VERIFY_WITH_TIMEOUT(others.windowOf(kSecond), 20000);
+    QVERIFY(mirrorSecond(others, options));
     QVERIFY(registry().disconnectDevice(kFirst));
     QVERIFY(qobject_cast<LogoWidget*>(window.centralWidget()));
     QVERIFY(others.windowOf(kSecond)->isVisible());
@@ -203,9 +211,8 @@ void TestDeviceWindows::noticesGoToTheDevicesWindow()
     MainWindow window(options);
     DeviceWindows others(&window, options);
     showFirst(window);
-    QVERIFY(registry().connectDevice(connectionParams(kSecond, SimDevice::serverFilePath(), options)));
-    QTRY_VERIFY_WITH_TIMEOUT(others.windowOf(kSecond), 20000);
-    DeviceWindow* second = others.windowOf(kSecond);
+    DeviceWindow* second = mirrorSecond(others, options);
+    QVERIFY(second);
 
     const QString dropped = DeviceWindow::noticeText(kSecond, dvk::IDevice::NOTICE_TEXT_DROPPED, QString());
     emit registry().getDevice(kSecond)->deviceNotice(kSecond, dvk::IDevice::NOTICE_TEXT_DROPPED, QString());
