@@ -112,6 +112,17 @@ void Stream::stopDecode()
 
 void Stream::run()
 {
+    work();
+    m_runEnded.store(true, std::memory_order_release);
+}
+
+void Stream::work()
+{
+    decodeFrames();
+}
+
+void Stream::decodeFrames()
+{
     const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
     if (!codec) {
         qCritical("H.264 decoder not found");
@@ -140,7 +151,6 @@ void Stream::run()
     }
     avcodec_free_context(&m_codecCtx);
     emit onStreamStop();
-    m_runEnded.store(true, std::memory_order_release);
 }
 
 bool Stream::recvPacket(AVPacket* packet)

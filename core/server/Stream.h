@@ -42,7 +42,11 @@ signals:
     void onStreamStop();
 
 protected:
-    void run() override;
+    // Runs work() and then marks the end of the thread's accesses for stopDecode().
+    void run() final;
+    // The thread's work: by default decodeFrames(); a packet source may wrap it in its own set-up.
+    virtual void work();
+    void decodeFrames();
     // The next packet of the stream: a frame, or configuration with no timestamp. False at its end.
     virtual bool recvPacket(AVPacket* packet);
 

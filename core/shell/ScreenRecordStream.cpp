@@ -35,7 +35,7 @@ ScreenRecordStream::ScreenRecordStream(QString adbPath, QString serial, QStringL
 ScreenRecordStream::~ScreenRecordStream()
 {
     stop();
-    wait();
+    stopDecode();
 }
 
 int64_t ScreenRecordStream::arrivalNowUs()
@@ -72,7 +72,7 @@ ScreenRecordStream::Outcome ScreenRecordStream::outcome() const
     return m_outcome;
 }
 
-void ScreenRecordStream::run()
+void ScreenRecordStream::work()
 {
     {
         std::lock_guard<std::mutex> locker(m_outcomeMutex);
@@ -82,7 +82,7 @@ void ScreenRecordStream::run()
     m_uncut = 0;
     m_cutterHolds = false;
     if (openCutter() && startRecorder()) {
-        Stream::run();
+        decodeFrames();
     }
     endRecorder();
     closeCutter();

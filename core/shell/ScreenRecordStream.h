@@ -66,7 +66,7 @@ signals:
     void firstFrame();
 
 protected:
-    void run() override;
+    void work() override;
     bool recvPacket(AVPacket* packet) override;
 
 private:

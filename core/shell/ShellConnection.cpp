@@ -61,7 +61,7 @@ void ShellConnection::stop()
         // The recorder's end is this side's doing: no restart, no report.
         disconnect(m_stream, nullptr, this, nullptr);
         m_stream->stop();
-        m_stream->wait();
+        m_stream->stopDecode();
     }
     if (m_capture) {
         m_capture->stop();
