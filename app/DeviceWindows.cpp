@@ -54,12 +54,16 @@ void DeviceWindows::onDeviceConnected(bool success, const QString& serial, const
     WindowPlacement::apply(window, m_options);
     place(window);
     m_windows.insert(serial, window);
-    connect(window, &QObject::destroyed, this, [this, serial]() {
-        // A window closed a moment ago may have been followed by a new one for the same device.
-        if (!m_windows.value(serial)) {
-            m_windows.remove(serial);
-        }
-    });
+    // Queued: while destroyed() is emitted the guard still holds the half-destroyed window.
+    connect(
+        window, &QObject::destroyed, this,
+        [this, serial]() {
+            // A window closed a moment ago may have been followed by a new one for the same device.
+            if (!m_windows.value(serial)) {
+                m_windows.remove(serial);
+            }
+        },
+        Qt::QueuedConnection);
     window->show();
     window->showDevice(serial, deviceName);
     qInfo("%s", qUtf8Printable(QStringLiteral("%1 mirrored in a window of its own").arg(serial)));
