@@ -16,7 +16,9 @@ PowerOffOnClose::PowerOffOnClose(DeviceWindow* window) : QObject(window), m_wind
 
 bool PowerOffOnClose::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched != m_window || event->type() != QEvent::Close || m_closing || m_window->serial().isEmpty()) {
+    // The type first: while the window is being destroyed its filter still sees events, and the
+    // guard must not be read as a DeviceWindow then.
+    if (event->type() != QEvent::Close || watched != m_window || m_closing || m_window->serial().isEmpty()) {
         return QObject::eventFilter(watched, event);
     }
     // The window stays until the device has the key; then it is closed again, for good.

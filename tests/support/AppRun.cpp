@@ -68,6 +68,11 @@ AppRun::~AppRun()
     if (QTest::currentTestFailed()) {
         const QStringList lines = appLog().split('\n');
         qWarning("the program's log, last lines:\n%s", qPrintable(lines.mid(qMax(0, int(lines.size()) - 80)).join('\n')));
+        // What it wrote to standard error where that was not passed on: a sanitizer's report, say.
+        const QStringList errors = err().split('\n');
+        if (!err().isEmpty()) {
+            qWarning("its standard error, last lines:\n%s", qPrintable(errors.mid(qMax(0, int(errors.size()) - 80)).join('\n')));
+        }
     }
 }
 
