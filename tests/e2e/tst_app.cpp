@@ -147,7 +147,7 @@ private:
     static void shoot(const AppRun& app, const QString& name, const QRect& area);
     static QImage screenArea(const AppRun& app, const QRect& area);
     static void reportScreen(const AppRun& app, const QString& name);
-    static bool menuShown(const AppRun& app, const QPoint& button, const QRect& menuArea, const QImage& closed);
+    static QImage menuAreaAtRest(const AppRun& app, const QPoint& button, const QRect& menuArea);
     static bool openMenu(const AppRun& app, const QPoint& button, const QRect& menuArea);
     QString m_shotDir;
 };
@@ -375,23 +375,20 @@ void TestApp::reportScreen(const AppRun& app, const QString& name)
     qWarning("the screen: %s", qPrintable(path));
 }
 
-// Seen with the pointer on the menu's button, as the closed menu was, so that no button lit by the
-// pointer is taken for the menu.
-bool TestApp::menuShown(const AppRun& app, const QPoint& button, const QRect& menuArea, const QImage& closed)
+// The menu's part of the screen, seen with the pointer resting on the menu's button, so that no
+// button lit by the pointer is taken for the menu.
+QImage TestApp::menuAreaAtRest(const AppRun& app, const QPoint& button, const QRect& menuArea)
 {
     app.moveTo(button);
     QTest::qWait(200);
-    return screenArea(app, menuArea) != closed;
+    return screenArea(app, menuArea);
 }
 
 // A menu is a popup that the list of the program's windows does not show: it is open once the part
 // of the screen it covers has changed.
 bool TestApp::openMenu(const AppRun& app, const QPoint& button, const QRect& menuArea)
 {
-    // The pointer is on the button first, so that buttons it leaves are not taken for the menu.
-    app.moveTo(button);
-    QTest::qWait(200);
-    const QImage closed = screenArea(app, menuArea);
+    const QImage closed = menuAreaAtRest(app, button, menuArea);
     app.click(button);
     if (!waitFor([&]() { return screenArea(app, menuArea) != closed; }, 5000)) {
         return false;
@@ -445,9 +442,7 @@ void TestApp::everyWindowOpensAndCloses()
     // The menu (175 px, five entries about 32 px apart) stands on the More button.
     const int menuTop = lowerTop + buttonHeight * 2 - 175;
     const QRect menuArea = QRect(toolBar, menuTop, 120, 175).translated(window.topLeft());
-    app.moveTo(more);
-    QTest::qWait(200);
-    const QImage closedMenu = screenArea(app, menuArea);
+    const QImage closedMenu = menuAreaAtRest(app, more, menuArea);
     QVERIFY(openMenu(app, more, menuArea));
     shoot(app, "more-menu", window);
     const QStringList dialogs{"settings", "statement", "version"};
@@ -456,8 +451,9 @@ void TestApp::everyWindowOpensAndCloses()
         // the menu first opened where it is not open (More toggles it, so it is never clicked blind).
         bool opened = false;
         QDeadlineTimer opening(30000);
-        for (bool menuOpen = (i == 0); !opened && !opening.hasExpired(); menuOpen = false) {
-            if (!menuOpen && !menuShown(app, more, menuArea, closedMenu) && !openMenu(app, more, menuArea)) {
+        while (!opened && !opening.hasExpired()) {
+            const bool menuOpen = menuAreaAtRest(app, more, menuArea) != closedMenu;
+            if (!menuOpen && !openMenu(app, more, menuArea)) {
                 continue;
             }
             app.click(QPoint(toolBar + 40, menuTop + 16 + i * 32));

@@ -61,17 +61,26 @@ AppRun::AppRun(const SimDevice& sim, const QString& language)
     placeProgram();
 }
 
+namespace {
+
+QString lastLines(const QString& text)
+{
+    const QStringList lines = text.split('\n');
+    return lines.mid(qMax(0, int(lines.size()) - 80)).join('\n');
+}
+
+} // namespace
+
 AppRun::~AppRun()
 {
     stop();
     // A failed test says what the program itself logged; its folder goes away with this object.
     if (QTest::currentTestFailed()) {
-        const QStringList lines = appLog().split('\n');
-        qWarning("the program's log, last lines:\n%s", qPrintable(lines.mid(qMax(0, int(lines.size()) - 80)).join('\n')));
+        qWarning("the program's log, last lines:\n%s", qPrintable(lastLines(appLog())));
         // What it wrote to standard error where that was not passed on: a sanitizer's report, say.
-        const QStringList errors = err().split('\n');
-        if (!err().isEmpty()) {
-            qWarning("its standard error, last lines:\n%s", qPrintable(errors.mid(qMax(0, int(errors.size()) - 80)).join('\n')));
+        const QString errors = err();
+        if (!errors.isEmpty()) {
+            qWarning("its standard error, last lines:\n%s", qPrintable(lastLines(errors)));
         }
     }
 }
