@@ -70,7 +70,9 @@ DeviceWindow* mirrorSecond(const DeviceWindows& others, const LaunchOptions& opt
     if (!registry().connectDevice(connectionParams(kSecond, SimDevice::serverFilePath(), options))) {
         return nullptr;
     }
-    QTest::qWaitFor([&others]() { return others.windowOf(kSecond) != nullptr; }, 20000);
+    if (!QTest::qWaitFor([&others]() { return others.windowOf(kSecond) != nullptr; }, 20000)) {
+        return nullptr;
+    }
     return others.windowOf(kSecond);
 }
 

@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTcpServer>
 #include <QThread>
 #include <QUrl>
@@ -83,13 +84,20 @@ QString SimDevice::serverVersion()
     return QStringLiteral(DEVICESIM_SERVER_VERSION);
 }
 
+// Below the system's range of ports for outgoing connections (32768 and up on Linux): a port the
+// system picked from that range could be taken by any connection made before the caller listens,
+// and the tests make many. Below the application's own ports too (27183 and the ones after it,
+// which other tests' programs take), and picked at random, so that tests side by side rarely meet.
 quint16 SimDevice::freePort()
 {
-    QTcpServer server;
-    if (!server.listen(QHostAddress::LocalHost, 0)) {
-        return 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const auto port = quint16(QRandomGenerator::global()->bounded(20000, 27000));
+        QTcpServer server;
+        if (server.listen(QHostAddress::LocalHost, port)) {
+            return port;
+        }
     }
-    return server.serverPort();
+    return 0;
 }
 
 QProcessEnvironment SimDevice::environment() const

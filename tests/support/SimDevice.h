@@ -56,7 +56,7 @@ public:
     static QString adbPath();
     static QString serverFilePath();
     static QString serverVersion();
-    // A TCP port that was free a moment ago.
+    // A TCP port that was free a moment ago, outside the range outgoing connections take theirs from.
     static quint16 freePort();
 
     // The variables a child process needs to reach this device; the
