@@ -1,5 +1,7 @@
 #include "DeviceWindows.h"
 
+#include <QEvent>
+
 #include "DeviceWindow.h"
 #include "MainWindow.h"
 #include "WindowPlacement.h"
@@ -17,6 +19,10 @@ DeviceWindows::DeviceWindows(MainWindow* mainWindow, const LaunchOptions& option
 {
     connect(&dvk::IDeviceManage::getInstance(), &dvk::IDeviceManage::deviceConnected, this,
             &DeviceWindows::onDeviceConnected);
+    // A window that defers its close would otherwise stop the program's end (see m_closingAll).
+    if (m_options.powerOffOnClose && m_main) {
+        m_main->installEventFilter(this);
+    }
 }
 
 DeviceWindows::~DeviceWindows()
@@ -44,7 +50,7 @@ void DeviceWindows::onDeviceConnected(bool success, const QString& serial, const
                                       const QSize& size)
 {
     Q_UNUSED(size)
-    if (!success || DeviceWindow::showing(serial) || (m_main && m_main->takes(serial))) {
+    if (!success || m_closingAll || DeviceWindow::showing(serial) || (m_main && m_main->takes(serial))) {
         return;
     }
     auto* window = new DeviceWindow(m_options);
@@ -55,18 +61,39 @@ void DeviceWindows::onDeviceConnected(bool success, const QString& serial, const
     place(window);
     m_windows.insert(serial, window);
     // Queued: while destroyed() is emitted the guard still holds the half-destroyed window.
-    connect(
-        window, &QObject::destroyed, this,
-        [this, serial]() {
-            // A window closed a moment ago may have been followed by a new one for the same device.
-            if (!m_windows.value(serial)) {
-                m_windows.remove(serial);
-            }
-        },
-        Qt::QueuedConnection);
+    connect(window, &QObject::destroyed, this, [this, serial]() { forget(serial); }, Qt::QueuedConnection);
     window->show();
     window->showDevice(serial, deviceName);
     qInfo("%s", qUtf8Printable(QStringLiteral("%1 mirrored in a window of its own").arg(serial)));
+}
+
+void DeviceWindows::forget(const QString& serial)
+{
+    // A window closed a moment ago may have been followed by a new one for the same device.
+    if (!m_windows.value(serial)) {
+        m_windows.remove(serial);
+    }
+    // The flag stays: no device gets a new window while the program ends.
+    if (m_closingAll && count() == 0 && m_main) {
+        m_main->close();
+    }
+}
+
+bool DeviceWindows::eventFilter(QObject* watched, QEvent* event)
+{
+    // The type first: a window being destroyed still passes its events through its filters.
+    if (event->type() != QEvent::Close || watched != m_main || count() == 0) {
+        return QObject::eventFilter(watched, event);
+    }
+    event->ignore();
+    m_closingAll = true;
+    const auto windows = m_windows;
+    for (const QPointer<DeviceWindow>& window : windows) {
+        if (window) {
+            window->close();
+        }
+    }
+    return true;
 }
 
 // Beside the main window, each further one a step down and to the right; the first picture

@@ -1,6 +1,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QGuiApplication>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QtTest>
@@ -23,6 +24,7 @@ private slots:
     void eachDeviceHasAWindowAndAPortOfItsOwn();
     void closingOneWindowEndsOnlyThatDevice();
     void unpluggedDeviceClosesItsWindow();
+    void closingTheMainWindowTurnsEveryScreenOff();
     void groupControlIsMarkedInEveryTitle();
     void groupControlRepeatsOnEveryDevice();
 };
@@ -183,6 +185,17 @@ QRect framed(const X11Windows& x11, Window window)
     return inside.marginsAdded(QMargins(frame.at(0), frame.at(2), frame.at(1), frame.at(3)));
 }
 
+// When the device took the sleep key; -1 when it never did.
+qint64 sleepKeyAt(const SimDevice& sim, const QString& serial)
+{
+    for (const QJsonObject& event : sim.eventLog(serial)) {
+        if (event.value("event").toString() == "input" && event.value("codes").toArray().contains("223")) {
+            return qint64(event.value("t").toDouble());
+        }
+    }
+    return -1;
+}
+
 const QSize kPhoneFrame(144, 320);
 const QSize kTabletFrame(180, 320);
 
@@ -253,6 +266,24 @@ void TestCliSeveral::unpluggedDeviceClosesItsWindow()
     QVERIFY(windowTitled(run.app, kPhone));
     QVERIFY2(SimLogs::lastServerEvent(run.sim, "exit", kPhone).isEmpty(),
              qPrintable(QJsonDocument(SimLogs::lastServerEvent(run.sim, "exit", kPhone)).toJson(QJsonDocument::Compact)));
+}
+
+// The phone is the main window's: closing it ends the program, and the tablet's window closes first.
+void TestCliSeveral::closingTheMainWindowTurnsEveryScreenOff()
+{
+    Run run;
+    startBoth(run, {"--power-off-on-close"});
+    QVERIFY(run.x11.requestClose(run.phone));
+    QVERIFY(run.app.finish(20000));
+    QCOMPARE(run.app.exitCode(), 0);
+    for (const QString& serial : {kPhone, kTablet}) {
+        QVERIFY2(run.sim.waitForServerEvent("exit", 10000, serial), qPrintable(serial));
+        const qint64 keyAt = sleepKeyAt(run.sim, serial);
+        QVERIFY2(keyAt > 0, qPrintable(serial + " did not take the sleep key"));
+        // While the device was still connected.
+        const qint64 exitAt = qint64(SimLogs::lastServerEvent(run.sim, "exit", serial).value("t").toDouble());
+        QVERIFY2(keyAt <= exitAt, qPrintable(QString("%1: key at %2, exit at %3").arg(serial).arg(keyAt).arg(exitAt)));
+    }
 }
 
 // With a window manager, as a user sees them: both windows side by side, each title marked, a
