@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include "SimDevice.h"
+#include "TestWait.h"
 
 // What the simulated device saw, in the shapes the command-line tests compare (the adb calls
 // themselves come from AppRun.h's adbCalls).
@@ -27,7 +28,7 @@ inline QJsonObject lastServerEvent(const SimDevice& sim, const QString& event, c
 
 inline bool waitForFileSize(const QString& file, qint64 bytes, int timeoutMs = 20000)
 {
-    QDeadlineTimer deadline(timeoutMs);
+    QDeadlineTimer deadline(TestWait::scaled(timeoutMs));
     while (QFileInfo(file).size() < bytes) {
         if (deadline.hasExpired()) {
             return false;

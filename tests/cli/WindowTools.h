@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include "AppRun.h"
+#include "TestWait.h"
 #include "X11Windows.h"
 
 // Looking at and driving the program's windows from outside, as a user would.
@@ -14,7 +15,7 @@ namespace WindowTools {
 // The program's main window once it is mapped; 0 after 20 s without.
 inline Window waitForWindow(const X11Windows& x11, AppRun& app)
 {
-    QDeadlineTimer deadline(20000);
+    QDeadlineTimer deadline(TestWait::scaled(20000));
     Window window = 0;
     while (!(window = x11.findByPid(app.process().processId())) && !deadline.hasExpired()) {
         QTest::qWait(50);
@@ -25,7 +26,7 @@ inline Window waitForWindow(const X11Windows& x11, AppRun& app)
 // The window's title once it matches, or the last one seen after 20 s.
 inline QString waitForTitle(const X11Windows& x11, Window window, const QRegularExpression& pattern)
 {
-    QDeadlineTimer deadline(20000);
+    QDeadlineTimer deadline(TestWait::scaled(20000));
     QString title = x11.title(window);
     while (!pattern.match(title).hasMatch() && !deadline.hasExpired()) {
         QTest::qWait(100);
@@ -58,7 +59,7 @@ public:
         if (!m_process.waitForStarted(5000)) {
             return false;
         }
-        QDeadlineTimer deadline(10000);
+        QDeadlineTimer deadline(TestWait::scaled(10000));
         while (!x11.hasWindowManager() && !deadline.hasExpired()) {
             QTest::qWait(50);
         }

@@ -5,6 +5,7 @@
 #include "AppRun.h"
 #include "MediaProbe.h"
 #include "SimDevice.h"
+#include "TestWait.h"
 
 // Recording without a window, and the connection options, with the real program against
 // the simulated device.
@@ -39,7 +40,7 @@ QJsonObject TestCliHeadless::lastServerEvent(const SimDevice& sim, const QString
 
 bool TestCliHeadless::waitForFileSize(const QString& file, qint64 bytes)
 {
-    QDeadlineTimer deadline(20000);
+    QDeadlineTimer deadline(TestWait::scaled(20000));
     while (QFileInfo(file).size() < bytes) {
         if (deadline.hasExpired()) {
             return false;

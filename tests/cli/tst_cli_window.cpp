@@ -8,6 +8,7 @@
 #include "AppRun.h"
 #include "MediaProbe.h"
 #include "SimDevice.h"
+#include "TestWait.h"
 #include "WindowTools.h"
 #include "X11Windows.h"
 
@@ -95,7 +96,7 @@ void TestCliWindow::recordingIsFinishedWhenTheWindowCloses()
     X11Windows x11;
     const Window window = waitForWindow(x11, app);
     QVERIFY(window);
-    QDeadlineTimer deadline(20000);
+    QDeadlineTimer deadline(TestWait::scaled(20000));
     while (QFileInfo(record).size() < 8000 && !deadline.hasExpired()) {
         QTest::qWait(50);
     }
@@ -134,7 +135,7 @@ void TestCliWindow::fullscreenFillsTheScreen()
     const Window window = waitForWindow(x11, app);
     QVERIFY(window);
     const QSize screen = x11.screenSize();
-    QDeadlineTimer deadline(10000);
+    QDeadlineTimer deadline(TestWait::scaled(10000));
     while (x11.geometry(window).size() != screen && !deadline.hasExpired()) {
         QTest::qWait(100);
     }
@@ -179,7 +180,7 @@ void TestCliWindow::keymapGivesTwoFingersAtOnce()
         const QString log = app.logText();
         return log.lastIndexOf("current keymap mode: custom") > log.lastIndexOf("current keymap mode: normal");
     };
-    QDeadlineTimer deadline(20000);
+    QDeadlineTimer deadline(TestWait::scaled(20000));
     while (!gameModeOn() && !deadline.hasExpired()) {
         xdotool({"windowfocus", QString::number(window)});
         xdotool({"key", "grave"});

@@ -4,6 +4,7 @@
 #include "AppRun.h"
 #include "MediaProbe.h"
 #include "SimDevice.h"
+#include "TestWait.h"
 #include "SimLogs.h"
 #include "WindowTools.h"
 #include "X11Windows.h"
@@ -42,7 +43,7 @@ void TestCliWindowOptions::initTestCase()
 
 bool TestCliWindowOptions::waitForNoticeGone(const X11Windows& x11, AppRun& app)
 {
-    QDeadlineTimer deadline(20000);
+    QDeadlineTimer deadline(TestWait::scaled(20000));
     while (x11.countByPid(app.process().processId()) != 1) {
         if (deadline.hasExpired()) {
             return false;
@@ -139,7 +140,7 @@ void TestCliWindowOptions::cropShowsAndTouchesTheCroppedArea()
     QCOMPARE(lastServerEvent(sim, "connected").value("height").toInt(), 320);
     X11Windows x11;
     QVERIFY(waitForWindow(x11, app));
-    QDeadlineTimer deadline(20000);
+    QDeadlineTimer deadline(TestWait::scaled(20000));
     do {
         clickIntoPicture(x11, app);
     } while (!sim.waitForControlLog(1, 1500) && !deadline.hasExpired());

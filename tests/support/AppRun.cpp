@@ -14,10 +14,11 @@
 
 #include "ScriptFile.h"
 #include "SimDevice.h"
+#include "TestWait.h"
 
 bool waitFor(const std::function<bool()>& condition, int timeoutMs)
 {
-    QDeadlineTimer deadline(timeoutMs);
+    QDeadlineTimer deadline(TestWait::scaled(timeoutMs));
     while (!condition()) {
         if (deadline.hasExpired()) {
             return false;

@@ -1,6 +1,7 @@
 #include "SimDevice.h"
 
 #include "SimHome.h"
+#include "TestWait.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -213,7 +214,7 @@ QList<QJsonObject> SimDevice::eventLog(const QString& serial) const
 
 bool SimDevice::waitForControlLog(int count, int timeoutMs, const QString& serial) const
 {
-    QDeadlineTimer deadline(timeoutMs);
+    QDeadlineTimer deadline(TestWait::scaled(timeoutMs));
     while (controlLog(serial).size() < count) {
         if (deadline.hasExpired()) {
             return false;
@@ -226,7 +227,7 @@ bool SimDevice::waitForControlLog(int count, int timeoutMs, const QString& seria
 
 bool SimDevice::waitForServerEvent(const QString& event, int timeoutMs, const QString& serial) const
 {
-    QDeadlineTimer deadline(timeoutMs);
+    QDeadlineTimer deadline(TestWait::scaled(timeoutMs));
     for (;;) {
         for (const QJsonObject& line : serverLog(serial)) {
             if (line.value("event").toString() == event) {
