@@ -81,8 +81,8 @@ void DeviceWindows::forget(const QString& serial)
 
 bool DeviceWindows::eventFilter(QObject* watched, QEvent* event)
 {
-    // The type first: a window being destroyed still passes its events through its filters.
-    if (event->type() != QEvent::Close || watched != m_main || count() == 0) {
+    // Installed on the main window alone.
+    if (event->type() != QEvent::Close || count() == 0) {
         return QObject::eventFilter(watched, event);
     }
     event->ignore();

@@ -1,14 +1,14 @@
 #pragma once
 
-#include <QDeadlineTimer>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
 #include <QStringList>
 #include <QtTest>
 
+#include "AppRun.h"
 #include "SimDevice.h"
-#include "TestWait.h"
 
 // What the simulated device saw, in the shapes the command-line tests compare (the adb calls
 // themselves come from AppRun.h's adbCalls).
@@ -26,16 +26,20 @@ inline QJsonObject lastServerEvent(const SimDevice& sim, const QString& event, c
     return found;
 }
 
+// When the device first took a key with this code through its input command; -1 when it never did.
+inline qint64 inputKeyAt(const SimDevice& sim, const QString& code, const QString& serial = QString())
+{
+    for (const QJsonObject& event : sim.eventLog(serial)) {
+        if (event.value("event").toString() == "input" && event.value("codes").toArray().contains(code)) {
+            return qint64(event.value("t").toDouble());
+        }
+    }
+    return -1;
+}
+
 inline bool waitForFileSize(const QString& file, qint64 bytes, int timeoutMs = 20000)
 {
-    QDeadlineTimer deadline(TestWait::scaled(timeoutMs));
-    while (QFileInfo(file).size() < bytes) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QTest::qWait(50);
-    }
-    return true;
+    return waitFor([&]() { return QFileInfo(file).size() >= bytes; }, timeoutMs);
 }
 
 } // namespace SimLogs

@@ -1,12 +1,10 @@
 #pragma once
 
-#include <QDeadlineTimer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QtTest>
 
 #include "AppRun.h"
-#include "TestWait.h"
 #include "X11Windows.h"
 
 // Looking at and driving the program's windows from outside, as a user would.
@@ -15,24 +13,31 @@ namespace WindowTools {
 // The program's main window once it is mapped; 0 after 20 s without.
 inline Window waitForWindow(const X11Windows& x11, AppRun& app)
 {
-    QDeadlineTimer deadline(TestWait::scaled(20000));
     Window window = 0;
-    while (!(window = x11.findByPid(app.process().processId())) && !deadline.hasExpired()) {
-        QTest::qWait(50);
-    }
+    waitFor([&]() { return (window = x11.findByPid(app.process().processId())) != 0; }, 20000);
     return window;
 }
 
 // The window's title once it matches, or the last one seen after 20 s.
 inline QString waitForTitle(const X11Windows& x11, Window window, const QRegularExpression& pattern)
 {
-    QDeadlineTimer deadline(TestWait::scaled(20000));
-    QString title = x11.title(window);
-    while (!pattern.match(title).hasMatch() && !deadline.hasExpired()) {
-        QTest::qWait(100);
-        title = x11.title(window);
-    }
+    QString title;
+    waitFor([&]() { return pattern.match(title = x11.title(window)).hasMatch(); }, 20000);
     return title;
+}
+
+// Asks the program's window to close until the program has ended; false when it still runs after
+// 20 s. The connection notice is modal for its two seconds, and a close meanwhile is not taken.
+inline bool closeUntilEnded(const X11Windows& x11, AppRun& app)
+{
+    waitFor(
+        [&]() {
+            // Looked up each time: the window may have been replaced since.
+            x11.requestClose(x11.findByPid(app.process().processId()));
+            return app.finish(500);
+        },
+        20000);
+    return app.process().state() == QProcess::NotRunning;
 }
 
 inline bool xdotool(const QStringList& args)
@@ -59,11 +64,7 @@ public:
         if (!m_process.waitForStarted(5000)) {
             return false;
         }
-        QDeadlineTimer deadline(TestWait::scaled(10000));
-        while (!x11.hasWindowManager() && !deadline.hasExpired()) {
-            QTest::qWait(50);
-        }
-        return x11.hasWindowManager();
+        return waitFor([&x11]() { return x11.hasWindowManager(); }, 10000);
     }
 
 private:

@@ -5,7 +5,7 @@
 #include "AppRun.h"
 #include "MediaProbe.h"
 #include "SimDevice.h"
-#include "TestWait.h"
+#include "SimLogs.h"
 
 // Recording without a window, and the connection options, with the real program against
 // the simulated device.
@@ -21,34 +21,10 @@ private slots:
     void connectionOptionsReachServerAndTunnel();
     void showTouchesIsRestoredAfterTheConnection_data();
     void showTouchesIsRestoredAfterTheConnection();
-
-private:
-    static QJsonObject lastServerEvent(const SimDevice& sim, const QString& event, const QString& serial = QString());
-    static bool waitForFileSize(const QString& file, qint64 bytes);
 };
 
-QJsonObject TestCliHeadless::lastServerEvent(const SimDevice& sim, const QString& event, const QString& serial)
-{
-    QJsonObject found;
-    for (const QJsonObject& line : sim.serverLog(serial)) {
-        if (line.value("event").toString() == event) {
-            found = line;
-        }
-    }
-    return found;
-}
-
-bool TestCliHeadless::waitForFileSize(const QString& file, qint64 bytes)
-{
-    QDeadlineTimer deadline(TestWait::scaled(20000));
-    while (QFileInfo(file).size() < bytes) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QTest::qWait(50);
-    }
-    return true;
-}
+using SimLogs::lastServerEvent;
+using SimLogs::waitForFileSize;
 
 void TestCliHeadless::interruptWritesEveryFrameThatArrived_data()
 {

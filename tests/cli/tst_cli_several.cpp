@@ -1,7 +1,6 @@
 #include <QClipboard>
 #include <QDir>
 #include <QGuiApplication>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QtTest>
@@ -185,17 +184,6 @@ QRect framed(const X11Windows& x11, Window window)
     return inside.marginsAdded(QMargins(frame.at(0), frame.at(2), frame.at(1), frame.at(3)));
 }
 
-// When the device took the sleep key; -1 when it never did.
-qint64 sleepKeyAt(const SimDevice& sim, const QString& serial)
-{
-    for (const QJsonObject& event : sim.eventLog(serial)) {
-        if (event.value("event").toString() == "input" && event.value("codes").toArray().contains("223")) {
-            return qint64(event.value("t").toDouble());
-        }
-    }
-    return -1;
-}
-
 const QSize kPhoneFrame(144, 320);
 const QSize kTabletFrame(180, 320);
 
@@ -278,7 +266,7 @@ void TestCliSeveral::closingTheMainWindowTurnsEveryScreenOff()
     QCOMPARE(run.app.exitCode(), 0);
     for (const QString& serial : {kPhone, kTablet}) {
         QVERIFY2(run.sim.waitForServerEvent("exit", 10000, serial), qPrintable(serial));
-        const qint64 keyAt = sleepKeyAt(run.sim, serial);
+        const qint64 keyAt = SimLogs::inputKeyAt(run.sim, "223", serial);
         QVERIFY2(keyAt > 0, qPrintable(serial + " did not take the sleep key"));
         // While the device was still connected.
         const qint64 exitAt = qint64(SimLogs::lastServerEvent(run.sim, "exit", serial).value("t").toDouble());

@@ -8,10 +8,11 @@
 #include "AppRun.h"
 #include "MediaProbe.h"
 #include "SimDevice.h"
-#include "TestWait.h"
+#include "SimLogs.h"
 #include "WindowTools.h"
 #include "X11Windows.h"
 
+using WindowTools::closeUntilEnded;
 using WindowTools::waitForTitle;
 using WindowTools::waitForWindow;
 using WindowTools::xdotool;
@@ -96,16 +97,8 @@ void TestCliWindow::recordingIsFinishedWhenTheWindowCloses()
     X11Windows x11;
     const Window window = waitForWindow(x11, app);
     QVERIFY(window);
-    QDeadlineTimer deadline(TestWait::scaled(20000));
-    while (QFileInfo(record).size() < 8000 && !deadline.hasExpired()) {
-        QTest::qWait(50);
-    }
-    // The connection notice is modal for its two seconds; a close meanwhile is not taken.
-    QDeadlineTimer closing(20000);
-    do {
-        // Looked up each time: the window may have been replaced since.
-        x11.requestClose(x11.findByPid(app.process().processId()));
-    } while (!app.finish(500) && !closing.hasExpired());
+    (void)SimLogs::waitForFileSize(record, 8000);
+    closeUntilEnded(x11, app);
     QCOMPARE(app.process().state(), QProcess::NotRunning);
     QCOMPARE(app.exitCode(), 0);
     QVERIFY(sim.waitForServerEvent("exit", 10000));
@@ -135,10 +128,7 @@ void TestCliWindow::fullscreenFillsTheScreen()
     const Window window = waitForWindow(x11, app);
     QVERIFY(window);
     const QSize screen = x11.screenSize();
-    QDeadlineTimer deadline(TestWait::scaled(10000));
-    while (x11.geometry(window).size() != screen && !deadline.hasExpired()) {
-        QTest::qWait(100);
-    }
+    waitFor([&]() { return x11.geometry(window).size() == screen; }, 10000);
     QCOMPARE(x11.geometry(window).size(), screen);
 }
 
@@ -180,12 +170,16 @@ void TestCliWindow::keymapGivesTwoFingersAtOnce()
         const QString log = app.logText();
         return log.lastIndexOf("current keymap mode: custom") > log.lastIndexOf("current keymap mode: normal");
     };
-    QDeadlineTimer deadline(TestWait::scaled(20000));
-    while (!gameModeOn() && !deadline.hasExpired()) {
-        xdotool({"windowfocus", QString::number(window)});
-        xdotool({"key", "grave"});
-        (void)QTest::qWaitFor(gameModeOn, 3000);
-    }
+    waitFor(
+        [&]() {
+            if (gameModeOn()) {
+                return true;
+            }
+            xdotool({"windowfocus", QString::number(window)});
+            xdotool({"key", "grave"});
+            return QTest::qWaitFor(gameModeOn, 3000);
+        },
+        20000);
     QVERIFY(gameModeOn());
     // The title says so while it lasts.
     const QString title = waitForTitle(x11, window, QRegularExpression(QString::fromUtf8(" — game")));

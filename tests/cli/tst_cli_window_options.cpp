@@ -4,12 +4,12 @@
 #include "AppRun.h"
 #include "MediaProbe.h"
 #include "SimDevice.h"
-#include "TestWait.h"
 #include "SimLogs.h"
 #include "WindowTools.h"
 #include "X11Windows.h"
 
 using SimLogs::lastServerEvent;
+using WindowTools::closeUntilEnded;
 using WindowTools::waitForTitle;
 using WindowTools::waitForWindow;
 using WindowTools::xdotool;
@@ -31,7 +31,6 @@ private:
     // Waits until the main window is the program's only one: the connection notice has gone.
     static bool waitForNoticeGone(const X11Windows& x11, AppRun& app);
     static void clickIntoPicture(const X11Windows& x11, AppRun& app);
-    static bool closeWindow(const X11Windows& x11, AppRun& app);
 };
 
 void TestCliWindowOptions::initTestCase()
@@ -43,14 +42,7 @@ void TestCliWindowOptions::initTestCase()
 
 bool TestCliWindowOptions::waitForNoticeGone(const X11Windows& x11, AppRun& app)
 {
-    QDeadlineTimer deadline(TestWait::scaled(20000));
-    while (x11.countByPid(app.process().processId()) != 1) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QTest::qWait(50);
-    }
-    return true;
+    return waitFor([&]() { return x11.countByPid(app.process().processId()) == 1; }, 20000);
 }
 
 void TestCliWindowOptions::clickIntoPicture(const X11Windows& x11, AppRun& app)
@@ -61,16 +53,6 @@ void TestCliWindowOptions::clickIntoPicture(const X11Windows& x11, AppRun& app)
     xdotool({"mousemove", "--window", QString::number(window), QString::number(geometry.width() / 3),
              QString::number(geometry.height() / 2)});
     xdotool({"click", "1"});
-}
-
-bool TestCliWindowOptions::closeWindow(const X11Windows& x11, AppRun& app)
-{
-    // The connection notice is modal for its two seconds; a close meanwhile is not taken.
-    QDeadlineTimer closing(20000);
-    do {
-        x11.requestClose(x11.findByPid(app.process().processId()));
-    } while (!app.finish(500) && !closing.hasExpired());
-    return app.process().state() == QProcess::NotRunning;
 }
 
 void TestCliWindowOptions::placementUnderAWindowManager()
@@ -123,7 +105,7 @@ void TestCliWindowOptions::viewOnlySendsNothingAndSaysSo()
         clickIntoPicture(x11, app);
         xdotool({"key", "a", "ctrl+h"});
     }
-    QVERIFY(closeWindow(x11, app));
+    QVERIFY(closeUntilEnded(x11, app));
     QCOMPARE(app.exitCode(), 0);
     QVERIFY(sim.waitForServerEvent("exit", 10000));
     QCOMPARE(lastServerEvent(sim, "exit").value("controlMessages").toInt(), 0);
@@ -140,10 +122,12 @@ void TestCliWindowOptions::cropShowsAndTouchesTheCroppedArea()
     QCOMPARE(lastServerEvent(sim, "connected").value("height").toInt(), 320);
     X11Windows x11;
     QVERIFY(waitForWindow(x11, app));
-    QDeadlineTimer deadline(TestWait::scaled(20000));
-    do {
-        clickIntoPicture(x11, app);
-    } while (!sim.waitForControlLog(1, 1500) && !deadline.hasExpired());
+    waitFor(
+        [&]() {
+            clickIntoPicture(x11, app);
+            return sim.waitForControlLog(1, 1500);
+        },
+        20000);
     QVERIFY(!sim.controlLog().isEmpty());
 
     // A position in the cropped picture, for the cropped picture's size, which the device takes.
@@ -169,16 +153,11 @@ void TestCliWindowOptions::powerOffOnCloseTurnsTheScreenOffBeforeTheEnd()
     // names the device only once it has, and only then does closing owe the device its key.
     const QString title = waitForTitle(x11, window, QRegularExpression(QRegularExpression::escape(sim.serial())));
     QVERIFY2(title.contains(sim.serial()), qPrintable(title));
-    QVERIFY(closeWindow(x11, app));
+    QVERIFY(closeUntilEnded(x11, app));
     QCOMPARE(app.exitCode(), 0);
     QVERIFY(sim.waitForServerEvent("exit", 10000));
 
-    qint64 keyAt = -1;
-    for (const QJsonObject& event : sim.eventLog()) {
-        if (event.value("event").toString() == "input" && event.value("codes").toArray().contains("223")) {
-            keyAt = qint64(event.value("t").toDouble());
-        }
-    }
+    const qint64 keyAt = SimLogs::inputKeyAt(sim, "223");
     QVERIFY2(keyAt > 0, "the sleep key did not reach the device");
     // While the device was still connected.
     QVERIFY(keyAt <= qint64(lastServerEvent(sim, "exit").value("t").toDouble()));
@@ -199,7 +178,7 @@ void TestCliWindowOptions::timeLimitEndsTheRecordingWhileTheMirrorGoesOn()
 
     // The picture keeps coming and the file stays as it was.
     QVERIFY(lastServerEvent(sim, "exit").isEmpty());
-    QVERIFY(closeWindow(x11, app));
+    QVERIFY(closeUntilEnded(x11, app));
     QCOMPARE(app.exitCode(), 0);
     QCOMPARE(QFileInfo(record).size(), size);
     QCOMPARE(app.logText().count("success record " + record), 1);
